@@ -1,0 +1,43 @@
+# Thin wrapper around CMake: `make demo` and `make test` work on a fresh Debian machine.
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+LINUX_BUILD := build/linux
+WIN32_BUILD := build/win32
+WIN64_BUILD := build/win64
+
+.PHONY: all deps plugins linux win32 win64 test demo clean
+
+all: plugins
+
+deps:
+	@scripts/install-deps
+
+$(LINUX_BUILD)/CMakeCache.txt:
+	cmake -S . -B $(LINUX_BUILD) $(CMAKE_FLAGS)
+$(WIN32_BUILD)/CMakeCache.txt:
+	cmake -S . -B $(WIN32_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake -DVORELAN_BENCH=OFF $(CMAKE_FLAGS)
+$(WIN64_BUILD)/CMakeCache.txt:
+	cmake -S . -B $(WIN64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake -DVORELAN_BENCH=OFF $(CMAKE_FLAGS)
+
+linux: $(LINUX_BUILD)/CMakeCache.txt
+	cmake --build $(LINUX_BUILD) -j $(JOBS)
+win32: $(WIN32_BUILD)/CMakeCache.txt
+	cmake --build $(WIN32_BUILD) -j $(JOBS)
+win64: $(WIN64_BUILD)/CMakeCache.txt
+	cmake --build $(WIN64_BUILD) -j $(JOBS)
+
+# The three plug-in binaries land in dist/linux-x86_64, dist/windows-x86 and dist/windows-x86_64.
+plugins: deps
+	$(MAKE) linux win32 win64
+
+test: plugins
+	cd $(WIN64_BUILD) && ctest --output-on-failure -j 1
+	cd $(WIN32_BUILD) && ctest --output-on-failure -j 1
+	cd $(LINUX_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+demo: plugins
+	@echo "Plug-in binaries: dist/linux-x86_64/VorelanEn2.so dist/windows-x86/VorelanEn2.dll dist/windows-x86_64/VorelanEn2.dll"
+
+clean:
+	rm -rf build dist out
