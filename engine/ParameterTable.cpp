@@ -1,0 +1,128 @@
+#include "engine/ParameterTable.h"
+
+#include "engine/FastMath.h"
+
+namespace engine {
+
+namespace {
+
+std::uint8_t Index7(float x) {
+    return static_cast<std::uint8_t>(RoundEven(7.0f * x));
+}
+
+} // namespace
+
+namespace conversion {
+
+// Line length in samples, 0.02 s .. 2 s at the engine's sample rate, kept within the line's capacity
+// (a rate above 348 kHz would overrun it) and at least 4 samples (a rate near 0 would leave no line).
+void BufferSize(EngineValues& e, int, float x) {
+    const double samples = (0.99 * x + 0.01) * static_cast<double>(e.HostSampleRate.load()) * 2.0;
+    int length = kDelayCapacity;
+    if (!(samples > kMinBufferLength)) // also a NaN rate
+        length = kMinBufferLength;
+    else if (samples < kDelayCapacity)
+        length = RoundEvenDouble(samples);
+    e.BufferLength = length;
+}
+void Mix(EngineValues& e, int, float x) {
+    e.Mix = x;
+}
+void OutGain(EngineValues& e, int, float x) {
+    e.OutGain = static_cast<float>(1.2 * x);
+}
+void InpGain(EngineValues& e, int, float x) {
+    e.InpGain = static_cast<float>(1.4 * x);
+}
+void Quality(EngineValues& e, int, float x) {
+    e.Quality = static_cast<std::uint8_t>(RoundEven(x));
+}
+
+void Pow(EngineValues& e, int v, float x) {
+    e.Pow[v] = static_cast<std::uint8_t>(RoundEven(x));
+}
+void Delay(EngineValues& e, int v, float x) {
+    e.Delay[v] = x;
+}
+void ModDelIx(EngineValues& e, int v, float x) {
+    e.ModDelIx[v] = Index7(x);
+}
+void ModDelAmp(EngineValues& e, int v, float x) {
+    e.ModDelAmp[v] = x;
+}
+void Pan(EngineValues& e, int v, float x) {
+    e.Pan[v] = x;
+}
+// The pan source alone rounds halves upward.
+void ModPanIx(EngineValues& e, int v, float x) {
+    e.ModPanIx[v] = static_cast<std::uint8_t>(FastRound(7.0f * x));
+}
+void ModPanAmp(EngineValues& e, int v, float x) {
+    e.ModPanAmp[v] = x;
+}
+// Filter code 0 none, 3 low-pass, 6 band-pass, 9 high-pass.
+void FType(EngineValues& e, int v, float x) {
+    e.FType[v] = static_cast<std::uint8_t>(3 * RoundEven(3.0f * x));
+}
+// Cut-off pitch in semitones, 15..130.
+void Freq(EngineValues& e, int v, float x) {
+    e.Freq[v] = static_cast<float>(15.0 + 115.0 * x);
+}
+void ModFrqIx(EngineValues& e, int v, float x) {
+    e.ModFrqIx[v] = Index7(x);
+}
+void ModFrqAmp(EngineValues& e, int v, float x) {
+    e.ModFrqAmp[v] = x;
+}
+void Res(EngineValues& e, int v, float x) {
+    e.Res[v] = static_cast<float>(0.97 * x);
+}
+void Amp(EngineValues& e, int v, float x) {
+    e.Amp[v] = x;
+}
+void ModAmpIx(EngineValues& e, int v, float x) {
+    e.ModAmpIx[v] = Index7(x);
+}
+void ModAmpAmp(EngineValues& e, int v, float x) {
+    e.ModAmpAmp[v] = x;
+}
+void Feeds(EngineValues& e, int v, float x) {
+    e.Feeds[v] = static_cast<float>((2.0 * x - 1.0) * 0.99);
+}
+
+void Shape(EngineValues& e, int l, float x) {
+    e.Shape[l] = static_cast<std::uint8_t>(RoundEven(6.0f * x));
+}
+void HostSync(EngineValues& e, int l, float x) {
+    e.HostSync[l] = static_cast<std::uint8_t>(RoundEven(x));
+}
+void LfoFreq(EngineValues& e, int l, float x) {
+    e.LfoFreq[l] = static_cast<float>(10.0 * x);
+}
+void SyncIx(EngineValues& e, int l, float x) {
+    e.SyncIx[l] = Index7(x);
+}
+void SyncOf(EngineValues& e, int l, float x) {
+    e.SyncOf[l] = static_cast<float>(x - 0.5);
+}
+// Smoothing cut-off 10 - 10 x Hz; both ends of the range mean no smoothing (0).
+void Smooth(EngineValues& e, int l, float x) {
+    e.SmoothFreq[l] = x > 0 ? static_cast<float>(10.0 - 10.0 * x) : 0.0f;
+}
+
+} // namespace conversion
+
+void ConvertParameter(EngineValues& e, int index, float x) {
+    if (index < 0 || index >= kParameterCount)
+        return;
+    // The template clamps every stored value; this keeps a direct caller from pushing an index kind out
+    // of its range.
+    if (!(x >= 0.0f))
+        x = 0.0f;
+    else if (x > 1.0f)
+        x = 1.0f;
+    const ParameterInfo& p = kParameters[index];
+    p.convert(e, p.number, x);
+}
+
+} // namespace engine
