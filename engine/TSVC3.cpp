@@ -1,0 +1,78 @@
+#include "engine/TSVC3.h"
+
+#include "engine/FastMath.h"
+
+#include <cmath>
+
+namespace engine {
+
+namespace {
+
+// Keeps the Nyquist pole of a coefficient at the limit inside the unit circle (radius about
+// 1 - 4.5e-4 per pass or less).
+constexpr double kStabilityMargin = 1e-4;
+// A damping of 0 or below (resonance 1 or more) has no stable coefficient at all.
+constexpr float kMinDamping = 0.001f;
+
+} // namespace
+
+float TSVC3::MaxFrequencyCoefficient(float q) noexcept {
+    const double qd = q;
+    // sqrt(q^2 + 4) - q, written without the cancellation for large q.
+    return static_cast<float>((1.0 - kStabilityMargin) * 4.0 / (std::sqrt(qd * qd + 4.0) + qd));
+}
+
+void TSVC3::Filter(float input, float frequency, float resonance, float sampleRate) noexcept {
+    if (lastFrequency != frequency || lastResonance != resonance) {
+        float q = static_cast<float>(1.0 - resonance);
+        if (!(q >= kMinDamping))
+            q = kMinDamping;
+        float f = static_cast<float>(2.0 * SinApprox(static_cast<float>(static_cast<double>(frequency) /
+                                                                        sampleRate)));
+        const float fMax = MaxFrequencyCoefficient(q);
+        if (!(f >= 0.0f))
+            f = 0.0f;
+        else if (f > fMax)
+            f = fMax;
+        damping = q;
+        frequencyCoefficient = f;
+        lastFrequency = frequency;
+        lastResonance = resonance;
+    }
+    const double f = frequencyCoefficient;
+    const double q = damping;
+    const double x = input;
+    float L = lowState;
+    float H;
+    float B = bandState;
+
+    // Pass 1.
+    L = static_cast<float>(L + f * B);
+    H = static_cast<float>((x + 1e-18) - L - q * B);
+    B = static_cast<float>(f * H + B);
+    float lo = L;
+    float hi = H;
+    float bp = B;
+
+    // Pass 2.
+    L = static_cast<float>(f * B + L);
+    H = static_cast<float>(x - L - q * B);
+    B = static_cast<float>(f * H + B);
+    lo = static_cast<float>(static_cast<double>(lo) + L);
+    hi = static_cast<float>(static_cast<double>(hi) + H);
+    bp = static_cast<float>(static_cast<double>(bp) + B);
+
+    // Pass 3.
+    L = static_cast<float>(f * B + L + 1e-18);
+    H = static_cast<float>((1e-18 + x) - L - q * B + 1e-18);
+    B = static_cast<float>(f * H + B + 1e-18);
+    lowOut = static_cast<float>((static_cast<double>(lo) + L) * 0.3333333333333);
+    highOut = static_cast<float>((static_cast<double>(hi) + H) * 0.3333333333333);
+    bandOut = static_cast<float>((static_cast<double>(bp) + B) * 0.3333333333333);
+
+    lowState = L;
+    highState = H;
+    bandState = B;
+}
+
+} // namespace engine

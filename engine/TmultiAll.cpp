@@ -1,0 +1,37 @@
+#include "engine/TmultiAll.h"
+
+#include "host/RandomGenerator.h"
+
+#include <cmath>
+
+namespace engine {
+
+void TmultiAll::Advance(float rate, float sampleRate) noexcept {
+    if (rate != lastRate) {
+        increment = static_cast<float>((1.0 / sampleRate) * rate);
+        lastRate = rate;
+    }
+    phase = phase + increment;
+    // The negated test also restarts a phase that is not a number (an infinite increment after
+    // SetPhase gives -inf + inf).
+    if (!(phase <= 0.5f))
+        phase = -0.5f;
+    else if (phase < -0.5f && increment < 0.0f)
+        phase = 0.5f;
+
+    const float p = phase;
+    const float absP = std::fabs(p);
+    const float u = 0.25f - absP;
+    const float g = static_cast<float>(1.0 - 2.0 * std::fabs(u));
+    parabolic = static_cast<float>(8.0 * u * g);
+    triangle = static_cast<float>(1.0 - 4.0 * absP);
+    square = p >= 0.0f ? 1.0f : -1.0f;
+    if (p == -0.5f)
+        random = static_cast<float>(2.0 * (host::RandomGenerator::Next() - 0.5));
+    risingSaw = 2.0f * p;
+    fallingSaw = -2.0f * p;
+}
+
+void TmultiAll::SetPhase(float value) noexcept { phase = value - increment; }
+
+} // namespace engine
