@@ -1,0 +1,119 @@
+#include "engine/FastMath.h"
+#include "engine/TFastP2F.h"
+#include "engine/TSVC3.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+namespace {
+
+using engine::FilterMixOutput;
+using engine::SinApprox;
+using engine::TFastP2F;
+using engine::TSVC3;
+
+TEST(TSVC3Test, ConstantInputSettlesThroughEachOutput) {
+    for (float res : {0.0f, 0.5f, 0.97f}) {
+        TSVC3 f;
+        for (int n = 0; n < 44100; ++n)
+            f.Filter(0.75f, 1000.0f, res, 44100.0f);
+        EXPECT_NEAR(f.lowOut, 0.75f, 1e-5f) << "low-pass passes DC, resonance " << res;
+        EXPECT_NEAR(f.bandOut, 0.0f, 1e-5f) << "band-pass blocks DC, resonance " << res;
+        EXPECT_NEAR(f.highOut, 0.0f, 1e-5f) << "high-pass blocks DC, resonance " << res;
+        EXPECT_EQ(FilterMixOutput(f, 3), f.lowOut);
+        EXPECT_EQ(FilterMixOutput(f, 6), f.bandOut);
+        EXPECT_EQ(FilterMixOutput(f, 9), f.highOut);
+    }
+}
+
+// Peak output over the second half of a sine burst through one output of the filter.
+double sinePeak(float frequency, float cutoff, int code) {
+    TSVC3 f;
+    double peak = 0.0;
+    const int length = 44100 / 5;
+    for (int n = 0; n < length; ++n) {
+        f.Filter(static_cast<float>(std::sin(2.0 * 3.141592653589793 * frequency * n / 44100.0)), cutoff, 0.0f,
+                 44100.0f);
+        if (n > length / 2)
+            peak = std::fmax(peak, std::fabs(FilterMixOutput(f, code)));
+    }
+    return peak;
+}
+
+TEST(TSVC3Test, OutputsSeparateLowAndHighFrequencies) {
+    EXPECT_GT(sinePeak(100.0f, 2000.0f, 3), 0.95) << "low-pass passes a tone well below the cut-off";
+    EXPECT_LT(sinePeak(8000.0f, 200.0f, 3), 0.01) << "low-pass rejects a tone far above it";
+    EXPECT_GT(sinePeak(8000.0f, 200.0f, 9), 0.95) << "high-pass passes a tone far above the cut-off";
+    EXPECT_LT(sinePeak(50.0f, 5000.0f, 9), 0.01) << "high-pass rejects a tone far below it";
+    EXPECT_LT(sinePeak(50.0f, 5000.0f, 6), 0.05) << "band-pass rejects a tone far away";
+}
+
+TEST(TSVC3Test, CoefficientsAndTheirCache) {
+    TSVC3 f;
+    EXPECT_EQ(f.lowState, 1e-18f);
+    EXPECT_EQ(f.bandState, 1e-18f);
+    f.Filter(0.0f, 1000.0f, 0.0f, 44100.0f);
+    EXPECT_EQ(f.damping, 1.0f) << "resonance 0";
+    EXPECT_EQ(f.frequencyCoefficient, 2.0f * SinApprox(1000.0f / 44100.0f));
+    f.Filter(0.0f, 1000.0f, 0.97f, 44100.0f);
+    EXPECT_NEAR(f.damping, 0.03f, 1e-7f) << "highest resonance";
+
+    const float coefficient = f.frequencyCoefficient;
+    f.Filter(0.0f, 1000.0f, 0.97f, 96000.0f);
+    EXPECT_EQ(f.frequencyCoefficient, coefficient) << "a sample-rate change alone does not recompute";
+
+    // Switching outputs mid-stream takes effect at once: the states are shared by all three.
+    TSVC3 g;
+    for (int n = 0; n < 100; ++n)
+        g.Filter(n % 7 == 0 ? 1.0f : 0.0f, 3000.0f, 0.3f, 44100.0f);
+    EXPECT_NE(FilterMixOutput(g, 3), FilterMixOutput(g, 9));
+}
+
+TEST(TSVC3Test, CoefficientBoundLeavesStableSettingsUnchanged) {
+    // Every cut-off the engine can ask for (pitch 0..130), at common rates and over the resonance range.
+    const TFastP2F p2f;
+    for (float rate : {32000.0f, 44100.0f, 48000.0f, 96000.0f, 192000.0f, 384000.0f}) {
+        for (int pitch = 0; pitch <= 130; pitch += 5) {
+            for (float res : {0.0f, 0.5f, 0.97f}) {
+                const float hz = p2f.Convert(static_cast<float>(pitch));
+                TSVC3 f;
+                f.Filter(0.0f, hz, res, rate);
+                EXPECT_EQ(f.frequencyCoefficient, 2.0f * SinApprox(hz / rate))
+                    << hz << " Hz at " << rate << " Hz, resonance " << res;
+                EXPECT_EQ(f.damping, static_cast<float>(1.0 - res));
+            }
+        }
+    }
+}
+
+TEST(TSVC3Test, StaysFiniteWhereTheUnboundedCoefficientDiverges) {
+    struct Case {
+        float hz, res, rate;
+    };
+    std::mt19937 gen(7);
+    std::uniform_real_distribution<float> noise(-1.0f, 1.0f);
+    for (const Case c : {Case{14914.53f, 0.0f, 8000.0f}, Case{14914.53f, 0.97f, 8000.0f},
+                         Case{14914.53f, 0.0f, 22050.0f}, Case{14914.53f, 0.5f, 9500.0f},
+                         Case{14914.53f, 0.97f, 9495.0f}, Case{0.0f, 0.5f, 44100.0f},
+                         Case{-500.0f, 0.5f, 44100.0f}, Case{1000.0f, 1.0f, 44100.0f},
+                         Case{1000.0f, 5.0f, 44100.0f}, Case{1000.0f, -50.0f, 8000.0f},
+                         Case{1000.0f, 0.5f, 0.0f}}) {
+        TSVC3 f;
+        double peak = 0.0;
+        for (int n = 0; n < 200000; ++n) {
+            f.Filter(noise(gen), c.hz, c.res, c.rate);
+            peak = std::fmax(peak, std::fabs(f.lowOut) + std::fabs(f.bandOut) + std::fabs(f.highOut));
+        }
+        EXPECT_TRUE(std::isfinite(peak) && peak < 1e6)
+            << c.hz << " Hz at " << c.rate << " Hz, resonance " << c.res << ": peak " << peak;
+        // Once the input stops, the ringing dies away.
+        for (int n = 0; n < 200000; ++n)
+            f.Filter(0.0f, c.hz, c.res, c.rate);
+        EXPECT_LT(std::fabs(f.lowOut) + std::fabs(f.bandOut) + std::fabs(f.highOut), 1e-2 * (peak + 1e-9) + 1e-9)
+            << c.hz << " Hz at " << c.rate << " Hz, resonance " << c.res;
+    }
+}
+
+} // namespace
