@@ -1,0 +1,70 @@
+#include "host/TVstTemplateEditor.h"
+
+#include "host/TVstTemplate.h"
+
+#include <algorithm>
+
+namespace host {
+
+namespace {
+
+vst2::VstInt16 toCoordinate(int pixels) noexcept {
+    return static_cast<vst2::VstInt16>(std::clamp(pixels, 0, 32767));
+}
+
+} // namespace
+
+TVstTemplateEditor::TVstTemplateEditor(TVstTemplate* effect, std::unique_ptr<EditorFormFactory> formClass) noexcept
+    : AEffEditor(effect), formClass_(std::move(formClass)) {}
+
+TVstTemplateEditor::~TVstTemplateEditor() {
+    form_.reset();
+    parentWindow_ = nullptr;
+}
+
+vst2::VstInt32 TVstTemplateEditor::getRect(vst2::ERect** rect) {
+    rect_.top = 0;
+    rect_.left = 0;
+    if (form_) {
+        rect_.bottom = toCoordinate(form_->ClientHeight());
+        rect_.right = toCoordinate(form_->ClientWidth());
+    }
+    if (rect != nullptr)
+        *rect = &rect_;
+    return 1;
+}
+
+vst2::VstInt32 TVstTemplateEditor::open(void* parentWindow) {
+    parentWindow_ = parentWindow;
+    ++openCount_;
+    if ((openCount_ == 1 || !form_) && formClass_) {
+        // A second form never coexists with the first: replace, then announce the new one.
+        form_.reset();
+        form_ = formClass_->CreateForm(parentWindow);
+        if (form_ && effect != nullptr)
+            form_->PostAttachMessage(*effect);
+    }
+    return 1;
+}
+
+void TVstTemplateEditor::close() {
+    --openCount_;
+    if (openCount_ > 0)
+        return;
+    openCount_ = 0;
+    form_.reset();
+    parentWindow_ = nullptr;
+}
+
+void TVstTemplateEditor::idle() {
+    if (!form_)
+        return;
+    form_->Idle();
+    auto* owner = static_cast<TVstTemplate*>(effect);
+    if (form_ && owner != nullptr && owner->EditorIdle)
+        owner->EditorIdle(*form_);
+}
+
+void TVstTemplateEditor::update() {}
+
+} // namespace host
