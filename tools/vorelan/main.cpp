@@ -1,0 +1,48 @@
+// vorelan: hosts the VorelanEn2 plug-in binary from the command line.
+#include "tools/vorelan/Commands.h"
+#include "tools/vorelan/ToolError.h"
+
+#include <exception>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kHelp = R"(usage: vorelan COMMAND [options]
+
+commands:
+  render [IN] OUT   run an audio file (or the built-in demo) through the effect
+  info              what a host sees: identity, pins, capabilities, parameters
+  preset show F     a preset file's name and parameters
+  preset save F     write a preset file
+
+"vorelan COMMAND --help" describes each command.
+)";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> all(argv + 1, argv + argc);
+    if (all.empty() || all[0] == "--help" || all[0] == "-h" || all[0] == "help") {
+        std::cout << kHelp;
+        return all.empty() ? vorelan::kExitUsage : vorelan::kExitOk;
+    }
+    const std::string command = all[0];
+    const std::vector<std::string> args(all.begin() + 1, all.end());
+    try {
+        if (command == "render")
+            return vorelan::RunRender(args);
+        if (command == "info")
+            return vorelan::RunInfo(args);
+        if (command == "preset")
+            return vorelan::RunPreset(args);
+        throw vorelan::UsageError("unknown command \"" + command + "\" (vorelan --help lists them)");
+    } catch (const vorelan::ToolError& error) {
+        std::cerr << "vorelan: " << error.what() << "\n";
+        return error.status();
+    } catch (const std::exception& error) {
+        std::cerr << "vorelan: " << error.what() << "\n";
+        return vorelan::kExitFailure;
+    }
+}
