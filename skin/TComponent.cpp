@@ -1,0 +1,19 @@
+#include "skin/TComponent.h"
+
+#include <algorithm>
+
+namespace skin {
+
+TComponent::TComponent(TComponent* owner) : owner_(owner) {
+    if (owner_)
+        owner_->components_.push_back(this);
+}
+
+TComponent::~TComponent() {
+    for (TComponent* c : components_)
+        c->owner_ = nullptr;
+    if (owner_)
+        std::erase(owner_->components_, this);
+}
+
+} // namespace skin
