@@ -1,0 +1,148 @@
+// Cost of the whole processing call, as a host sees it: the record's processReplacing (and the
+// accumulating process) on an effect created in-process with a minimal host callback.
+//
+// Programs: the factory program, and a worst case with every voice on, filtered with an LFO-modulated
+// cut-off and every destination modulated, and all eight LFOs running with smoothing. Counters:
+// ns_per_frame (CPU time per stereo frame) and realtime_factor (seconds of audio per CPU second).
+#include "engine/ParameterTable.h"
+#include "engine/TPlugin.h"
+#include "vst2/Vst2.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using engine::LfoKind;
+using engine::LfoParameterIndex;
+using engine::VoiceKind;
+using engine::VoiceParameterIndex;
+
+vst2::VstTimeInfo timeInfo{};
+
+vst2::VstIntPtr hostCallback(vst2::AEffect*, vst2::VstInt32 opcode, vst2::VstInt32, vst2::VstIntPtr, void*,
+                             float) {
+    switch (opcode) {
+    case vst2::audioMasterVersion:
+        return 2400;
+    case vst2::audioMasterGetTime:
+        return reinterpret_cast<vst2::VstIntPtr>(&timeInfo);
+    default:
+        return 0;
+    }
+}
+
+enum class Program { Factory, WorstCase };
+enum class Entry { Replacing, Accumulating };
+
+void setWorstCase(vst2::AEffect* effect) {
+    auto set = [effect](int index, float value) { effect->setParameter(effect, index, value); };
+    for (int v = 0; v < engine::kVoiceCount; ++v) {
+        const float lfo = static_cast<float>((v + 1) % engine::kLfoCount) / 7.0f;
+        set(VoiceParameterIndex(v, VoiceKind::Pow), 1.0f);
+        set(VoiceParameterIndex(v, VoiceKind::Delay), 0.1f + 0.1f * v);
+        set(VoiceParameterIndex(v, VoiceKind::ModDelIx), lfo);
+        set(VoiceParameterIndex(v, VoiceKind::ModDelAmp), 0.3f);
+        set(VoiceParameterIndex(v, VoiceKind::Pan), v / 7.0f);
+        set(VoiceParameterIndex(v, VoiceKind::ModPanIx), lfo);
+        set(VoiceParameterIndex(v, VoiceKind::ModPanAmp), 0.5f);
+        // Low-, band- and high-pass in turn.
+        set(VoiceParameterIndex(v, VoiceKind::FType), 0.33f + 0.33f * static_cast<float>(v % 3));
+        set(VoiceParameterIndex(v, VoiceKind::Freq), 0.7f);
+        set(VoiceParameterIndex(v, VoiceKind::ModFrqIx), static_cast<float>(v) / 7.0f);
+        set(VoiceParameterIndex(v, VoiceKind::ModFrqAmp), 0.8f);
+        set(VoiceParameterIndex(v, VoiceKind::Res), 0.6f);
+        set(VoiceParameterIndex(v, VoiceKind::Amp), 0.8f);
+        set(VoiceParameterIndex(v, VoiceKind::ModAmpIx), lfo);
+        set(VoiceParameterIndex(v, VoiceKind::ModAmpAmp), 0.4f);
+        set(VoiceParameterIndex(v, VoiceKind::Feeds), v % 2 ? 0.3f : 0.7f);
+    }
+    for (int l = 0; l < engine::kLfoCount; ++l) {
+        // Shapes 1..6 and again 1, 2: every waveform, each one smoothed.
+        set(LfoParameterIndex(l, LfoKind::Shape), static_cast<float>(l % 6 + 1) / 6.0f);
+        set(LfoParameterIndex(l, LfoKind::HostSync), l % 2 ? 1.0f : 0.0f);
+        set(LfoParameterIndex(l, LfoKind::LfoFreq), 0.05f + 0.08f * l);
+        set(LfoParameterIndex(l, LfoKind::SyncIx), static_cast<float>(l) / 7.0f);
+        set(LfoParameterIndex(l, LfoKind::SyncOf), 0.5f);
+        set(LfoParameterIndex(l, LfoKind::Smooth), 0.5f);
+    }
+}
+
+// Arguments: program, entry point, sample rate in Hz, block size in frames.
+void BM_Process(benchmark::State& state) {
+    const auto program = static_cast<Program>(state.range(0));
+    const auto entry = static_cast<Entry>(state.range(1));
+    const double sampleRate = static_cast<double>(state.range(2));
+    const auto frames = static_cast<vst2::VstInt32>(state.range(3));
+
+    timeInfo = vst2::VstTimeInfo{};
+    timeInfo.sampleRate = sampleRate;
+    timeInfo.tempo = 120.0;
+    timeInfo.flags = vst2::kVstTempoValid | vst2::kVstTransportPlaying;
+
+    auto plugin = std::make_unique<engine::TPlugin>(&hostCallback);
+    vst2::AEffect* effect = plugin->getAeffect();
+    effect->dispatcher(effect, vst2::effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
+    effect->dispatcher(effect, vst2::effSetBlockSize, 0, frames, nullptr, 0.0f);
+    effect->dispatcher(effect, vst2::effMainsChanged, 0, 1, nullptr, 0.0f);
+    if (program == Program::WorstCase)
+        setWorstCase(effect);
+    const vst2::AEffectProcessProc process =
+        entry == Entry::Replacing && effect->processReplacing ? effect->processReplacing : effect->process;
+
+    // A deterministic noise-like stereo input.
+    std::vector<float> inL(static_cast<std::size_t>(frames)), inR(inL.size()), outL(inL.size()),
+        outR(inL.size());
+    std::uint32_t seed = 1;
+    for (std::size_t i = 0; i < inL.size(); ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        inL[i] = static_cast<float>(seed >> 8) / 16777216.0f - 0.5f;
+        inR[i] = -inL[i] * 0.5f;
+    }
+    float* inputs[2] = {inL.data(), inR.data()};
+    float* outputs[2] = {outL.data(), outR.data()};
+
+    // One second of warm-up fills the delay lines and brings the feedback up.
+    for (double done = 0; done < sampleRate; done += frames)
+        process(effect, inputs, outputs, frames);
+
+    for (auto _ : state) {
+        if (entry == Entry::Accumulating) {
+            // A host clears its mix buffers before the accumulating call.
+            std::fill(outL.begin(), outL.end(), 0.0f);
+            std::fill(outR.begin(), outR.end(), 0.0f);
+        }
+        process(effect, inputs, outputs, frames);
+        benchmark::DoNotOptimize(outL.data());
+        benchmark::DoNotOptimize(outR.data());
+        benchmark::ClobberMemory();
+    }
+
+    state.counters["ns_per_frame"] =
+        benchmark::Counter(frames * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["realtime_factor"] =
+        benchmark::Counter(frames / sampleRate, benchmark::Counter::kIsIterationInvariantRate);
+    state.SetItemsProcessed(state.iterations() * frames);
+    state.SetLabel(std::string(program == Program::Factory ? "factory" : "worst case") +
+                   (entry == Entry::Replacing ? ", processReplacing" : ", process"));
+    effect->dispatcher(effect, vst2::effMainsChanged, 0, 0, nullptr, 0.0f);
+}
+
+void processArguments(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"program", "accumulating", "rate", "frames"});
+    for (int program : {0, 1})
+        for (int rate : {44100, 96000})
+            for (int frames : {64, 512})
+                b->Args({program, 0, rate, frames});
+    // The accumulating entry point adds one pass over the output.
+    b->Args({0, 1, 44100, 512});
+    b->Args({1, 1, 44100, 512});
+}
+BENCHMARK(BM_Process)->Apply(processArguments);
+
+} // namespace
