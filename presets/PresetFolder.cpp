@@ -34,6 +34,8 @@ std::string PresetFolder() {
 
 std::string PresetFilePath(std::string_view presetName) {
     std::string path = PresetFolder();
+    if (path.empty())
+        return {}; // no data folder, so no preset can be found
     path += kSeparator;
     path += presetName;
     path += kFileExtension;

@@ -10,7 +10,8 @@ namespace presets {
 // without a trailing separator. Empty when the system names no data folder. Never created here.
 std::string PresetFolder();
 
-// The file the reader opens for a preset name: the preset folder, the name, ".fxp".
+// The file the reader opens for a preset name: the preset folder, the name, ".fxp". Empty when there is
+// no preset folder.
 std::string PresetFilePath(std::string_view presetName);
 
 // The folder where earlier versions kept their presets: Data/VorelanEn2 beside the plug-in module.
