@@ -36,7 +36,12 @@ test: plugins
 	cd $(WIN32_BUILD) && ctest --output-on-failure -j 1
 	cd $(LINUX_BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The built-in demo (plucked chords, a melody, drums) through the factory program, rendered by the
+# vorelan tool hosting the Linux plug-in binary.
 demo: plugins
+	@mkdir -p out
+	$(LINUX_BUILD)/tools/vorelan/vorelan render out/demo.wav --plugin dist/linux-x86_64/VorelanEn2.so
+	@echo "Demo: out/demo.wav"
 	@echo "Plug-in binaries: dist/linux-x86_64/VorelanEn2.so dist/windows-x86/VorelanEn2.dll dist/windows-x86_64/VorelanEn2.dll"
 
 clean:
