@@ -1,0 +1,333 @@
+#include "engine/TPlugin.h"
+
+#include "engine/FastMath.h"
+#include "engine/ParameterTable.h"
+
+#include <bit>
+#include <cmath>
+
+namespace engine {
+
+namespace {
+
+host::TVstIdentity MakeIdentity() {
+    host::TVstIdentity identity;
+    identity.Capabilities = host::kCapSendVstEvents | host::kCapReceiveVstEvents |
+                            host::kCapReceiveVstMidiEvent | host::kCapReceiveVstTimeInfo;
+    identity.Options = 0; // accumulating process only, no chunks
+    identity.InputCount = 2;
+    identity.OutputCount = 2;
+    identity.UniqueID = "QR14";
+    identity.VendorVersion = TPlugin::kVendorVersion;
+    identity.EffectName = "VorelanEn2";
+    identity.VendorName = "Qarno Audio";
+    identity.InitialDelay = 0;
+    return identity;
+}
+
+constexpr std::uint64_t kFillPending = std::uint64_t{1} << 32;
+
+// Position of a tap in a line of `length` samples, for a position at most one length outside it.
+inline int Wrap(int position, int length) {
+    if (position < 0)
+        return position + length;
+    if (position >= length)
+        return position - length;
+    return position;
+}
+
+// Four-point cubic (Catmull-Rom) read between y0 (t = 0) and the older neighbour y1 (t = 1); ym1 is the
+// newer neighbour and y2 the older one beyond y1.
+inline float ReadCubic(const float* line, int rm1, int r0, int r1, int r2, double t) {
+    const double ym1 = line[rm1], y0 = line[r0], y1 = line[r1], y2 = line[r2];
+    return static_cast<float>(y0 + 0.5 * t *
+                                       ((y1 - ym1) + t * ((4.0 * y1 + 2.0 * ym1 - 5.0 * y0 - y2) +
+                                                          t * (3.0 * (y0 - y1) - ym1 + y2))));
+}
+
+inline float FiniteOrSilence(float x) {
+    return std::isfinite(x) ? x : 0.0f;
+}
+
+} // namespace
+
+TPlugin::TPlugin(vst2::audioMasterCallback audioMaster, std::unique_ptr<host::EditorFormFactory> formClass)
+    : host::TVstTemplate(audioMaster, MakeIdentity(), 1, kParameterCount, std::move(formClass)) {
+    // The template's constructor runs before this object exists, so its declaration step reaches only
+    // the template's own (empty) hook; the names and the factory program are stored here.
+    DeclareParameters();
+    ParameterChanged = host::Handler<vst2::VstInt32>::Of<&TPlugin::OnParameterChanged>(this);
+    EditorIdle = host::Handler<host::EditorForm&>::Of<&TPlugin::OnEditorIdle>(this);
+    // The factory program reached only the program store; convert it now, as a sample-rate change
+    // would, so a freshly loaded effect sounds before any parameter is touched.
+    for (int i = 0; i < kParameterCount; ++i)
+        OnParameterChanged(i);
+}
+
+TPlugin::~TPlugin() = default;
+
+void TPlugin::DeclareParameters() {
+    for (int i = 0; i < kParameterCount; ++i)
+        if (host::TVstParameterProperty* property = ParameterProperty(i))
+            property->SetName(kParameters[static_cast<std::size_t>(i)].name());
+    CurrentProgram().SetName(kFactoryProgramName);
+    for (int i = 0; i < kParameterCount; ++i)
+        setParameter(i, kParameters[static_cast<std::size_t>(i)].factory);
+    CurrentProgram().SetName(kFactoryProgramName);
+}
+
+void TPlugin::OnParameterChanged(vst2::VstInt32 index) {
+    if (index < 0 || index >= kParameterCount)
+        return;
+    ConvertParameter(Values, index, getParameter(index));
+}
+
+void TPlugin::OnEditorIdle(host::EditorForm& form) {
+    if (auto* editor = dynamic_cast<EditorExchange*>(&form))
+        ExchangeWithEditor(*editor);
+}
+
+void TPlugin::ExchangeWithEditor(EditorExchange& editor) {
+    for (int k = 0; k < kLfoCount; ++k) {
+        const int level = RoundEven(static_cast<float>(PublishedLfoOut(k) * 255.0));
+        editor.LfoLevels[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(level < 0     ? 0
+                                                                                  : level > 255 ? 255
+                                                                                                : level);
+    }
+    editor.SampleRate = HostSampleRate();
+    editor.Tempo = HostTempo();
+    if (editor.PresetLoadRequest) {
+        editor.PresetLoadRequest = false;
+        PresetName = editor.PendingPreset;
+        LoadPresetFile();
+    }
+    if (editor.PanicRequest) {
+        editor.PanicRequest = false;
+        RequestDelayFill(0.0f);
+    }
+}
+
+void TPlugin::RequestDelayFill(float value) {
+    delayFillRequest_ = kFillPending | std::bit_cast<std::uint32_t>(FiniteOrSilence(value));
+}
+
+void TPlugin::LoadPresetFile() {
+    // The preset reader joins here: it reads PresetName, fills the lines through RequestDelayFill and
+    // stores the values through setParameter.
+}
+
+void TPlugin::ServeDelayFill() {
+    const std::uint64_t request = delayFillRequest_.exchange(0);
+    if (request == 0)
+        return;
+    const float value = std::bit_cast<float>(static_cast<std::uint32_t>(request));
+    DelayLineL.fill(value);
+    DelayLineR.fill(value);
+}
+
+void TPlugin::ReadTimeInfo() {
+    // Without time information the previous sample rate, tempo and transport flags stay in effect;
+    // so does the previous value of a sample rate that is not a positive finite number or a tempo that
+    // is not a finite number of at least 0.
+    const vst2::VstTimeInfo* time = getTimeInfo(kTimeInfoFilter);
+    if (time == nullptr)
+        return;
+    TimeFlags = time->flags;
+    const float sampleRate = static_cast<float>(time->sampleRate);
+    if (std::isfinite(sampleRate) && sampleRate > 0.0f)
+        Values.HostSampleRate = sampleRate;
+    const float tempo = static_cast<float>(time->tempo);
+    if (std::isfinite(tempo) && tempo >= 0.0f)
+        tempo_ = tempo;
+}
+
+void TPlugin::ProcessAudio(float** inputs, float** outputs, vst2::VstInt32 sampleFrames) {
+    // Requests from the user-interface thread that rewrite the lines land between blocks.
+    ServeDelayFill();
+
+    // Block steps: time information, sample-rate refresh, tempo, voice scales, transport reset, rates.
+    ReadTimeInfo();
+    const float sampleRate = Values.HostSampleRate;
+    if (sampleRate != LastSampleRate) {
+        for (int i = 0; i < kParameterCount; ++i)
+            OnParameterChanged(i);
+        LastSampleRate = sampleRate;
+    }
+    const float tempo = tempo_;
+    TakeSnapshot(block_, Values);
+    const EngineSnapshot& e = block_;
+
+    // Each voice switched on lowers the overall level by 0.94, rounded to float at every step.
+    ActiveScale = 1.0f;
+    FeedbackScale = 1.0f;
+    for (int k = 0; k < kVoiceCount; ++k) {
+        if (e.Pow[k] != 1)
+            continue;
+        ActiveScale = static_cast<float>(ActiveScale * 0.94);
+        if (e.Feeds[k] != 0.0f)
+            FeedbackScale = static_cast<float>(FeedbackScale * 0.94);
+    }
+
+    Playing = static_cast<std::uint8_t>(TimeFlags & vst2::kVstTransportPlaying);
+    if (Playing != LastPlaying) {
+        for (int k = 0; k < kLfoCount; ++k)
+            Lfos[k].SetPhase(e.SyncOf[k]);
+        LastPlaying = Playing;
+    }
+
+    // Tempo lock: a cycle of (100 - n) / 8 beats, n = round(100 x) for the stored LfoFreq x. At n = 100
+    // the division gives an infinite rate; every rate is held at twice the sample rate, an increment of
+    // about 2 that wraps the phase at every step just as an infinite one would, but keeps the phase finite
+    // through a later restart.
+    const float rateLimit = 2.0f * sampleRate;
+    for (int k = 0; k < kLfoCount; ++k) {
+        float rate = e.LfoFreq[k];
+        if (e.HostSync[k] == 1) {
+            const int n = RoundEven(static_cast<float>(10.0 * e.LfoFreq[k]));
+            rate = tempo == 0.0f ? 0.0f : static_cast<float>((static_cast<double>(tempo) / 7.5) / (100 - n));
+        }
+        LfoRate[k] = rate <= rateLimit ? rate : rateLimit;
+    }
+    publishedTempo_ = tempo;
+
+    const int length = e.BufferLength; // kept within kMinBufferLength .. kDelayCapacity by the conversion
+    const float* inL = inputs[0];
+    const float* inR = inputs[1];
+    float* outL = outputs[0];
+    float* outR = outputs[1];
+    const double mix = e.Mix;
+
+    for (int j = 0; j < sampleFrames; ++j) {
+        if (WritePos > length - 1)
+            WritePos = 0;
+
+        // A sample that is not a finite number would stay in the feedback loop for good: take it as silence.
+        const float inputL = FiniteOrSilence(inL[j]);
+        const float inputR = FiniteOrSilence(inR[j]);
+
+        // The feedback sum of all eight voices, on or off, through a sine: a soft limiter that folds
+        // back above pi/2.
+        double feedbackL = 0.0;
+        double feedbackR = 0.0;
+        for (int k = 0; k < kVoiceCount; ++k) {
+            feedbackL += static_cast<double>(FeedbackTapL[k]) * e.Feeds[k];
+            feedbackR += static_cast<double>(FeedbackTapR[k]) * e.Feeds[k];
+        }
+        DelayLineL[WritePos] = static_cast<float>(PortableSin(feedbackL) * FeedbackScale +
+                                                  static_cast<double>(inputL) * e.InpGain);
+        DelayLineR[WritePos] = static_cast<float>(PortableSin(feedbackR) * FeedbackScale +
+                                                  static_cast<double>(inputR) * e.InpGain);
+
+        StepLfos(e, sampleRate);
+
+        for (int k = 0; k < kVoiceCount; ++k) {
+            if (e.Pow[k] == 0) {
+                VoiceOutL[k] = 0.0f;
+                VoiceOutR[k] = 0.0f;
+                continue;
+            }
+
+            float gainL = static_cast<float>(1.0 - e.Pan[k]);
+            float gainR = e.Pan[k];
+            if (e.ModPanAmp[k] > 0.0f) {
+                const double m = LfoOut[e.ModPanIx[k]];
+                gainL = static_cast<float>((1.0 - m * e.ModPanAmp[k]) * gainL);
+                gainR = static_cast<float>((1.0 - (1.0 - m) * e.ModPanAmp[k]) * gainR);
+            }
+
+            // Modulation only shortens the delay. The bound keeps every tap inside the line even if
+            // an LFO value ever left 0..1.
+            float delay =
+                static_cast<float>((1.0 - static_cast<double>(LfoOut[e.ModDelIx[k]]) * e.ModDelAmp[k]) *
+                                   (length - 1) * e.Delay[k]);
+            if (!(delay >= 0.0f))
+                delay = 0.0f;
+            else if (delay > static_cast<float>(length - 1))
+                delay = static_cast<float>(length - 1);
+            const int whole = FastTrunc(delay);
+            const float t = static_cast<float>(static_cast<double>(delay) - whole);
+
+            const int r0 = Wrap(WritePos - whole, length);
+            const int rm1 = Wrap(r0 + 1, length); // one frame newer; the oldest sample when whole = 0
+            const int r1 = Wrap(r0 - 1, length);
+            const int r2 = Wrap(r1 - 1, length);
+            VoiceOutL[k] = ReadCubic(DelayLineL.data(), rm1, r0, r1, r2, t);
+            VoiceOutR[k] = ReadCubic(DelayLineR.data(), rm1, r0, r1, r2, t);
+
+            const int code = e.FType[k];
+            if (code != 0) {
+                const float pitch = static_cast<float>(
+                    (1.0 - static_cast<double>(LfoOut[e.ModFrqIx[k]]) * e.ModFrqAmp[k]) * e.Freq[k]);
+                const float frequency = PitchToFreq.Convert(pitch);
+                FiltersL[k].Filter(VoiceOutL[k], frequency, e.Res[k], sampleRate);
+                FiltersR[k].Filter(VoiceOutR[k], frequency, e.Res[k], sampleRate);
+                VoiceOutL[k] = FilterMixOutput(FiltersL[k], code);
+                VoiceOutR[k] = FilterMixOutput(FiltersR[k], code);
+            }
+
+            // Post-filter, before pan and amplitude; the 1e-8 keeps the loop out of denormal numbers.
+            FeedbackTapL[k] = static_cast<float>(static_cast<double>(VoiceOutL[k]) + 1e-8);
+            FeedbackTapR[k] = static_cast<float>(static_cast<double>(VoiceOutR[k]) + 1e-8);
+
+            const float amplitude = static_cast<float>(
+                (1.0 - static_cast<double>(LfoOut[e.ModAmpIx[k]]) * e.ModAmpAmp[k]) * e.Amp[k]);
+            VoiceOutL[k] = static_cast<float>(static_cast<double>(VoiceOutL[k]) * gainL * amplitude);
+            VoiceOutR[k] = static_cast<float>(static_cast<double>(VoiceOutR[k]) * gainR * amplitude);
+        }
+
+        double wetL = 0.0;
+        double wetR = 0.0;
+        for (int k = 0; k < kVoiceCount; ++k) {
+            wetL += VoiceOutL[k];
+            wetR += VoiceOutR[k];
+        }
+        // The dry part bypasses the input gain but not the voice-count scale.
+        outL[j] = static_cast<float>((wetL * mix + (1.0 - mix) * inputL) * e.OutGain * ActiveScale);
+        outR[j] = static_cast<float>((wetR * mix + (1.0 - mix) * inputR) * e.OutGain * ActiveScale);
+
+        ++WritePos;
+    }
+
+    PublishForEditor();
+}
+
+void TPlugin::StepLfos(const EngineSnapshot& e, float sampleRate) {
+    for (int k = 0; k < kLfoCount; ++k) {
+        const int shape = e.Shape[k];
+        if (shape == 0) // off: not advanced, holds its output
+            continue;
+        TmultiAll& lfo = Lfos[k];
+        lfo.Advance(LfoRate[k], sampleRate);
+        // Hard sync acts one frame late: the source's value was taken at the previous step, and this
+        // frame's outputs still come from the phase before the restart.
+        if (SyncInput[k] == 1.0f)
+            lfo.SetPhase(e.SyncOf[k]);
+        std::array<float, 8>& outputs = ShapeOutputs[k];
+        outputs[0] = 0.0f;
+        outputs[1] = lfo.parabolic;
+        outputs[2] = lfo.triangle;
+        outputs[3] = lfo.risingSaw;
+        outputs[4] = lfo.fallingSaw;
+        outputs[5] = lfo.square;
+        outputs[6] = lfo.random;
+        const float bipolar = outputs[static_cast<std::size_t>(shape)];
+        // A lower-numbered source has already stepped in this frame (unsmoothed value); a higher-numbered
+        // one still shows its final value of the previous frame.
+        const int source = e.SyncIx[k];
+        SyncInput[k] = source == k ? 0.0f : LfoOut[source];
+        LfoOut[k] = static_cast<float>((static_cast<double>(bipolar) + 1.0) * 0.5);
+    }
+    for (int k = 0; k < kLfoCount; ++k) {
+        if (e.SmoothFreq[k] > 0.0f && e.Shape[k] != 0) {
+            LfoSmoothers[k].Filter(LfoOut[k], e.SmoothFreq[k], sampleRate);
+            LfoOut[k] = LfoSmoothers[k].output;
+        }
+    }
+}
+
+void TPlugin::PublishForEditor() {
+    for (int k = 0; k < kLfoCount; ++k)
+        publishedLfoOut_[k] = LfoOut[k];
+}
+
+} // namespace engine
