@@ -123,8 +123,8 @@ void BM_Process(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
 
-    state.counters["ns_per_frame"] =
-        benchmark::Counter(frames * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_frame"] = benchmark::Counter(
+        frames * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     state.counters["realtime_factor"] =
         benchmark::Counter(frames / sampleRate, benchmark::Counter::kIsIterationInvariantRate);
     state.SetItemsProcessed(state.iterations() * frames);

@@ -13,14 +13,20 @@
 namespace engine {
 
 // Round to nearest, halves to even: 0.5 -> 0, 1.5 -> 2, 2.5 -> 2, -2.5 -> -2.
-inline int32_t RoundEven(float x) noexcept { return _mm_cvtss_si32(_mm_set_ss(x)); }
+inline int32_t RoundEven(float x) noexcept {
+    return _mm_cvtss_si32(_mm_set_ss(x));
+}
 
 // The same conversion for a double, for expressions evaluated in double precision.
-inline int32_t RoundEvenDouble(double x) noexcept { return _mm_cvtsd_si32(_mm_set_sd(x)); }
+inline int32_t RoundEvenDouble(double x) noexcept {
+    return _mm_cvtsd_si32(_mm_set_sd(x));
+}
 
 // floor(x + 0.5), halves upward: 0.5 -> 1, 2.5 -> 3, -0.5 -> 0, -0.7 -> -1.
 // 2x + 0.5 is exact in double, so rounding it to even and halving equals the floor for every x.
-inline int32_t FastRound(float x) noexcept { return RoundEvenDouble(2.0 * x + 0.5) >> 1; }
+inline int32_t FastRound(float x) noexcept {
+    return RoundEvenDouble(2.0 * x + 0.5) >> 1;
+}
 
 // Truncation toward zero: 2.7 -> 2, 3.0 -> 3, 0.75 -> 0, -2.7 -> -2, -0.0 -> 0.
 inline int32_t FastTrunc(float x) noexcept {
@@ -37,7 +43,9 @@ inline float CosApprox(float x) noexcept {
 }
 
 // CosApprox(pi/2 - x): an approximate sine for 0 <= x <= pi/2. SinApprox(0) is -6.8e-6, not 0.
-inline float SinApprox(float x) noexcept { return CosApprox(static_cast<float>(1.570796326794897 - x)); }
+inline float SinApprox(float x) noexcept {
+    return CosApprox(static_cast<float>(1.570796326794897 - x));
+}
 
 // Sine in double precision from our own argument reduction and polynomials, so that glibc and the
 // Windows runtimes give identical bits. Within about one ulp of the true sine for |x| < 8.4e8 (pi/2 is

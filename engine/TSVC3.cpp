@@ -27,8 +27,8 @@ void TSVC3::Filter(float input, float frequency, float resonance, float sampleRa
         float q = static_cast<float>(1.0 - resonance);
         if (!(q >= kMinDamping))
             q = kMinDamping;
-        float f = static_cast<float>(2.0 * SinApprox(static_cast<float>(static_cast<double>(frequency) /
-                                                                        sampleRate)));
+        float f = static_cast<float>(
+            2.0 * SinApprox(static_cast<float>(static_cast<double>(frequency) / sampleRate)));
         const float fMax = MaxFrequencyCoefficient(q);
         if (!(f >= 0.0f))
             f = 0.0f;

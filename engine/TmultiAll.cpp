@@ -32,6 +32,8 @@ void TmultiAll::Advance(float rate, float sampleRate) noexcept {
     fallingSaw = -2.0f * p;
 }
 
-void TmultiAll::SetPhase(float value) noexcept { phase = value - increment; }
+void TmultiAll::SetPhase(float value) noexcept {
+    phase = value - increment;
+}
 
 } // namespace engine

@@ -54,7 +54,8 @@ TEST(TLp1Test, DivergentSettingsHoldInsteadOfGrowing) {
     struct Case {
         float cutoff, sampleRate;
     };
-    for (const Case c : {Case{-3.0f, 44100.0f}, Case{5.0f, 0.0f}, Case{5.0f, -44100.0f}, Case{1e-7f, 384000.0f}}) {
+    for (const Case c :
+         {Case{-3.0f, 44100.0f}, Case{5.0f, 0.0f}, Case{5.0f, -44100.0f}, Case{1e-7f, 384000.0f}}) {
         TLp1 lp;
         lp.Filter(1.0f, 5.0f, 44100.0f);
         for (int n = 0; n < 200000; ++n)

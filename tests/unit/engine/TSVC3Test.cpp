@@ -1,6 +1,6 @@
+#include "engine/TSVC3.h"
 #include "engine/FastMath.h"
 #include "engine/TFastP2F.h"
-#include "engine/TSVC3.h"
 
 #include <gtest/gtest.h>
 
@@ -34,8 +34,8 @@ double sinePeak(float frequency, float cutoff, int code) {
     double peak = 0.0;
     const int length = 44100 / 5;
     for (int n = 0; n < length; ++n) {
-        f.Filter(static_cast<float>(std::sin(2.0 * 3.141592653589793 * frequency * n / 44100.0)), cutoff, 0.0f,
-                 44100.0f);
+        f.Filter(static_cast<float>(std::sin(2.0 * 3.141592653589793 * frequency * n / 44100.0)), cutoff,
+                 0.0f, 44100.0f);
         if (n > length / 2)
             peak = std::fmax(peak, std::fabs(FilterMixOutput(f, code)));
     }
@@ -94,12 +94,11 @@ TEST(TSVC3Test, StaysFiniteWhereTheUnboundedCoefficientDiverges) {
     };
     std::mt19937 gen(7);
     std::uniform_real_distribution<float> noise(-1.0f, 1.0f);
-    for (const Case c : {Case{14914.53f, 0.0f, 8000.0f}, Case{14914.53f, 0.97f, 8000.0f},
-                         Case{14914.53f, 0.0f, 22050.0f}, Case{14914.53f, 0.5f, 9500.0f},
-                         Case{14914.53f, 0.97f, 9495.0f}, Case{0.0f, 0.5f, 44100.0f},
-                         Case{-500.0f, 0.5f, 44100.0f}, Case{1000.0f, 1.0f, 44100.0f},
-                         Case{1000.0f, 5.0f, 44100.0f}, Case{1000.0f, -50.0f, 8000.0f},
-                         Case{1000.0f, 0.5f, 0.0f}}) {
+    for (const Case c :
+         {Case{14914.53f, 0.0f, 8000.0f}, Case{14914.53f, 0.97f, 8000.0f}, Case{14914.53f, 0.0f, 22050.0f},
+          Case{14914.53f, 0.5f, 9500.0f}, Case{14914.53f, 0.97f, 9495.0f}, Case{0.0f, 0.5f, 44100.0f},
+          Case{-500.0f, 0.5f, 44100.0f}, Case{1000.0f, 1.0f, 44100.0f}, Case{1000.0f, 5.0f, 44100.0f},
+          Case{1000.0f, -50.0f, 8000.0f}, Case{1000.0f, 0.5f, 0.0f}}) {
         TSVC3 f;
         double peak = 0.0;
         for (int n = 0; n < 200000; ++n) {
@@ -111,7 +110,8 @@ TEST(TSVC3Test, StaysFiniteWhereTheUnboundedCoefficientDiverges) {
         // Once the input stops, the ringing dies away.
         for (int n = 0; n < 200000; ++n)
             f.Filter(0.0f, c.hz, c.res, c.rate);
-        EXPECT_LT(std::fabs(f.lowOut) + std::fabs(f.bandOut) + std::fabs(f.highOut), 1e-2 * (peak + 1e-9) + 1e-9)
+        EXPECT_LT(std::fabs(f.lowOut) + std::fabs(f.bandOut) + std::fabs(f.highOut),
+                  1e-2 * (peak + 1e-9) + 1e-9)
             << c.hz << " Hz at " << c.rate << " Hz, resonance " << c.res;
     }
 }

@@ -35,11 +35,11 @@ TEST(TmultiAllTest, ShapesAtKeyPhases) {
     struct Expect {
         float phase, parabolic, triangle, square, rising, falling;
     };
-    for (const Expect e : {Expect{0.0f, 1.0f, 1.0f, 1.0f, 0.0f, 0.0f}, Expect{0.25f, 0.0f, 0.0f, 1.0f, 0.5f, -0.5f},
-                           Expect{-0.25f, 0.0f, 0.0f, -1.0f, -0.5f, 0.5f},
-                           Expect{0.5f, -1.0f, -1.0f, 1.0f, 1.0f, -1.0f},
-                           Expect{-0.5f, -1.0f, -1.0f, -1.0f, -1.0f, 1.0f},
-                           Expect{0.125f, 0.75f, 0.5f, 1.0f, 0.25f, -0.25f}}) {
+    for (const Expect e :
+         {Expect{0.0f, 1.0f, 1.0f, 1.0f, 0.0f, 0.0f}, Expect{0.25f, 0.0f, 0.0f, 1.0f, 0.5f, -0.5f},
+          Expect{-0.25f, 0.0f, 0.0f, -1.0f, -0.5f, 0.5f}, Expect{0.5f, -1.0f, -1.0f, 1.0f, 1.0f, -1.0f},
+          Expect{-0.5f, -1.0f, -1.0f, -1.0f, -1.0f, 1.0f},
+          Expect{0.125f, 0.75f, 0.5f, 1.0f, 0.25f, -0.25f}}) {
         TmultiAll lfo;
         lfo.SetPhase(e.phase);
         lfo.Advance(0.0f, 44100.0f);
