@@ -111,10 +111,10 @@ void TPlugin::RequestDelayFill(float value) {
     delayFillRequest_ = kFillPending | std::bit_cast<std::uint32_t>(FiniteOrSilence(value));
 }
 
-void TPlugin::LoadPresetFile() {
-    // The preset reader joins here: it reads PresetName, fills the lines through RequestDelayFill and
-    // stores the values through setParameter.
-}
+#ifndef VORELAN_HAS_PRESET_LOADER
+// Stand-in until the preset reader (TPluginPresetLoad.cpp) is part of the build.
+void TPlugin::LoadPresetFile() {}
+#endif
 
 void TPlugin::ServeDelayFill() {
     const std::uint64_t request = delayFillRequest_.exchange(0);
