@@ -56,10 +56,18 @@ float SdArc(Vec p, Vec c, float r, float hw, float a0, float a1) {
 }
 
 Canvas::Canvas(int width, int height)
-    : width_(width), height_(height), px_(static_cast<std::size_t>(width) * height * 4, 0.0f) {}
+    : width_(width), height_(height), px_(static_cast<std::size_t>(width) * height * 4, 0.0f),
+      clipRight_(width), clipBottom_(height) {}
+
+void Canvas::SetClip(int left, int top, int right, int bottom) {
+    clipLeft_ = std::max(0, left);
+    clipTop_ = std::max(0, top);
+    clipRight_ = std::min(width_, right);
+    clipBottom_ = std::min(height_, bottom);
+}
 
 void Canvas::Blend(int x, int y, Color c, float coverage) {
-    if (x < 0 || y < 0 || x >= width_ || y >= height_)
+    if (x < clipLeft_ || y < clipTop_ || x >= clipRight_ || y >= clipBottom_)
         return;
     float* d = &px_[(static_cast<std::size_t>(y) * width_ + x) * 4];
     const float a = std::clamp(c.a * coverage, 0.0f, 1.0f);

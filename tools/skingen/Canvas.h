@@ -70,6 +70,9 @@ public:
     }
 
     void Blend(int x, int y, Color c, float coverage);
+    // Limits all drawing to the rectangle [left, right) x [top, bottom), e.g. one frame of a strip.
+    void SetClip(int left, int top, int right, int bottom);
+    void ResetClip() { SetClip(0, 0, width_, height_); }
     // Replaces a pixel, alpha included.
     void Set(int x, int y, Color c);
     Color Get(int x, int y) const;
@@ -92,6 +95,7 @@ private:
     int width_;
     int height_;
     std::vector<float> px_;  // premultiplied RGBA
+    int clipLeft_ = 0, clipTop_ = 0, clipRight_ = 0, clipBottom_ = 0;
 };
 
 } // namespace skingen
