@@ -15,10 +15,10 @@ namespace engine {
 // when frequency or resonance changes (not when only the sample rate does).
 //
 // Stability: one pass is stable only for 0 < f*q and f^2 + 2 f q < 4, i.e. f < sqrt(q^2 + 4) - q
-// (1.236 at q = 1, 1.970 at q = 0.03). Near the sample rate the coefficient passes that limit, for
-// example 14.9 kHz at 22.05 kHz without resonance or at 8 kHz at any resonance. f is therefore bounded to
-// 0 <= f <= (1 - 1e-4) times the limit, and q to at least 0.001; inside those bounds the filter is
-// unchanged, and its outputs stay finite for any finite input.
+// (1.236 at q = 1, 1.970 at q = 0.03). As the cut-off nears the sample rate the coefficient passes that
+// limit: 14.9 kHz at 8 or 22.05 kHz without resonance, 14.9 kHz at 9.5 kHz at any resonance. f is
+// therefore bounded to 0 <= f <= (1 - 1e-4) times the limit, and q to at least 0.001; inside those
+// bounds the filter is unchanged, and its outputs stay finite for any finite input.
 class TSVC3 {
 public:
     void Filter(float input, float frequency, float resonance, float sampleRate) noexcept;
