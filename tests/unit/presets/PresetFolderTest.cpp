@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -23,6 +24,31 @@ TEST(PresetFolderTest, PathsFollowTheSharedDataFolder) {
     folders.sharedData.clear();
     EXPECT_EQ(presets::PresetFolder(), "") << "no data folder, no preset folder";
 }
+
+#if !defined(_WIN32)
+TEST(PresetFolderTest, LinuxDataFolderFollowsXdgThenHome) {
+    const char* savedXdg = std::getenv("XDG_DATA_HOME");
+    const char* savedHome = std::getenv("HOME");
+    const std::string xdg = savedXdg ? savedXdg : "", home = savedHome ? savedHome : "";
+
+    setenv("XDG_DATA_HOME", "/srv/data/", 1);
+    EXPECT_EQ(platform::SystemSharedDataFolder(), "/srv/data");
+    EXPECT_EQ(presets::PresetFolder(), "/srv/data/QarnoAudio/VorelanEn2") << "no provider installed: the system's own";
+    setenv("XDG_DATA_HOME", "relative/path", 1);
+    setenv("HOME", "/home/someone", 1);
+    EXPECT_EQ(platform::SystemSharedDataFolder(), "/home/someone/.local/share") << "a relative XDG path is ignored";
+    unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(platform::SystemSharedDataFolder(), "/home/someone/.local/share");
+
+    savedXdg ? setenv("XDG_DATA_HOME", xdg.c_str(), 1) : unsetenv("XDG_DATA_HOME");
+    savedHome ? setenv("HOME", home.c_str(), 1) : unsetenv("HOME");
+
+    const std::string module = platform::SystemModuleFolder();
+    ASSERT_FALSE(module.empty());
+    EXPECT_EQ(module.back(), '/');
+    EXPECT_TRUE(platform::FolderExists(module)) << module;
+}
+#endif
 
 TEST(PresetFolderTest, OldFolderNoticeText) {
     EXPECT_EQ(presets::OldFolderNotice("C:\\ProgramData\\QarnoAudio\\VorelanEn2", "C:\\VstPlugins\\"),
