@@ -66,6 +66,8 @@ public:
     EngineValues Values;
     // File name of the preset to load (user-interface thread).
     std::string PresetName;
+    // 1 only while the preset reader shows its rejection message; a load requested meanwhile is dropped.
+    std::uint8_t PresetLoadBusy = 0;
 
     // ---- audio thread state ----
     TFastP2F PitchToFreq;
