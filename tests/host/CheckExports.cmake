@@ -1,0 +1,66 @@
+# Checks what a plug-in binary exports and imports.
+#   cmake -DKIND=linux -DBINARY=<.so> -DTOOL=<nm> -P CheckExports.cmake
+#   cmake -DKIND=windows -DBINARY=<.dll> -DTOOL=<objdump> -P CheckExports.cmake
+# Linux: the dynamic symbols defined are exactly main and VSTPluginMain.
+# Windows: the export table holds exactly main, and every imported DLL is part of Windows itself.
+
+if(NOT EXISTS "${BINARY}")
+    message(FATAL_ERROR "no plug-in binary at ${BINARY}")
+endif()
+
+if(KIND STREQUAL "linux")
+    execute_process(COMMAND ${TOOL} -D --defined-only "${BINARY}" OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "${TOOL} failed on ${BINARY}")
+    endif()
+    string(REGEX MATCHALL "[0-9a-fA-F]+ [A-Za-z] [^\n]+" lines "${out}")
+    set(names)
+    foreach(line ${lines})
+        string(REGEX REPLACE "^[0-9a-fA-F]+ [A-Za-z] " "" name "${line}")
+        list(APPEND names "${name}")
+    endforeach()
+    list(SORT names)
+    if(NOT names STREQUAL "VSTPluginMain;main")
+        message(FATAL_ERROR "exported symbols are '${names}', expected only main and VSTPluginMain")
+    endif()
+    message(STATUS "exports: ${names}")
+    return()
+endif()
+
+execute_process(COMMAND ${TOOL} -p "${BINARY}" OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${TOOL} failed on ${BINARY}")
+endif()
+
+# Export names follow the "[Ordinal/Name Pointer] Table" heading as "[   0] name".
+string(FIND "${out}" "[Ordinal/Name Pointer] Table" start)
+if(start LESS 0)
+    message(FATAL_ERROR "${BINARY} has no export name table")
+endif()
+string(SUBSTRING "${out}" ${start} -1 tail)
+string(REGEX MATCH "Table\n(([ \t]+\\[[ 0-9]+\\] [^\n]+\n)+)" block "${tail}")
+string(REGEX MATCHALL "\\] [^\n]+" entries "${CMAKE_MATCH_1}")
+set(exports)
+foreach(entry ${entries})
+    string(REGEX REPLACE "^\\] " "" name "${entry}")
+    list(APPEND exports "${name}")
+endforeach()
+if(NOT exports STREQUAL "main")
+    message(FATAL_ERROR "exports are '${exports}', expected exactly main")
+endif()
+
+set(system_dlls kernel32.dll user32.dll gdi32.dll msvcrt.dll shell32.dll comdlg32.dll advapi32.dll ole32.dll
+                oleaut32.dll shlwapi.dll comctl32.dll winmm.dll uxtheme.dll dwmapi.dll imm32.dll version.dll)
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${out}")
+set(dlls)
+foreach(line ${imports})
+    string(REGEX REPLACE "^DLL Name: " "" dll "${line}")
+    string(STRIP "${dll}" dll)
+    string(TOLOWER "${dll}" lower)
+    list(FIND system_dlls "${lower}" found)
+    if(found LESS 0)
+        message(FATAL_ERROR "${BINARY} imports ${dll}, which is not part of Windows")
+    endif()
+    list(APPEND dlls "${dll}")
+endforeach()
+message(STATUS "exports: ${exports}; imports: ${dlls}")
