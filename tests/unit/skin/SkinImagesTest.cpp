@@ -1,10 +1,12 @@
 #include "skin/images/PngDecoder.h"
+#include "skin/images/SkinImageList.h"
 #include "skin/images/SkinImages.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 using namespace skin::images;
@@ -139,4 +141,25 @@ TEST(PngDecoder, DecodesIntoBottomUpBgraAndRejectsBadInput) {
     std::vector<std::uint8_t> corrupt(png, png + sizeof png);
     corrupt[45] ^= 0xFF;  // inside the compressed data
     EXPECT_FALSE(DecodePng(corrupt).has_value());
+}
+
+TEST(SkinImages, FillsTheKitsImageListInOrder) {
+    skin::TDIBImageList list;
+    list.Add();  // anything already there is replaced
+    EXPECT_EQ(FillImageList(list), 19);
+    ASSERT_EQ(list.Count(), 19);
+    for (int i = 0; i < 19; ++i) {
+        const skin::TDIBImagesItem* item = list.Item(i);
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->DisplayName, kImageList[i].name);
+        EXPECT_EQ(item->DIB.Width(), kImageList[i].width);
+        EXPECT_EQ(item->DIB.Height(), kImageList[i].height);
+        EXPECT_EQ(item->DIB.Masked(), kImageList[i].masked) << kImageList[i].name;
+        EXPECT_EQ(item->DIB.Opacity(), 255);
+        EXPECT_EQ(item->DIB.Scale(), 100);
+    }
+    // Pixels arrive unchanged: the kit's bottom-left pixel is the picture's bottom-left one.
+    const auto knob = Find("Knob64");
+    const auto& dib = list.Item(2)->DIB;
+    EXPECT_EQ(std::memcmp(dib.Bits(), knob->pixels.data(), knob->pixels.size()), 0);
 }
