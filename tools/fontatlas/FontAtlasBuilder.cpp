@@ -91,7 +91,7 @@ std::optional<BuiltFont> BuildFont(const std::vector<std::uint8_t>& ttf, int pix
                 square += static_cast<double>(v) * v;
             }
             const double score = ink > 0 ? square / ink : 0;
-            if (score > bestScore * 1.04) {  // prefer the smaller shift unless clearly sharper
+            if (score > bestScore * 1.04) { // prefer the smaller shift unless clearly sharper
                 bestScore = score;
                 pixels = std::move(candidate);
                 x0 = bx0, y0 = by0, x1 = bx1, y1 = by1;

@@ -19,9 +19,7 @@ struct BuiltFont {
     std::array<skin::text::Glyph, 256> glyphs{};
     std::vector<std::uint8_t> coverage;
 
-    skin::text::Font View() const {
-        return skin::text::Font{pixelHeight, ascent, descent, glyphs, coverage};
-    }
+    skin::text::Font View() const { return skin::text::Font{pixelHeight, ascent, descent, glyphs, coverage}; }
 };
 
 // The Unicode code point of a Windows-1252 byte, or 0 where the code page leaves the byte undefined

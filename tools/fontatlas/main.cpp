@@ -40,9 +40,10 @@ int main(int argc, char** argv) {
             out << "\n   ";
         out << ' ' << int(font->coverage[i]) << ',';
     }
-    out << "\n};\n\nconstexpr Font kFont{" << font->pixelHeight << ", " << font->ascent << ", " << font->descent
-        << ", kGlyphs, {kCoverage, " << font->coverage.size()
-        << "}};\n\n} // namespace\n\nconst Font& DefaultFont() { return kFont; }\n\n} // namespace skin::text\n";
+    out << "\n};\n\nconstexpr Font kFont{" << font->pixelHeight << ", " << font->ascent << ", "
+        << font->descent << ", kGlyphs, {kCoverage, " << font->coverage.size()
+        << "}};\n\n} // namespace\n\nconst Font& DefaultFont() { return kFont; }\n\n} // namespace "
+           "skin::text\n";
     if (!out) {
         std::fprintf(stderr, "fontatlas: cannot write %s\n", argv[4]);
         return 1;

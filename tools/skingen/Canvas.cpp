@@ -20,7 +20,9 @@ Color WithAlpha(Color c, float alpha) {
     return c;
 }
 
-float SdCircle(Vec p, Vec c, float r) { return std::hypot(p.x - c.x, p.y - c.y) - r; }
+float SdCircle(Vec p, Vec c, float r) {
+    return std::hypot(p.x - c.x, p.y - c.y) - r;
+}
 
 float SdRoundRect(Vec p, float left, float top, float right, float bottom, float radius) {
     const float cx = (left + right) * 0.5f, cy = (top + bottom) * 0.5f;
@@ -120,9 +122,9 @@ void Canvas::Text(const skin::text::Font& font, int x, int y, std::string_view t
     int pen = x;
     for (char ch : text) {
         const char one[1] = {ch};
-        skin::text::ForEachCoverage(font, pen, y, std::string_view(one, 1), [&](int px, int py, std::uint8_t cov) {
-            Blend(px, py, c, cov / 255.0f);
-        });
+        skin::text::ForEachCoverage(
+            font, pen, y, std::string_view(one, 1),
+            [&](int px, int py, std::uint8_t cov) { Blend(px, py, c, cov / 255.0f); });
         pen += font.GlyphOf(ch).advance + spacing;
     }
 }

@@ -13,7 +13,7 @@
 namespace skingen {
 
 struct Color {
-    float r = 0, g = 0, b = 0, a = 1;  // straight alpha, 0..1
+    float r = 0, g = 0, b = 0, a = 1; // straight alpha, 0..1
 };
 
 constexpr Color Hex(unsigned rgb, float alpha = 1.0f) {
@@ -45,7 +45,8 @@ public:
     // Composites paint(x, y) over every pixel inside the shape within the box; edges are anti-aliased
     // over one pixel, or blurred over `softness` pixels for shadows and glows.
     template <class Sd, class Paint>
-    void Fill(float left, float top, float right, float bottom, Sd&& sd, Paint&& paint, float softness = 1.0f) {
+    void Fill(float left, float top, float right, float bottom, Sd&& sd, Paint&& paint,
+              float softness = 1.0f) {
         const int x0 = std::max(0, static_cast<int>(std::floor(left - softness)));
         const int y0 = std::max(0, static_cast<int>(std::floor(top - softness)));
         const int x1 = std::min(width_ - 1, static_cast<int>(std::ceil(right + softness)));
@@ -65,8 +66,10 @@ public:
                     Blend(x, y, paint(p), cov);
             }
     }
-    template <class Sd> void Fill(float l, float t, float r, float b, Sd&& sd, Color c, float softness = 1.0f) {
-        Fill(l, t, r, b, sd, [c](Vec) { return c; }, softness);
+    template <class Sd>
+    void Fill(float l, float t, float r, float b, Sd&& sd, Color c, float softness = 1.0f) {
+        Fill(
+            l, t, r, b, sd, [c](Vec) { return c; }, softness);
     }
 
     void Blend(int x, int y, Color c, float coverage);
@@ -94,7 +97,7 @@ public:
 private:
     int width_;
     int height_;
-    std::vector<float> px_;  // premultiplied RGBA
+    std::vector<float> px_; // premultiplied RGBA
     int clipLeft_ = 0, clipTop_ = 0, clipRight_ = 0, clipBottom_ = 0;
 };
 
