@@ -111,11 +111,6 @@ void TPlugin::RequestDelayFill(float value) {
     delayFillRequest_ = kFillPending | std::bit_cast<std::uint32_t>(FiniteOrSilence(value));
 }
 
-#ifndef VORELAN_HAS_PRESET_LOADER
-// Stand-in until the preset reader (TPluginPresetLoad.cpp) is part of the build.
-void TPlugin::LoadPresetFile() {}
-#endif
-
 void TPlugin::ServeDelayFill() {
     const std::uint64_t request = delayFillRequest_.exchange(0);
     if (request == 0)

@@ -54,7 +54,8 @@ public:
     // not yet served. A value that is not finite fills with 0.
     void RequestDelayFill(float value);
 
-    // Preset-reader hook: loads the preset file named by PresetName (user-interface thread).
+    // The preset reader (TPluginPresetLoad.cpp): loads the preset file named by PresetName
+    // (user-interface thread).
     void LoadPresetFile();
 
     // Values published by the audio thread at the end of each block.

@@ -381,7 +381,7 @@ TEST_F(TPluginTest, EditorIdleExchangesLevelsAndServesRequests) {
     EditorExchange editor;
     editor.PanicRequest = true;
     editor.PresetLoadRequest = true;
-    editor.PendingPreset = "Wide Ensemble.fxp";
+    editor.PendingPreset = "Wide Ensemble";
     plugin->ExchangeWithEditor(editor);
     EXPECT_EQ(editor.LfoLevels[0], 255);
     EXPECT_EQ(editor.LfoLevels[1], 128) << "127.5 rounds to even";
@@ -389,7 +389,7 @@ TEST_F(TPluginTest, EditorIdleExchangesLevelsAndServesRequests) {
     EXPECT_EQ(editor.Tempo, 133.0f);
     EXPECT_FALSE(editor.PanicRequest);
     EXPECT_FALSE(editor.PresetLoadRequest);
-    EXPECT_EQ(plugin->PresetName, "Wide Ensemble.fxp");
+    EXPECT_EQ(plugin->PresetName, "Wide Ensemble");
 
     // The clear waits for the audio thread's next block, which then hears only silence.
     EXPECT_TRUE(
