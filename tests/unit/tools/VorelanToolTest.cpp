@@ -174,6 +174,7 @@ TEST_F(VorelanToolTest, EveryBadInputAnswersWithAMessageAndStatus) {
         {"render '" + path("three.wav") + "'" + out + plugin(), 1, "3 channels"},
         {"render '" + in + "' '" + in + "'" + plugin(), 2, "is the input file"},
         {"render '" + in + "' '" + path("o.mp9") + "'" + plugin(), 2, "unknown output format"},
+        {"render '" + in + "' '" + path("no/folder/o.wav") + "'" + plugin(), 1, "cannot write the audio file"},
         {"render" + out + " --rate fast" + plugin(), 2, "bad value \"fast\" for --rate"},
         {"render" + out + " --rate 100" + plugin(), 2, "must be between 8000 and 384000"},
         {"render" + out + " --block 0" + plugin(), 2, "--block"},
