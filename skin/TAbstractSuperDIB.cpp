@@ -263,7 +263,7 @@ void TAbstractSuperDIB::DrawWith(TAbstractSuperDIB& destination, int x, int y, i
     TDrawSettings plain = settings;
     plain.Angle = 0;
     plain.ScaleX = plain.ScaleY = 100;
-    DrawUntransformed(destination, x, y, 0, 0, temp.Width(), temp.Height(), plain);
+    temp.DrawUntransformed(destination, x, y, 0, 0, temp.Width(), temp.Height(), plain);
 }
 
 namespace {
