@@ -27,7 +27,8 @@ void TPlugin::LoadPresetFile() {
     if (!preset.ok()) {
         PresetLoadBusy = 1;
         const std::string shown = path.empty() ? PresetName + std::string(presets::kFileExtension) : path;
-        platform::ShowMessageBox(std::string(presets::kMessageCaption), presets::FxpStatusMessage(preset, shown));
+        platform::ShowMessageBox(std::string(presets::kMessageCaption),
+                                 presets::FxpStatusMessage(preset, shown));
         PresetLoadBusy = 0;
         return;
     }

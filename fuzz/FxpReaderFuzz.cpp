@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     while (!expectedName.empty() && expectedName.back() == ' ')
         expectedName.pop_back(); // the writer's padding and the name's own trailing spaces look alike
     if (!again.ok() || again.program.name != expectedName ||
-        std::memcmp(again.program.values.data(), result.program.values.data(), sizeof(presets::ParameterValues)) != 0 ||
+        std::memcmp(again.program.values.data(), result.program.values.data(),
+                    sizeof(presets::ParameterValues)) != 0 ||
         std::memcmp(written.data() + presets::kValuesOffset, data + presets::kValuesOffset,
                     presets::kFileSize - presets::kValuesOffset) != 0)
         std::abort();

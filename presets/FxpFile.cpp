@@ -24,8 +24,8 @@ std::uint32_t getBigEndian(const std::uint8_t* at) {
 // The fixed header: chunk magic, byte size 0 (not the 772 bytes that follow), program magic,
 // format version 1, effect ID, effect version 1, parameter count 181.
 constexpr std::array<std::uint8_t, kHeaderSize> kHeader{
-    'C', 'c', 'n', 'K', 0, 0, 0, 0,   'F', 'x', 'C', 'k', 0, 0,
-    0,   1,   'Q', 'R', '1', '4', 0, 0, 0, 1,   0,   0,   0, 181,
+    'C', 'c', 'n', 'K', 0,   0,   0, 0, 'F', 'x', 'C', 'k', 0, 0,
+    0,   1,   'Q', 'R', '1', '4', 0, 0, 0,   1,   0,   0,   0, 181,
 };
 
 } // namespace

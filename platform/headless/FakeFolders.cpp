@@ -9,6 +9,8 @@ FakeFolders::FakeFolders(std::string sharedDataFolder, std::string moduleFolder)
     SetFolderProvider(this);
 }
 
-FakeFolders::~FakeFolders() { SetFolderProvider(nullptr); }
+FakeFolders::~FakeFolders() {
+    SetFolderProvider(nullptr);
+}
 
 } // namespace platform::headless

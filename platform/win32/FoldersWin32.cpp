@@ -1,7 +1,7 @@
 #include "platform/Folders.h"
 
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 namespace platform {
 
@@ -25,7 +25,8 @@ std::string SystemSharedDataFolder() {
 std::string SystemModuleFolder() {
     // The module that contains this function: the plug-in DLL, or the program linking it.
     HMODULE module = nullptr;
-    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                             reinterpret_cast<LPCSTR>(&SystemModuleFolder), &module))
         return {};
     char buffer[1502] = {};

@@ -85,7 +85,8 @@ void WriteAudioFile(const std::string& path, const StereoSignal& signal, int sam
     if (info.format == 0)
         throw UsageError("unknown output format for \"" + path + "\": use .wav, .flac, .aiff or .ogg");
     if (!sf_format_check(&info))
-        throw ToolError("the format of \"" + path + "\" cannot hold " + std::to_string(sampleRate) + " Hz audio");
+        throw ToolError("the format of \"" + path + "\" cannot hold " + std::to_string(sampleRate) +
+                        " Hz audio");
     SndfileHandle file(sf_open(path.c_str(), SFM_WRITE, &info));
     if (!file)
         throw ToolError("cannot write the audio file \"" + path + "\": " + sf_strerror(nullptr));

@@ -10,7 +10,7 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kTempo = 120.0;
-constexpr int kBars = 4;          // 4 bars of 4 beats: 8 seconds of music
+constexpr int kBars = 4;           // 4 bars of 4 beats: 8 seconds of music
 constexpr double kTailSeconds = 2; // then silence, which the delays fill
 
 // A small deterministic noise source, so every run synthesises the same demo.
@@ -25,7 +25,9 @@ private:
     std::uint32_t state_ = 0x5EED1234u;
 };
 
-double midiToHz(int note) { return 440.0 * std::pow(2.0, (note - 69) / 12.0); }
+double midiToHz(int note) {
+    return 440.0 * std::pow(2.0, (note - 69) / 12.0);
+}
 
 void addPanned(StereoSignal& out, std::size_t at, const std::vector<float>& mono, float gain, float pan) {
     const float left = gain * static_cast<float>(std::cos(pan * kPi / 2));
@@ -121,7 +123,8 @@ StereoSignal MakeDemoSignal(double rate) {
         for (int strum = 0; strum < 2; ++strum) {
             const double start = (bar * 4 + strum * 2) * beat;
             for (int n = 0; n < 4; ++n) {
-                const std::vector<float> string = pluck(midiToHz(chords[bar][n]), 2 * beat + 0.3, rate, noise);
+                const std::vector<float> string =
+                    pluck(midiToHz(chords[bar][n]), 2 * beat + 0.3, rate, noise);
                 addPanned(out, frameAt(start + 0.018 * n), string, 0.16f, 0.3f + 0.13f * n);
             }
         }

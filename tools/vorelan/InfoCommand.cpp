@@ -18,13 +18,32 @@ name, value and display text.
 
 // The capability strings a host may ask about.
 constexpr const char* kCapabilities[] = {
-    "sendVstEvents",     "sendVstMidiEvent",   "sendVstTimeInfo",    "receiveVstEvents",
-    "receiveVstMidiEvent", "receiveVstTimeInfo", "offline",          "plugAsChannelInsert",
-    "plugAsSend",        "mixDryWet",          "noRealTime",         "multipass",
-    "metapass",          "1in1out",            "1in2out",            "2in1out",
-    "2in2out",           "2in4out",            "4in2out",            "4in4out",
-    "4in8out",           "8in4out",            "8in8out",            "midiProgramNames",
-    "conformsToWindowRules", "bypass",
+    "sendVstEvents",
+    "sendVstMidiEvent",
+    "sendVstTimeInfo",
+    "receiveVstEvents",
+    "receiveVstMidiEvent",
+    "receiveVstTimeInfo",
+    "offline",
+    "plugAsChannelInsert",
+    "plugAsSend",
+    "mixDryWet",
+    "noRealTime",
+    "multipass",
+    "metapass",
+    "1in1out",
+    "1in2out",
+    "2in1out",
+    "2in2out",
+    "2in4out",
+    "4in2out",
+    "4in4out",
+    "4in8out",
+    "8in4out",
+    "8in8out",
+    "midiProgramNames",
+    "conformsToWindowRules",
+    "bypass",
 };
 
 std::string fourCharacters(int id) {
@@ -38,9 +57,9 @@ std::string fourCharacters(int id) {
 
 std::string flagNames(int flags) {
     static const std::pair<int, const char*> names[] = {
-        {1, "HasEditor"},       {2, "HasClip"},        {4, "HasVu"},           {8, "CanMono"},
-        {16, "CanReplacing"},   {32, "ProgramChunks"}, {256, "IsSynth"},       {512, "NoSoundInStop"},
-        {1024, "ExtIsAsync"},   {2048, "ExtHasBuffer"},
+        {1, "HasEditor"},     {2, "HasClip"},         {4, "HasVu"},     {8, "CanMono"},
+        {16, "CanReplacing"}, {32, "ProgramChunks"},  {256, "IsSynth"}, {512, "NoSoundInStop"},
+        {1024, "ExtIsAsync"}, {2048, "ExtHasBuffer"},
     };
     std::string text;
     for (const auto& [bit, name] : names)
@@ -87,7 +106,8 @@ int RunInfo(const std::vector<std::string>& args) {
         for (int i = 0; i < count; ++i) {
             int flags = 0;
             const std::string label = host.PinLabel(input != 0, i, &flags);
-            std::cout << (input ? "  input " : "  output ") << i << "  \"" << label << "\" flags " << flags << "\n";
+            std::cout << (input ? "  input " : "  output ") << i << "  \"" << label << "\" flags " << flags
+                      << "\n";
         }
     }
     std::cout << "capabilities (1 yes, 0 don't know, -1 no)\n";
@@ -98,8 +118,8 @@ int RunInfo(const std::vector<std::string>& args) {
         char value[32];
         std::snprintf(value, sizeof value, "%.6f", host.GetParameter(i));
         std::string label = host.ParameterLabel(i);
-        std::cout << "  " << i << "\t" << host.ParameterName(i) << "\t" << value << "\t" << host.ParameterDisplay(i)
-                  << (label.empty() ? "" : " " + label) << "\n";
+        std::cout << "  " << i << "\t" << host.ParameterName(i) << "\t" << value << "\t"
+                  << host.ParameterDisplay(i) << (label.empty() ? "" : " " + label) << "\n";
     }
     return kExitOk;
 }

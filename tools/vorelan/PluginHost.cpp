@@ -40,16 +40,25 @@ PluginHost::PluginHost(const std::string& pluginPath) : impl_(std::make_unique<I
         throw ToolError("the plug-in \"" + pluginPath + "\" did not create an effect");
     const AEffect& effect = impl_->effect();
     if (effect.numInputs < 1 || effect.numOutputs < 1 || effect.numInputs > 2 || effect.numOutputs > 2)
-        throw ToolError("the plug-in \"" + pluginPath + "\" has " + std::to_string(effect.numInputs) + " inputs and " +
-                        std::to_string(effect.numOutputs) + " outputs; this host runs mono and stereo effects");
+        throw ToolError("the plug-in \"" + pluginPath + "\" has " + std::to_string(effect.numInputs) +
+                        " inputs and " + std::to_string(effect.numOutputs) +
+                        " outputs; this host runs mono and stereo effects");
 }
 
 PluginHost::~PluginHost() = default;
 
-void PluginHost::SetSampleRate(double hz) { impl_->host.SetSampleRate(hz); }
-void PluginHost::SetTempo(double bpm) { impl_->host.SetTempo(bpm); }
-void PluginHost::SetPlaying(bool playing) { impl_->host.SetPlaying(playing); }
-void PluginHost::SetBlockSize(int frames) { impl_->blockSize = frames; }
+void PluginHost::SetSampleRate(double hz) {
+    impl_->host.SetSampleRate(hz);
+}
+void PluginHost::SetTempo(double bpm) {
+    impl_->host.SetTempo(bpm);
+}
+void PluginHost::SetPlaying(bool playing) {
+    impl_->host.SetPlaying(playing);
+}
+void PluginHost::SetBlockSize(int frames) {
+    impl_->blockSize = frames;
+}
 
 void PluginHost::Start() {
     Impl& h = *impl_;
@@ -89,15 +98,31 @@ std::string PluginHost::PinLabel(bool input, int index, int* flags) {
     return pin.label;
 }
 
-long long PluginHost::CanDo(const std::string& capability) { return impl_->plugin->CanDo(capability.c_str()); }
+long long PluginHost::CanDo(const std::string& capability) {
+    return impl_->plugin->CanDo(capability.c_str());
+}
 
-int PluginHost::ParameterCount() const { return impl_->effect().numParams; }
-std::string PluginHost::ParameterName(int index) { return impl_->plugin->ParameterName(index); }
-std::string PluginHost::ParameterDisplay(int index) { return impl_->plugin->ParameterDisplay(index); }
-std::string PluginHost::ParameterLabel(int index) { return impl_->plugin->ParameterLabel(index); }
-float PluginHost::GetParameter(int index) { return impl_->plugin->GetParameter(index); }
-void PluginHost::SetParameter(int index, float value) { impl_->plugin->SetParameter(index, value); }
-std::string PluginHost::ProgramName() { return impl_->text(effGetProgramName); }
+int PluginHost::ParameterCount() const {
+    return impl_->effect().numParams;
+}
+std::string PluginHost::ParameterName(int index) {
+    return impl_->plugin->ParameterName(index);
+}
+std::string PluginHost::ParameterDisplay(int index) {
+    return impl_->plugin->ParameterDisplay(index);
+}
+std::string PluginHost::ParameterLabel(int index) {
+    return impl_->plugin->ParameterLabel(index);
+}
+float PluginHost::GetParameter(int index) {
+    return impl_->plugin->GetParameter(index);
+}
+void PluginHost::SetParameter(int index, float value) {
+    impl_->plugin->SetParameter(index, value);
+}
+std::string PluginHost::ProgramName() {
+    return impl_->text(effGetProgramName);
+}
 void PluginHost::SetProgramName(const std::string& name) {
     std::string copy = name;
     impl_->plugin->Dispatch(effSetProgramName, 0, 0, copy.data());

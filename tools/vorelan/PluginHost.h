@@ -47,7 +47,8 @@ public:
 
     // Runs the whole signal through the effect in blocks, as a host would with the accumulating
     // process call and zeroed outputs; progress(done, total) after every block.
-    StereoSignal Render(const StereoSignal& input, const std::function<void(std::size_t, std::size_t)>& progress);
+    StereoSignal Render(const StereoSignal& input,
+                        const std::function<void(std::size_t, std::size_t)>& progress);
 
 private:
     struct Impl;

@@ -30,7 +30,8 @@ int showPreset(const Arguments& arguments) {
     const presets::FxpReadResult preset = presets::ReadFxpFile(path);
     if (!preset.ok()) {
         const std::string message = presets::FxpStatusMessage(preset, path);
-        throw ToolError(preset.status == presets::FxpStatus::ForeignEffect ? "\"" + path + "\": " + message : message);
+        throw ToolError(preset.status == presets::FxpStatus::ForeignEffect ? "\"" + path + "\": " + message
+                                                                           : message);
     }
     const std::optional<std::string> plugin = arguments.value("--plugin");
     PluginHost host(PluginPath(plugin ? &*plugin : nullptr));
@@ -49,8 +50,8 @@ int showPreset(const Arguments& arguments) {
             std::snprintf(loaded, sizeof loaded, "%.6f", clamped);
             note = std::string("  (loads as ") + loaded + ")";
         }
-        std::cout << "  " << i << "\t" << (i < host.ParameterCount() ? host.ParameterName(i) : "?") << "\t" << text
-                  << note << "\n";
+        std::cout << "  " << i << "\t" << (i < host.ParameterCount() ? host.ParameterName(i) : "?") << "\t"
+                  << text << note << "\n";
     }
     return kExitOk;
 }
@@ -72,7 +73,8 @@ int savePreset(const Arguments& arguments) {
         values[i] = host.GetParameter(i);
     if (!presets::WriteFxpFile(target.filePath, presets::WriteFxp(name, values)))
         throw ToolError("cannot write the preset file \"" + target.filePath + "\"");
-    std::cout << "wrote " << target.filePath << " (preset \"" << name.substr(0, presets::kNameSize) << "\")\n";
+    std::cout << "wrote " << target.filePath << " (preset \"" << name.substr(0, presets::kNameSize)
+              << "\")\n";
     return kExitOk;
 }
 

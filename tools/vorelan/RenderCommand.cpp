@@ -56,8 +56,9 @@ public:
         lastPercent_ = percent;
         drawn_ = true;
         const int filled = percent * 40 / 100;
-        std::fprintf(stderr, "\rrendering [%.*s%.*s] %3d%%", filled, "########################################",
-                     40 - filled, "                                        ", percent);
+        std::fprintf(stderr, "\rrendering [%.*s%.*s] %3d%%", filled,
+                     "########################################", 40 - filled,
+                     "                                        ", percent);
         std::fflush(stderr);
     }
 
@@ -70,15 +71,16 @@ private:
 } // namespace
 
 int RunRender(const std::vector<std::string>& args) {
-    const Arguments arguments(args, {"--preset", "--set", "--rate", "--tempo", "--block", "--tail", "--plugin"},
-                              {"--play"});
+    const Arguments arguments(
+        args, {"--preset", "--set", "--rate", "--tempo", "--block", "--tail", "--plugin"}, {"--play"});
     if (arguments.help()) {
         std::cout << kRenderHelp;
         return kExitOk;
     }
     const std::vector<std::string>& files = arguments.positional();
     if (files.empty() || files.size() > 2)
-        throw UsageError("render needs an output file, and at most one input file before it (vorelan render --help)");
+        throw UsageError(
+            "render needs an output file, and at most one input file before it (vorelan render --help)");
     const std::string outPath = files.back();
     const std::string* inPath = files.size() == 2 ? &files[0] : nullptr;
     if (AudioFormatFor(outPath) == 0)
@@ -120,13 +122,14 @@ int RunRender(const std::vector<std::string>& args) {
     StereoSignal output;
     {
         ProgressBar bar;
-        output = host.Render(input.signal, [&](std::size_t done, std::size_t total) { bar.update(done, total); });
+        output =
+            host.Render(input.signal, [&](std::size_t done, std::size_t total) { bar.update(done, total); });
     }
     const int outRate = static_cast<int>(hostRate + 0.5);
     WriteAudioFile(outPath, output, outRate);
-    std::cout << "wrote " << outPath << ": " << output.frames() << " frames, 2 channels, " << outRate << " Hz ("
-              << (inPath ? *inPath : std::string("built-in demo")) << ", program \"" << host.ProgramName()
-              << "\")\n";
+    std::cout << "wrote " << outPath << ": " << output.frames() << " frames, 2 channels, " << outRate
+              << " Hz (" << (inPath ? *inPath : std::string("built-in demo")) << ", program \""
+              << host.ProgramName() << "\")\n";
     return kExitOk;
 }
 

@@ -16,14 +16,16 @@ namespace vorelan {
 namespace {
 
 bool sameIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
 }
 
 } // namespace
 
-std::string PluginPath(const std::string* chosen) { return chosen ? *chosen : std::string(VORELAN_DEFAULT_PLUGIN); }
+std::string PluginPath(const std::string* chosen) {
+    return chosen ? *chosen : std::string(VORELAN_DEFAULT_PLUGIN);
+}
 
 int ResolveParameter(PluginHost& host, const std::string& nameOrIndex) {
     const int count = host.ParameterCount();

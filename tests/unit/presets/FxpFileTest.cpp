@@ -18,12 +18,14 @@ presets::ParameterValues distinctValues() {
     presets::ParameterValues values{};
     for (int i = 0; i < presets::kParameterCount; ++i)
         values[i] = static_cast<float>(i) / 180.0f; // 0 .. 1, every one different
-    values[7] = std::nextafter(0.0f, 1.0f);          // the smallest positive value survives too
+    values[7] = std::nextafter(0.0f, 1.0f);         // the smallest positive value survives too
     values[8] = std::nextafter(1.0f, 0.0f);
     return values;
 }
 
-std::vector<std::uint8_t> asVector(const presets::FxpBytes& bytes) { return {bytes.begin(), bytes.end()}; }
+std::vector<std::uint8_t> asVector(const presets::FxpBytes& bytes) {
+    return {bytes.begin(), bytes.end()};
+}
 
 TEST(FxpFileTest, WriterProducesTheExactLayout) {
     presets::ParameterValues values{};
@@ -31,8 +33,8 @@ TEST(FxpFileTest, WriterProducesTheExactLayout) {
     values[180] = 1.0f;
     const presets::FxpBytes bytes = presets::WriteFxp("8 Voices Chorus", values);
 
-    const std::uint8_t header[28] = {'C', 'c', 'n', 'K', 0, 0, 0, 0, 'F', 'x', 'C', 'k', 0, 0,
-                                     0,   1,   'Q', 'R', '1', '4', 0, 0, 0, 1, 0, 0, 0, 181};
+    const std::uint8_t header[28] = {'C', 'c', 'n', 'K', 0,   0,   0, 0, 'F', 'x', 'C', 'k', 0, 0,
+                                     0,   1,   'Q', 'R', '1', '4', 0, 0, 0,   1,   0,   0,   0, 181};
     for (int i = 0; i < 28; ++i)
         EXPECT_EQ(bytes[i], header[i]) << "header byte " << i;
     EXPECT_EQ(std::string(bytes.begin() + 28, bytes.begin() + 56), "8 Voices Chorus             ")
@@ -50,16 +52,19 @@ TEST(FxpFileTest, WriterProducesTheExactLayout) {
 
 TEST(FxpFileTest, WrittenFileReadsBackBitForBitWithItsName) {
     const presets::ParameterValues values = distinctValues();
-    const presets::FxpReadResult result = presets::ParseFxp(asVector(presets::WriteFxp("Wide Ensemble", values)));
+    const presets::FxpReadResult result =
+        presets::ParseFxp(asVector(presets::WriteFxp("Wide Ensemble", values)));
     ASSERT_TRUE(result.ok());
     EXPECT_EQ(result.program.name, "Wide Ensemble");
     for (int i = 0; i < presets::kParameterCount; ++i)
-        EXPECT_EQ(std::bit_cast<std::uint32_t>(result.program.values[i]), std::bit_cast<std::uint32_t>(values[i]))
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(result.program.values[i]),
+                  std::bit_cast<std::uint32_t>(values[i]))
             << "parameter " << i;
 
     // Longer names are cut to 28 characters; trailing spaces of the name itself disappear on reading.
     const std::string longName = "A name that runs well past the twenty-eight";
-    EXPECT_EQ(presets::ParseFxp(asVector(presets::WriteFxp(longName, values))).program.name, longName.substr(0, 28));
+    EXPECT_EQ(presets::ParseFxp(asVector(presets::WriteFxp(longName, values))).program.name,
+              longName.substr(0, 28));
     EXPECT_EQ(presets::ParseFxp(asVector(presets::WriteFxp("Pad   ", values))).program.name, "Pad");
     EXPECT_EQ(presets::ParseFxp(asVector(presets::WriteFxp("", values))).program.name, "");
     EXPECT_EQ(presets::ParseFxp(asVector(presets::WriteFxp("  lead", values))).program.name, "  lead")
@@ -79,7 +84,8 @@ TEST(FxpFileTest, NameFieldOfOtherWriters) {
     setField(std::string(28, ' '));
     EXPECT_EQ(presets::ParseFxp(bytes).program.name, "");
     setField(std::string(28, 'x'));
-    EXPECT_EQ(presets::ParseFxp(bytes).program.name, std::string(28, 'x')) << "a full field needs no terminator";
+    EXPECT_EQ(presets::ParseFxp(bytes).program.name, std::string(28, 'x'))
+        << "a full field needs no terminator";
 }
 
 TEST(FxpFileTest, ReaderChecksOnlyTheEffectId) {
@@ -132,8 +138,8 @@ class FxpFileOnDiskTest : public ::testing::Test {
 protected:
     void SetUp() override {
         folder_ = std::filesystem::temp_directory_path() /
-                  ("fxp-file-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                  ("fxp-file-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                   "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(folder_);
     }
     void TearDown() override { std::filesystem::remove_all(folder_); }
@@ -153,9 +159,11 @@ TEST_F(FxpFileOnDiskTest, FilesRoundTripAndFailuresAreNamed) {
 
     const presets::FxpReadResult missing = presets::ReadFxpFile(path("missing.fxp"));
     EXPECT_EQ(missing.status, FxpStatus::CannotOpen);
-    EXPECT_NE(presets::FxpStatusMessage(missing, path("missing.fxp")).find(path("missing.fxp")), std::string::npos)
+    EXPECT_NE(presets::FxpStatusMessage(missing, path("missing.fxp")).find(path("missing.fxp")),
+              std::string::npos)
         << "the message names the file";
-    EXPECT_EQ(presets::ReadFxpFile(folder_.string()).status, FxpStatus::CannotOpen) << "a folder is not a file";
+    EXPECT_EQ(presets::ReadFxpFile(folder_.string()).status, FxpStatus::CannotOpen)
+        << "a folder is not a file";
 
     { std::ofstream(path("empty.fxp"), std::ios::binary); }
     const presets::FxpReadResult empty = presets::ReadFxpFile(path("empty.fxp"));

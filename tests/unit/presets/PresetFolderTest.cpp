@@ -14,7 +14,7 @@ namespace {
 const std::string sep(1, platform::kPathSeparator);
 
 TEST(PresetFolderTest, PathsFollowTheSharedDataFolder) {
-    platform::headless::FakeFolders folders("/data", "/plugins/" );
+    platform::headless::FakeFolders folders("/data", "/plugins/");
     EXPECT_EQ(presets::PresetFolder(), "/data" + sep + "QarnoAudio" + sep + "VorelanEn2");
     EXPECT_EQ(presets::PresetFilePath("Slow Sweep"),
               "/data" + sep + "QarnoAudio" + sep + "VorelanEn2" + sep + "Slow Sweep.fxp");
@@ -33,10 +33,12 @@ TEST(PresetFolderTest, LinuxDataFolderFollowsXdgThenHome) {
 
     setenv("XDG_DATA_HOME", "/srv/data/", 1);
     EXPECT_EQ(platform::SystemSharedDataFolder(), "/srv/data");
-    EXPECT_EQ(presets::PresetFolder(), "/srv/data/QarnoAudio/VorelanEn2") << "no provider installed: the system's own";
+    EXPECT_EQ(presets::PresetFolder(), "/srv/data/QarnoAudio/VorelanEn2")
+        << "no provider installed: the system's own";
     setenv("XDG_DATA_HOME", "relative/path", 1);
     setenv("HOME", "/home/someone", 1);
-    EXPECT_EQ(platform::SystemSharedDataFolder(), "/home/someone/.local/share") << "a relative XDG path is ignored";
+    EXPECT_EQ(platform::SystemSharedDataFolder(), "/home/someone/.local/share")
+        << "a relative XDG path is ignored";
     unsetenv("XDG_DATA_HOME");
     EXPECT_EQ(platform::SystemSharedDataFolder(), "/home/someone/.local/share");
 
@@ -51,11 +53,13 @@ TEST(PresetFolderTest, LinuxDataFolderFollowsXdgThenHome) {
 #endif
 
 TEST(PresetFolderTest, OldFolderNoticeText) {
-    EXPECT_EQ(presets::OldFolderNotice("C:\\ProgramData\\QarnoAudio\\VorelanEn2", "C:\\VstPlugins\\"),
-              "To improve the compatibility of the software with Windows 6 and 7, the directories where were "
-              "the software datas have been to change to: C:\\ProgramData\\QarnoAudio\\VorelanEn2. To skip this "
-              "message, you will have to move to this folder the presets which are still standing at "
-              "C:\\VstPlugins\\Data" + sep + "VorelanEn2.");
+    EXPECT_EQ(
+        presets::OldFolderNotice("C:\\ProgramData\\QarnoAudio\\VorelanEn2", "C:\\VstPlugins\\"),
+        "To improve the compatibility of the software with Windows 6 and 7, the directories where were "
+        "the software datas have been to change to: C:\\ProgramData\\QarnoAudio\\VorelanEn2. To skip this "
+        "message, you will have to move to this folder the presets which are still standing at "
+        "C:\\VstPlugins\\Data" +
+            sep + "VorelanEn2.");
 
     const std::filesystem::path module = std::filesystem::temp_directory_path() / "preset-folder-test-module";
     std::filesystem::create_directories(module / "Data" / "VorelanEn2");

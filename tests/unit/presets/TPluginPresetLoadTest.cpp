@@ -20,7 +20,8 @@ namespace fs = std::filesystem;
 
 vst2::VstTimeInfo timeInfo{};
 
-vst2::VstIntPtr hostCallback(vst2::AEffect*, vst2::VstInt32 opcode, vst2::VstInt32, vst2::VstIntPtr, void*, float) {
+vst2::VstIntPtr hostCallback(vst2::AEffect*, vst2::VstInt32 opcode, vst2::VstInt32, vst2::VstIntPtr, void*,
+                             float) {
     switch (opcode) {
     case vst2::audioMasterVersion:
         return 2400;
@@ -62,7 +63,8 @@ protected:
         std::ofstream(presets::PresetFilePath(name), std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
-    void writePreset(const std::string& name, const std::string& field, const presets::ParameterValues& values) {
+    void writePreset(const std::string& name, const std::string& field,
+                     const presets::ParameterValues& values) {
         const presets::FxpBytes bytes = presets::WriteFxp(field, values);
         writePreset(name, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
     }
@@ -105,13 +107,16 @@ TEST_F(TPluginPresetLoadTest, LoadRestoresValuesAndNameThenFillsTheLinesBeforeTh
     EXPECT_EQ(programName(), "Round Trip with a long name")
         << "the name field holds 28 characters (the 28th a space, which is dropped)";
     for (int i = 0; i < presets::kParameterCount; ++i)
-        EXPECT_EQ(std::bit_cast<std::uint32_t>(plugin_->getParameter(i)), std::bit_cast<std::uint32_t>(values[i]))
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(plugin_->getParameter(i)),
+                  std::bit_cast<std::uint32_t>(values[i]))
             << "parameter " << i;
-    EXPECT_EQ(plugin_->Values.BufferLength, 88200) << "each value reached the engine through ParameterChanged";
+    EXPECT_EQ(plugin_->Values.BufferLength, 88200)
+        << "each value reached the engine through ParameterChanged";
     EXPECT_EQ(countInLines(0.0001f), filledBefore) << "the audio thread fills the lines, not the loader";
 
     process(0); // the next block, even an empty one, starts with the fill
-    EXPECT_EQ(countInLines(0.0001f), 2u * engine::kDelayCapacity) << "every sample of both lines, whatever BufferLength is";
+    EXPECT_EQ(countInLines(0.0001f), 2u * engine::kDelayCapacity)
+        << "every sample of both lines, whatever BufferLength is";
 }
 
 TEST_F(TPluginPresetLoadTest, ValuesOutsideTheRangeAreClampedAndZeroPaddedNamesRead) {

@@ -9,8 +9,8 @@ namespace {
 using vorelan::Arguments;
 
 TEST(ArgumentsTest, OptionsFlagsAndPositionals) {
-    const Arguments a({"in.wav", "--set", "Delay3=0.25", "--rate=48000", "out.wav", "--set=Pow1=0", "--play", "--",
-                       "--odd-name.wav"},
+    const Arguments a({"in.wav", "--set", "Delay3=0.25", "--rate=48000", "out.wav", "--set=Pow1=0", "--play",
+                       "--", "--odd-name.wav"},
                       {"--set", "--rate"}, {"--play"});
     EXPECT_EQ(a.positional(), (std::vector<std::string>{"in.wav", "out.wav", "--odd-name.wav"}));
     EXPECT_EQ(a.values("--set"), (std::vector<std::string>{"Delay3=0.25", "Pow1=0"}));

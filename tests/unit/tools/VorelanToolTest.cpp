@@ -40,7 +40,8 @@ class VorelanToolTest : public ::testing::Test {
 protected:
     void SetUp() override {
         folder_ = fs::temp_directory_path() /
-                  ("vorelan-tool-test-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+                  ("vorelan-tool-test-" +
+                   std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(folder_);
         fs::create_directories(folder_);
     }
@@ -58,7 +59,8 @@ protected:
         SNDFILE* handle = sf_open(file.c_str(), SFM_WRITE, &info);
         std::vector<float> samples(frames);
         for (std::size_t i = 0; i < frames; ++i)
-            samples[i] = static_cast<float>(0.5 * std::sin(0.002 * i * (1 + i / 20000.0)) * std::exp(-1e-5 * i));
+            samples[i] =
+                static_cast<float>(0.5 * std::sin(0.002 * i * (1 + i / 20000.0)) * std::exp(-1e-5 * i));
         sf_writef_float(handle, samples.data(), static_cast<sf_count_t>(frames));
         sf_close(handle);
         return file;
@@ -70,9 +72,11 @@ protected:
 TEST_F(VorelanToolTest, RenderMatchesAnInProcessRenderOfTheSameBinary) {
     const std::size_t frames = 12000;
     const std::string in = writeMonoInput(frames);
-    const RunResult run = runTool("render '" + in + "' '" + path("out.wav") + "' --block 100 --tail 0.25 --set Delay3=0.25 --set 1=0.6" + plugin());
+    const RunResult run = runTool("render '" + in + "' '" + path("out.wav") +
+                                  "' --block 100 --tail 0.25 --set Delay3=0.25 --set 1=0.6" + plugin());
     ASSERT_EQ(run.status, 0) << run.output;
-    EXPECT_EQ(run.output.find("rendering ["), std::string::npos) << "no progress bar when stderr is not a terminal";
+    EXPECT_EQ(run.output.find("rendering ["), std::string::npos)
+        << "no progress bar when stderr is not a terminal";
 
     const vorelan::AudioFile out = vorelan::ReadAudioFile(path("out.wav"));
     EXPECT_EQ(out.channels, 2);
@@ -106,7 +110,8 @@ TEST_F(VorelanToolTest, RenderMatchesAnInProcessRenderOfTheSameBinary) {
 }
 
 TEST_F(VorelanToolTest, PresetsSaveShowAndRender) {
-    const RunResult saved = runTool("preset save '" + path("Slow Sweep") + "' --set Delay1=0.5 --set Mix=0.25" + plugin());
+    const RunResult saved =
+        runTool("preset save '" + path("Slow Sweep") + "' --set Delay1=0.5 --set Mix=0.25" + plugin());
     ASSERT_EQ(saved.status, 0) << saved.output;
     const presets::FxpReadResult file = presets::ReadFxpFile(path("Slow Sweep.fxp"));
     ASSERT_TRUE(file.ok()) << "save adds .fxp and writes the reader's layout";
@@ -116,8 +121,8 @@ TEST_F(VorelanToolTest, PresetsSaveShowAndRender) {
     EXPECT_EQ(file.program.values[6], 0.5f) << "Delay1 is index 6";
     EXPECT_EQ(file.program.values[0], 0.07f) << "everything else keeps the factory program";
 
-    const RunResult derived = runTool("preset save '" + path("b.fxp") + "' --from '" + path("Slow Sweep.fxp") +
-                                      "' --set OutGain=1 --name Renamed" + plugin());
+    const RunResult derived = runTool("preset save '" + path("b.fxp") + "' --from '" +
+                                      path("Slow Sweep.fxp") + "' --set OutGain=1 --name Renamed" + plugin());
     ASSERT_EQ(derived.status, 0) << derived.output;
     const presets::FxpReadResult second = presets::ReadFxpFile(path("b.fxp"));
     ASSERT_TRUE(second.ok());
@@ -142,15 +147,25 @@ TEST_F(VorelanToolTest, PresetsSaveShowAndRender) {
 
     // The preset through render equals the same values set one by one.
     const std::string in = writeMonoInput(4000);
-    ASSERT_EQ(runTool("render '" + in + "' '" + path("p.wav") + "' --preset '" + path("b.fxp") + "'" + plugin()).status, 0);
-    ASSERT_EQ(runTool("render '" + in + "' '" + path("s.wav") + "' --set Delay1=0.5 --set Mix=0.25 --set OutGain=1" + plugin()).status, 0);
-    EXPECT_EQ(vorelan::ReadAudioFile(path("p.wav")).signal.left, vorelan::ReadAudioFile(path("s.wav")).signal.left);
+    ASSERT_EQ(
+        runTool("render '" + in + "' '" + path("p.wav") + "' --preset '" + path("b.fxp") + "'" + plugin())
+            .status,
+        0);
+    ASSERT_EQ(runTool("render '" + in + "' '" + path("s.wav") +
+                      "' --set Delay1=0.5 --set Mix=0.25 --set OutGain=1" + plugin())
+                  .status,
+              0);
+    EXPECT_EQ(vorelan::ReadAudioFile(path("p.wav")).signal.left,
+              vorelan::ReadAudioFile(path("s.wav")).signal.left);
 }
 
 TEST_F(VorelanToolTest, EveryBadInputAnswersWithAMessageAndStatus) {
     const std::string in = writeMonoInput(2000);
     { std::ofstream(path("short.fxp"), std::ios::binary) << "CcnK"; }
-    { std::ofstream(path("foreign.fxp"), std::ios::binary) << std::string(16, 'x') << "ABCD" << std::string(760, 'y'); }
+    {
+        std::ofstream(path("foreign.fxp"), std::ios::binary)
+            << std::string(16, 'x') << "ABCD" << std::string(760, 'y');
+    }
     {
         SF_INFO info{};
         info.samplerate = 44100;
@@ -174,7 +189,8 @@ TEST_F(VorelanToolTest, EveryBadInputAnswersWithAMessageAndStatus) {
         {"render '" + path("three.wav") + "'" + out + plugin(), 1, "3 channels"},
         {"render '" + in + "' '" + in + "'" + plugin(), 2, "is the input file"},
         {"render '" + in + "' '" + path("o.mp9") + "'" + plugin(), 2, "unknown output format"},
-        {"render '" + in + "' '" + path("no/folder/o.wav") + "'" + plugin(), 1, "cannot write the audio file"},
+        {"render '" + in + "' '" + path("no/folder/o.wav") + "'" + plugin(), 1,
+         "cannot write the audio file"},
         {"render" + out + " --rate fast" + plugin(), 2, "bad value \"fast\" for --rate"},
         {"render" + out + " --rate 100" + plugin(), 2, "must be between 8000 and 384000"},
         {"render" + out + " --block 0" + plugin(), 2, "--block"},
@@ -185,7 +201,8 @@ TEST_F(VorelanToolTest, EveryBadInputAnswersWithAMessageAndStatus) {
         {"render" + out + " --set 181=0.5" + plugin(), 2, "out of range"},
         {"render" + out + " --wobble" + plugin(), 2, "unknown option --wobble"},
         {"render" + out + " --preset '" + path("short.fxp") + "'" + plugin(), 1, "short.fxp"},
-        {"render" + out + " --preset '" + path("foreign.fxp") + "'" + plugin(), 1, "This is not a VorelanEn2 preset!"},
+        {"render" + out + " --preset '" + path("foreign.fxp") + "'" + plugin(), 1,
+         "This is not a VorelanEn2 preset!"},
         {"render" + out + " --preset '" + path("none.fxp") + "'" + plugin(), 1, "cannot be opened"},
         {"render" + out + " --plugin '" + path("none.so") + "'", 1, "cannot load the plug-in"},
         {"render" + out + " --plugin '" + in + "'", 1, "cannot load the plug-in"},
@@ -201,7 +218,8 @@ TEST_F(VorelanToolTest, EveryBadInputAnswersWithAMessageAndStatus) {
     for (const auto& c : cases) {
         const RunResult run = runTool(c.arguments);
         EXPECT_EQ(run.status, c.status) << "vorelan " << c.arguments << "\n" << run.output;
-        EXPECT_NE(run.output.find(c.message), std::string::npos) << "vorelan " << c.arguments << "\n" << run.output;
+        EXPECT_NE(run.output.find(c.message), std::string::npos) << "vorelan " << c.arguments << "\n"
+                                                                 << run.output;
     }
     EXPECT_FALSE(fs::exists(path("o.wav"))) << "no failed command leaves an output behind";
     EXPECT_FALSE(fs::exists(path("y.fxp")));
@@ -209,7 +227,8 @@ TEST_F(VorelanToolTest, EveryBadInputAnswersWithAMessageAndStatus) {
     for (const char* command : {"render", "info", "preset"}) {
         const RunResult help = runTool(std::string(command) + " --help");
         EXPECT_EQ(help.status, 0) << command;
-        EXPECT_NE(help.output.find("usage: vorelan " + std::string(command)), std::string::npos) << help.output;
+        EXPECT_NE(help.output.find("usage: vorelan " + std::string(command)), std::string::npos)
+            << help.output;
     }
 }
 
