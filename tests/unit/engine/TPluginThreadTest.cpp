@@ -30,10 +30,12 @@ TEST(TPluginThreadTest, ParameterWritesAndEditorIdlesDuringProcessingStaySafe) {
         int writes = 0;
         while (!done.load(std::memory_order_relaxed)) {
             plugin->setParameter(index(random), value(random));
+            if (writes % 16 == 0)
+                std::this_thread::yield();
             if (++writes % 64 == 0) {
-                editor.PanicRequest = writes % 512 == 0;
+                editor.PanicRequest = writes % 16384 == 0;
                 plugin->ExchangeWithEditor(editor);
-                if (writes % 8192 == 0)
+                if (writes % 16384 == 8192)
                     plugin->RequestDelayFill(0.0001f);
             }
         }
@@ -43,10 +45,10 @@ TEST(TPluginThreadTest, ParameterWritesAndEditorIdlesDuringProcessingStaySafe) {
     std::mt19937 noise(9);
     std::uniform_real_distribution<float> sample(-1.0f, 1.0f);
     bool finite = true;
-    for (int block = 0; block < 800 && finite; ++block) {
+    for (int block = 0; block < 400 && finite; ++block) {
         for (float& s : in)
             s = sample(noise);
-        if (block % 100 == 50)
+        if (block % 50 == 25)
             testing::Host().time.flags ^= vst2::kVstTransportPlaying; // audio thread only
         float* inputs[2] = {in.data(), in.data()};
         float* outputs[2] = {outL.data(), outR.data()};
