@@ -20,7 +20,8 @@ std::optional<DecodedPng> DecodePng(std::span<const std::uint8_t> png) {
         return std::nullopt;
     int w = 0, h = 0, channels = 0;
     std::unique_ptr<stbi_uc, void (*)(void*)> rgba(
-        stbi_load_from_memory(png.data(), static_cast<int>(png.size()), &w, &h, &channels, 4), stbi_image_free);
+        stbi_load_from_memory(png.data(), static_cast<int>(png.size()), &w, &h, &channels, 4),
+        stbi_image_free);
     // The skin never needs more than a few thousand pixels a side; refuse absurd sizes early.
     if (!rgba || w <= 0 || h <= 0 || w > 16384 || h > 16384)
         return std::nullopt;

@@ -10,7 +10,7 @@ namespace skin::images {
 struct DecodedPng {
     int width = 0;
     int height = 0;
-    std::vector<std::uint8_t> pixels;  // BGRA, straight (not premultiplied) alpha, bottom-up rows
+    std::vector<std::uint8_t> pixels; // BGRA, straight (not premultiplied) alpha, bottom-up rows
 };
 
 // Empty for anything that is not a readable PNG; never throws for bad input.

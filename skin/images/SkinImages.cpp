@@ -5,9 +5,12 @@
 #include <cstddef>
 
 // Generated at build time from the PNG files beside this source (EmbedPng.cmake).
-#define VORELAN_SKIN_IMAGES(X)                                                                               \
-    X(Background) X(Knob65) X(Knob64) X(Copy) X(Paste) X(OnOff) X(FilterLP) X(FilterBP) X(FilterHP)         \
-    X(Digit1) X(Digit2) X(Digit3) X(Digit4) X(Digit5) X(Digit6) X(Digit7) X(Digit8) X(LfoLight) X(About)
+// clang-format off
+#define VORELAN_SKIN_IMAGES(X)                                                                   \
+    X(Background) X(Knob65) X(Knob64) X(Copy) X(Paste) X(OnOff) X(FilterLP) X(FilterBP)          \
+    X(FilterHP) X(Digit1) X(Digit2) X(Digit3) X(Digit4) X(Digit5) X(Digit6) X(Digit7) X(Digit8) \
+    X(LfoLight) X(About)
+// clang-format on
 
 namespace skin::images::data {
 #define VORELAN_DECLARE(name)                                                                                \
@@ -57,6 +60,8 @@ std::optional<Image> Load(int index) {
     return image;
 }
 
-std::optional<Image> Find(std::string_view name) { return Load(IndexOf(name)); }
+std::optional<Image> Find(std::string_view name) {
+    return Load(IndexOf(name));
+}
 
 } // namespace skin::images

@@ -25,24 +25,12 @@ struct ImageInfo {
 
 // In image-list order: the index of an entry is the index the editor's controls refer to.
 inline constexpr std::array<ImageInfo, 19> kImageList{{
-    {"Background", 780, 304, 1, true},
-    {"Knob65", 3120, 48, 65, true},
-    {"Knob64", 4160, 39, 64, true},
-    {"Copy", 36, 15, 2, false},
-    {"Paste", 36, 15, 2, false},
-    {"OnOff", 54, 25, 2, true},
-    {"FilterLP", 54, 16, 2, true},
-    {"FilterBP", 54, 16, 2, true},
-    {"FilterHP", 54, 16, 2, true},
-    {"Digit1", 46, 16, 2, true},
-    {"Digit2", 46, 16, 2, true},
-    {"Digit3", 46, 16, 2, true},
-    {"Digit4", 46, 16, 2, true},
-    {"Digit5", 46, 16, 2, true},
-    {"Digit6", 46, 16, 2, true},
-    {"Digit7", 46, 16, 2, true},
-    {"Digit8", 46, 16, 2, true},
-    {"LfoLight", 23, 16, 1, true},
+    {"Background", 780, 304, 1, true}, {"Knob65", 3120, 48, 65, true}, {"Knob64", 4160, 39, 64, true},
+    {"Copy", 36, 15, 2, false},        {"Paste", 36, 15, 2, false},    {"OnOff", 54, 25, 2, true},
+    {"FilterLP", 54, 16, 2, true},     {"FilterBP", 54, 16, 2, true},  {"FilterHP", 54, 16, 2, true},
+    {"Digit1", 46, 16, 2, true},       {"Digit2", 46, 16, 2, true},    {"Digit3", 46, 16, 2, true},
+    {"Digit4", 46, 16, 2, true},       {"Digit5", 46, 16, 2, true},    {"Digit6", 46, 16, 2, true},
+    {"Digit7", 46, 16, 2, true},       {"Digit8", 46, 16, 2, true},    {"LfoLight", 23, 16, 1, true},
     {"About", 780, 304, 1, true},
 }};
 
@@ -51,7 +39,7 @@ struct Image {
     int height = 0;
     int frames = 1;
     bool masked = true;
-    std::vector<std::uint8_t> pixels;  // BGRA, bottom-up
+    std::vector<std::uint8_t> pixels; // BGRA, bottom-up
 
     // Pixel (x, y), y counted from the top of the picture.
     const std::uint8_t* At(int x, int y) const {

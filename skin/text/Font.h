@@ -8,19 +8,19 @@
 namespace skin::text {
 
 struct Glyph {
-    std::uint32_t offset = 0;  // first coverage byte of the glyph's rectangle in Font::coverage
-    std::uint8_t width = 0;    // rectangle size in pixels; 0 x 0 for blanks
+    std::uint32_t offset = 0; // first coverage byte of the glyph's rectangle in Font::coverage
+    std::uint8_t width = 0;   // rectangle size in pixels; 0 x 0 for blanks
     std::uint8_t height = 0;
-    std::int8_t left = 0;       // column of the rectangle relative to the pen position
-    std::int8_t top = 0;        // row of the rectangle relative to the top of the text cell
-    std::uint8_t advance = 0;   // pen movement in whole pixels, as the windowing system lays text out
+    std::int8_t left = 0;     // column of the rectangle relative to the pen position
+    std::int8_t top = 0;      // row of the rectangle relative to the top of the text cell
+    std::uint8_t advance = 0; // pen movement in whole pixels, as the windowing system lays text out
 };
 
 // Rows of each glyph rectangle are stored top-down, `width` bytes each, with no gap.
 struct Font {
-    int pixelHeight = 0;  // character height without internal leading (the em size in pixels)
-    int ascent = 0;       // cell top to baseline
-    int descent = 0;      // baseline to cell bottom
+    int pixelHeight = 0; // character height without internal leading (the em size in pixels)
+    int ascent = 0;      // cell top to baseline
+    int descent = 0;     // baseline to cell bottom
     std::span<const Glyph, 256> glyphs;
     std::span<const std::uint8_t> coverage;
 

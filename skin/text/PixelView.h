@@ -9,8 +9,8 @@ struct PixelView {
     std::uint8_t* bits = nullptr;
     int width = 0;
     int height = 0;
-    int stride = 0;         // bytes from one stored row to the next
-    bool bottomUp = true;   // the first stored row is the bottom row of the picture
+    int stride = 0;       // bytes from one stored row to the next
+    bool bottomUp = true; // the first stored row is the bottom row of the picture
 
     // Pixel row y counted from the top of the picture.
     std::uint8_t* Row(int y) const {

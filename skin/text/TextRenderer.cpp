@@ -11,7 +11,9 @@ int TextWidth(const Font& font, std::string_view text) {
     return width;
 }
 
-int TextHeight(const Font& font) { return font.CellHeight(); }
+int TextHeight(const Font& font) {
+    return font.CellHeight();
+}
 
 TextExtent MeasureText(const Font& font, std::string_view text) {
     return TextExtent{TextWidth(font, text), TextHeight(font)};

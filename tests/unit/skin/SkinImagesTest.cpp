@@ -1,6 +1,6 @@
+#include "skin/images/SkinImages.h"
 #include "skin/images/PngDecoder.h"
 #include "skin/images/SkinImageList.h"
-#include "skin/images/SkinImages.h"
 
 #include <gtest/gtest.h>
 
@@ -129,8 +129,8 @@ TEST(PngDecoder, DecodesIntoBottomUpBgraAndRejectsBadInput) {
     ASSERT_EQ(img->width, 2);
     ASSERT_EQ(img->height, 2);
     const std::vector<std::uint8_t> expected = {
-        255, 0,  0,  255, 30, 20, 10, 0,    // stored first: the bottom row (blue, then the transparent one)
-        0,   0,  255, 255, 0, 255, 0, 128,  // then the top row (red, green)
+        255, 0, 0,   255, 30, 20,  10, 0,   // stored first: the bottom row (blue, then the transparent one)
+        0,   0, 255, 255, 0,  255, 0,  128, // then the top row (red, green)
     };
     EXPECT_EQ(img->pixels, expected);
 
@@ -139,13 +139,13 @@ TEST(PngDecoder, DecodesIntoBottomUpBgraAndRejectsBadInput) {
     std::vector<std::uint8_t> garbage(500, 0x5A);
     EXPECT_FALSE(DecodePng(garbage).has_value());
     std::vector<std::uint8_t> corrupt(png, png + sizeof png);
-    corrupt[45] ^= 0xFF;  // inside the compressed data
+    corrupt[45] ^= 0xFF; // inside the compressed data
     EXPECT_FALSE(DecodePng(corrupt).has_value());
 }
 
 TEST(SkinImages, FillsTheKitsImageListInOrder) {
     skin::TDIBImageList list;
-    list.Add();  // anything already there is replaced
+    list.Add(); // anything already there is replaced
     EXPECT_EQ(FillImageList(list), 19);
     ASSERT_EQ(list.Count(), 19);
     for (int i = 0; i < 19; ++i) {

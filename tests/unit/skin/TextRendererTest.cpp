@@ -1,7 +1,7 @@
+#include "skin/text/TextRenderer.h"
 #include "skin/TMemoryDIB.h"
 #include "skin/text/DIBTextDrawer.h"
 #include "skin/text/DefaultFont.h"
-#include "skin/text/TextRenderer.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +25,9 @@ struct Picture {
             bits[i + 3] = a;
         }
     }
-    PixelView View(bool bottomUp = true) { return PixelView{bits.data(), width, height, width * 4, bottomUp}; }
+    PixelView View(bool bottomUp = true) {
+        return PixelView{bits.data(), width, height, width * 4, bottomUp};
+    }
     // Top-down pixel access for a bottom-up picture.
     const std::uint8_t* At(int x, int y) const { return &bits[((height - 1 - y) * width + x) * 4]; }
 };
