@@ -29,7 +29,8 @@ std::string PluginPath(const std::string* chosen) {
 
 int ResolveParameter(PluginHost& host, const std::string& nameOrIndex) {
     const int count = host.ParameterCount();
-    if (!nameOrIndex.empty() && std::all_of(nameOrIndex.begin(), nameOrIndex.end(), ::isdigit)) {
+    if (!nameOrIndex.empty() && std::all_of(nameOrIndex.begin(), nameOrIndex.end(),
+                                            [](unsigned char c) { return std::isdigit(c) != 0; })) {
         if (nameOrIndex.size() > 6 || std::stoi(nameOrIndex) >= count)
             throw UsageError("parameter index " + nameOrIndex + " is out of range: the effect has " +
                              std::to_string(count) + " parameters, 0 to " + std::to_string(count - 1));
