@@ -85,6 +85,8 @@ TEST_F(VorelanToolTest, RenderMatchesAnInProcessRenderOfTheSameBinary) {
 
     // The same input, tail and settings through the same binary in this process.
     vorelan::AudioFile input = vorelan::ReadAudioFile(in);
+    EXPECT_EQ(input.channels, 1);
+    EXPECT_TRUE(input.signal.left == input.signal.right) << "a mono file feeds both inputs";
     input.signal.left.resize(frames + 12000, 0.0f);
     input.signal.right.resize(frames + 12000, 0.0f);
     vorelan::PluginHost host(VORELAN_PLUGIN_PATH);
@@ -101,6 +103,14 @@ TEST_F(VorelanToolTest, RenderMatchesAnInProcessRenderOfTheSameBinary) {
     for (float s : out.signal.left)
         peak = std::max(peak, std::fabs(s));
     EXPECT_GT(peak, 0.01f) << "the effect produced silence";
+
+    // Without an input the built-in demo goes through the factory program.
+    const RunResult demo = runTool("render '" + path("demo.wav") + "'" + plugin());
+    ASSERT_EQ(demo.status, 0) << demo.output;
+    EXPECT_NE(demo.output.find("8 Voices Chorus"), std::string::npos) << demo.output;
+    const vorelan::AudioFile demoOut = vorelan::ReadAudioFile(path("demo.wav"));
+    EXPECT_EQ(demoOut.sampleRate, 44100);
+    EXPECT_EQ(demoOut.signal.frames(), 441000u);
 
     // Rates follow --rate; other formats follow the extension.
     ASSERT_EQ(runTool("render '" + in + "' '" + path("out.flac") + "' --rate 44100" + plugin()).status, 0);
