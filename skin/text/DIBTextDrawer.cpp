@@ -12,6 +12,15 @@ PixelView ViewOf(TAbstractSuperDIB& bitmap) {
                      bitmap.Width() * 4, true};
 }
 
+void DrawText(TAbstractSuperDIB& target, const Font& font, int x, int y, std::string_view text, TColor colour,
+              std::uint8_t alpha) {
+    if (target.Bits() == nullptr || target.Width() <= 0 || target.Height() <= 0)
+        return;
+    const TClipRect& c = target.ClipRect();
+    const ClipRect clip{c.Left, c.Top, c.Right, c.Bottom};
+    DrawText(ViewOf(target), font, x, y, text, Rgb::FromColorRef(colour), alpha, &clip);
+}
+
 DIBTextDrawer::DIBTextDrawer(const Font& font) : font_(font) {}
 
 TTextSize DIBTextDrawer::TextSize(const TDIBFont&, std::string_view text) {
@@ -23,11 +32,11 @@ void DIBTextDrawer::DrawText(TAbstractSuperDIB& target, int x, int y, std::strin
                              const TDIBFont& font) {
     if (target.Bits() == nullptr || target.Width() <= 0 || target.Height() <= 0)
         return;
+    skin::text::DrawText(target, font_, x, y, text, font.Color);
     const TClipRect& c = target.ClipRect();
     const ClipRect clip{c.Left, c.Top, c.Right, c.Bottom};
     const Rgb colour = Rgb::FromColorRef(font.Color);
     const PixelView view = ViewOf(target);
-    skin::text::DrawText(view, font_, x, y, text, colour, 255, &clip);
     if (font.Underline && !text.empty()) {
         // One row under the baseline, as wide as the text, clipped like the glyphs.
         const int row = y + font_.ascent + 1;

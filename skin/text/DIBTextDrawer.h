@@ -12,6 +12,11 @@ namespace skin::text {
 // A view of a kit bitmap's pixels (bottom-up BGRA rows, no gap).
 PixelView ViewOf(TAbstractSuperDIB& bitmap);
 
+// Draws a text onto a kit bitmap in a form colour (0x00BBGGRR) with the given alpha, inside the
+// bitmap's clip rectangle.
+void DrawText(TAbstractSuperDIB& target, const Font& font, int x, int y, std::string_view text, TColor colour,
+              std::uint8_t alpha = 255);
+
 class DIBTextDrawer : public TextDrawer {
 public:
     explicit DIBTextDrawer(const Font& font);

@@ -199,4 +199,19 @@ TEST(TextRenderer, DrawsCaptionsOntoKitBitmapsInsideTheirClip) {
     const int row = DefaultFont().ascent + 1;
     for (int x = 2; x < 2 + TextWidth(DefaultFont(), "ab"); ++x)
         EXPECT_EQ(under.Pixel(x, row), skin::MakePixel(255, 255, 255, 255)) << x;
+
+    // The plain overload in a form colour: alpha 0 draws nothing, 255 draws the colour.
+    skin::TMemoryDIB plain;
+    plain.SetSize(40, 16);
+    plain.Fill(skin::MakePixel(1, 2, 3, 255));
+    DrawText(plain, DefaultFont(), 0, 0, "Mix", 10261120, 0);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 40; ++x)
+            ASSERT_EQ(plain.Pixel(x, y), skin::MakePixel(1, 2, 3, 255));
+    DrawText(plain, DefaultFont(), 0, 0, "N!", 10261120, 255);
+    bool found = false;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 40; ++x)
+            found = found || plain.Pixel(x, y) == skin::MakePixel(156, 146, 128, 255);
+    EXPECT_TRUE(found) << "no pixel took the form colour RGB 128, 146, 156";
 }
