@@ -16,9 +16,14 @@ TCustomWinDIB::~TCustomWinDIB() { ReleasePixels(); }
 
 namespace {
 
-// "Windows error (" code ") " and the system's text for the code.
-[[noreturn]] void RaiseLastWindowsError() {
+// "Windows error (" code ") " and the system's text for the code. The system does not always set
+// an error code when a bitmap section cannot be made; its text for code 0 would claim success, so
+// that case names the failed request instead.
+[[noreturn]] void RaiseLastWindowsError(int width, int height) {
     const DWORD code = GetLastError();
+    if (code == 0)
+        throw EDIBError("Windows error (0) the system could not create a bitmap of " + std::to_string(width) +
+                        " x " + std::to_string(height) + " pixels");
     char* text = nullptr;
     const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                        FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -43,11 +48,12 @@ TPixel32* TCustomWinDIB::AllocatePixels(int width, int height) {
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
+    SetLastError(0);
     HBITMAP section = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!section || !bits) {
         if (section)
             DeleteObject(section);
-        RaiseLastWindowsError();
+        RaiseLastWindowsError(width, height);
     }
     section_ = section;
     // A new DIB section is zero-filled by the system.
