@@ -163,3 +163,29 @@ TEST(SkinImages, FillsTheKitsImageListInOrder) {
     const auto& dib = list.Item(2)->DIB;
     EXPECT_EQ(std::memcmp(dib.Bits(), knob->pixels.data(), knob->pixels.size()), 0);
 }
+
+TEST(SkinImages, OpaqueCopyAndPasteButtonsBlendIntoTheBackgroundAtBothPlaces) {
+    // Copy and paste are drawn without a mask, so their outer columns must match the background at
+    // each place the editor puts them, or a seam shows.
+    const auto bg = Find("Background");
+    ASSERT_TRUE(bg.has_value());
+    struct Place {
+        const char* name;
+        int left, top;
+        int column; // the image column that lies on the background's edge
+    };
+    const Place places[] = {{"Copy", 601, 4, 17},   {"Copy", 600, 189, 17}, {"Paste", 616, 4, 0},
+                            {"Paste", 616, 189, 0}, {"Paste", 616, 4, 17},  {"Paste", 616, 189, 17}};
+    for (const Place& p : places) {
+        const auto img = Find(p.name);
+        ASSERT_TRUE(img.has_value());
+        for (int frame = 0; frame < 2; ++frame)
+            for (int y = 0; y < img->height; ++y) {
+                const std::uint8_t* a = img->At(frame * 18 + p.column, y);
+                const std::uint8_t* b = bg->At(p.left + p.column, p.top + y);
+                for (int k = 0; k < 4; ++k)
+                    ASSERT_EQ(a[k], b[k]) << p.name << " at " << p.left << "," << p.top << " frame " << frame
+                                          << " row " << y << " byte " << k;
+            }
+    }
+}
