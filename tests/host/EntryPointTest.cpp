@@ -138,7 +138,8 @@ TEST(EntryPoint, HostWithoutTimeInformation) {
 TEST(EntryPoint, LoadTimeFloatingPointSetting) {
     ASSERT_TRUE(hosttest::Library() != nullptr);
 #ifdef _WIN32
-    EXPECT_EQ(hosttest::ControlWordAfterLoad(), 0x133F)
+    // Bit 6 of the control word is reserved and reads back as 1 whatever was loaded.
+    EXPECT_EQ(hosttest::ControlWordAfterLoad() & ~0x40, 0x133F)
         << "the Windows binary masks every exception, 64-bit precision, round to nearest";
 #else
     EXPECT_EQ(hosttest::ControlWordAfterLoad(), hosttest::kControlWordBeforeLoad)
