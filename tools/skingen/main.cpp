@@ -150,6 +150,9 @@ void DrawBackground(Canvas& c, const Fonts& f) {
     c.Text(f.label.View(), 232 - Canvas::TextWidth(f.label.View(), ch, 1), 7, ch, kLabel, 1);
     Well(c, 238, 2, 402, 21, 4);
 
+    // Tagline in the free middle of the title bar.
+    c.TextCentered(f.label.View(), 500, 8, "EIGHT-VOICE MODULATED DELAY", kLabelDim, 1);
+
     // Copy/paste recesses: the two buttons are opaque and share this flat colour at both places.
     Well(c, 597, 2, 637, 20, 3);
     // Panic hot spot (double click).
