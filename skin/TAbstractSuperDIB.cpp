@@ -225,9 +225,13 @@ void TAbstractSuperDIB::SetClipRect(TClipRect r) {
     clip_ = r;
 }
 
-void TAbstractSuperDIB::ResetClipRect() { clip_ = TClipRect{0, 0, width_ - 1, height_ - 1}; }
+void TAbstractSuperDIB::ResetClipRect() {
+    clip_ = TClipRect{0, 0, width_ - 1, height_ - 1};
+}
 
-void TAbstractSuperDIB::BeginUpdate() { ++updateCount_; }
+void TAbstractSuperDIB::BeginUpdate() {
+    ++updateCount_;
+}
 
 void TAbstractSuperDIB::EndUpdate() {
     if (updateCount_ <= 0)
@@ -250,8 +254,8 @@ void TAbstractSuperDIB::Draw(TAbstractSuperDIB& destination, int x, int y, int s
     DrawWith(destination, x, y, sourceLeft, sourceTop, width, height, Settings());
 }
 
-void TAbstractSuperDIB::DrawWith(TAbstractSuperDIB& destination, int x, int y, int sourceLeft,
-                                 int sourceTop, int width, int height, const TDrawSettings& settings) const {
+void TAbstractSuperDIB::DrawWith(TAbstractSuperDIB& destination, int x, int y, int sourceLeft, int sourceTop,
+                                 int width, int height, const TDrawSettings& settings) const {
     if (!settings.Transformed()) {
         DrawUntransformed(destination, x, y, sourceLeft, sourceTop, width, height, settings);
         return;
@@ -280,8 +284,8 @@ inline TPixel32 BlendPixel(TPixel32 s, TPixel32 d, unsigned weight, unsigned alp
 
 } // namespace
 
-void TAbstractSuperDIB::DrawUntransformed(TAbstractSuperDIB& dest, int x, int y, int sx, int sy, int w,
-                                          int h, const TDrawSettings& settings) const {
+void TAbstractSuperDIB::DrawUntransformed(TAbstractSuperDIB& dest, int x, int y, int sx, int sy, int w, int h,
+                                          const TDrawSettings& settings) const {
     if (!bits_ || !dest.bits_)
         return;
     // A source rectangle starting outside this bitmap starts drawing where the bitmap begins.
@@ -389,7 +393,9 @@ void SinCosDegrees(double degrees, double& s, double& c) {
     }
 }
 
-bool UsableScale(double percent) { return std::isfinite(percent) && percent > 0 && percent <= 100000; }
+bool UsableScale(double percent) {
+    return std::isfinite(percent) && percent > 0 && percent <= 100000;
+}
 
 // Rounds a non-negative size up, forgiving the last bits of a product that should be whole.
 int CeilSize(double v) {

@@ -26,7 +26,9 @@ void SetHeld(ShiftState& held, MouseButton button, bool down) {
     }
 }
 
-bool AnyHeld(const ShiftState& s) { return s.left || s.right || s.middle; }
+bool AnyHeld(const ShiftState& s) {
+    return s.left || s.right || s.middle;
+}
 
 } // namespace
 
@@ -81,7 +83,9 @@ TextDrawer* TCustomDIBContainer::GetTextDrawer() const {
 
 // ---------------------------------------------------------------- controls
 
-void TCustomDIBContainer::AddControl(TCustomDIBControl* control) { controls_.push_back(control); }
+void TCustomDIBContainer::AddControl(TCustomDIBControl* control) {
+    controls_.push_back(control);
+}
 
 void TCustomDIBContainer::RemoveControl(TCustomDIBControl* control) {
     RemoveControlInput(control);
@@ -155,7 +159,9 @@ bool TCustomDIBContainer::Contains(const TCustomDIBControl* control) const {
 
 // ---------------------------------------------------------------- painting
 
-void TCustomDIBContainer::Invalidate() { InvalidateRect(Rect::FromSize(0, 0, Width(), Height())); }
+void TCustomDIBContainer::Invalidate() {
+    InvalidateRect(Rect::FromSize(0, 0, Width(), Height()));
+}
 
 void TCustomDIBContainer::InvalidateRect(const Rect& area) {
     const Rect r = area.Intersect(Rect::FromSize(0, 0, Width(), Height()));
@@ -251,7 +257,8 @@ void TCustomDIBContainer::MouseUp(MouseButton button, ShiftState shift, int x, i
             ownPress_ = false;
         if (OnMouseUp)
             OnMouseUp(this, button, shift, x, y);
-        if (click && OnClick && ControlAt(x, y) == nullptr && Rect::FromSize(0, 0, Width(), Height()).Contains({x, y}))
+        if (click && OnClick && ControlAt(x, y) == nullptr &&
+            Rect::FromSize(0, 0, Width(), Height()).Contains({x, y}))
             OnClick(this);
         UpdateHover(x, y);
         return;
@@ -291,9 +298,13 @@ void TCustomDIBContainer::CancelMouse() {
     }
 }
 
-void TCustomDIBContainer::CaptureLost() { CancelMouse(); }
+void TCustomDIBContainer::CaptureLost() {
+    CancelMouse();
+}
 
-void TCustomDIBContainer::FocusLost() { CancelMouse(); }
+void TCustomDIBContainer::FocusLost() {
+    CancelMouse();
+}
 
 bool TCustomDIBContainer::KeyDown(platform::KeyCode key, ShiftState shift) {
     if (!focused_)

@@ -114,7 +114,9 @@ void TCustomDIBControl::SetDIBTabOrder(int order) {
         parent_->SetFocusedControl(nullptr);
 }
 
-bool TCustomDIBControl::Focused() const { return parent_ && parent_->FocusedControl() == this; }
+bool TCustomDIBControl::Focused() const {
+    return parent_ && parent_->FocusedControl() == this;
+}
 
 void TCustomDIBControl::Invalidate() {
     if (parent_ && visible_)

@@ -54,6 +54,8 @@ void TDIBImageList::Changed() {
             link->Changed();
 }
 
-void TDIBImageList::RemoveLink(TDIBImageLink* link) { std::erase(links_, link); }
+void TDIBImageList::RemoveLink(TDIBImageLink* link) {
+    std::erase(links_, link);
+}
 
 } // namespace skin

@@ -35,7 +35,9 @@ TCustomDIBKnob::TCustomDIBKnob(TComponent* owner) : TCustomDIBControl(owner) {
     };
 }
 
-TCustomDIBKnob::~TCustomDIBKnob() { EndDrag(); }
+TCustomDIBKnob::~TCustomDIBKnob() {
+    EndDrag();
+}
 
 // ---------------------------------------------------------------- value model
 
@@ -72,9 +74,13 @@ void TCustomDIBKnob::SetPosition(int value) {
     Invalidate();
 }
 
-void TCustomDIBKnob::SetSmallChange(int value) { smallChange_ = std::clamp(value, 1, kMaxInc); }
+void TCustomDIBKnob::SetSmallChange(int value) {
+    smallChange_ = std::clamp(value, 1, kMaxInc);
+}
 
-void TCustomDIBKnob::SetPageSize(int value) { pageSize_ = std::clamp(value, 1, kMaxInc); }
+void TCustomDIBKnob::SetPageSize(int value) {
+    pageSize_ = std::clamp(value, 1, kMaxInc);
+}
 
 void TCustomDIBKnob::SetNumGlyphs(int value) {
     if (value <= 0)
@@ -232,11 +238,13 @@ void TCustomDIBKnob::KeyDown(platform::KeyCode& key, platform::ShiftState shift)
         break;
     case platform::kKeyUp:
     case platform::kKeyRight:
-        SetPosition(static_cast<int>(std::min<std::int64_t>(std::int64_t{position_} + smallChange_, INT_MAX)));
+        SetPosition(
+            static_cast<int>(std::min<std::int64_t>(std::int64_t{position_} + smallChange_, INT_MAX)));
         break;
     case platform::kKeyDown:
     case platform::kKeyLeft:
-        SetPosition(static_cast<int>(std::max<std::int64_t>(std::int64_t{position_} - smallChange_, INT_MIN)));
+        SetPosition(
+            static_cast<int>(std::max<std::int64_t>(std::int64_t{position_} - smallChange_, INT_MIN)));
         break;
     default:
         break;

@@ -45,7 +45,9 @@ TPixel32* TCustomMemoryDIB::AllocatePixels(int width, int height) {
     return memory_.data();
 }
 
-void TCustomMemoryDIB::ReleasePixels() { std::vector<TPixel32>().swap(memory_); }
+void TCustomMemoryDIB::ReleasePixels() {
+    std::vector<TPixel32>().swap(memory_);
+}
 
 std::vector<std::uint8_t> TCustomMemoryDIB::SaveData() const {
     std::vector<std::uint8_t> out(kTag, kTag + 4);

@@ -10,7 +10,9 @@
 
 namespace skin {
 
-TCustomWinDIB::~TCustomWinDIB() { ReleasePixels(); }
+TCustomWinDIB::~TCustomWinDIB() {
+    ReleasePixels();
+}
 
 #ifdef _WIN32
 
@@ -74,7 +76,9 @@ TPixel32* TCustomWinDIB::AllocatePixels(int width, int height) {
     return memory_.data();
 }
 
-void TCustomWinDIB::ReleasePixels() { std::vector<TPixel32>().swap(memory_); }
+void TCustomWinDIB::ReleasePixels() {
+    std::vector<TPixel32>().swap(memory_);
+}
 
 #endif
 

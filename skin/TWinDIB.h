@@ -17,7 +17,9 @@ public:
 
 #ifdef _WIN32
     // The DIB section (an HBITMAP), or null for an empty bitmap.
-    void* Handle() const { return section_; }
+    void* Handle() const {
+        return section_;
+    }
 #endif
 
 protected:

@@ -6,7 +6,11 @@ namespace {
 TextDrawer* gDefaultTextDrawer = nullptr;
 }
 
-void SetDefaultTextDrawer(TextDrawer* drawer) noexcept { gDefaultTextDrawer = drawer; }
-TextDrawer* DefaultTextDrawer() noexcept { return gDefaultTextDrawer; }
+void SetDefaultTextDrawer(TextDrawer* drawer) noexcept {
+    gDefaultTextDrawer = drawer;
+}
+TextDrawer* DefaultTextDrawer() noexcept {
+    return gDefaultTextDrawer;
+}
 
 } // namespace skin

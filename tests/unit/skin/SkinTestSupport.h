@@ -9,7 +9,9 @@
 namespace skin::test {
 
 // A recognisable opaque colour for frame k of a strip: blue = k, green = 200, red = 255 - k.
-inline TPixel32 FrameColor(int k) { return MakePixel(k & 0xFF, 200, 255 - (k & 0xFF), 255); }
+inline TPixel32 FrameColor(int k) {
+    return MakePixel(k & 0xFF, 200, 255 - (k & 0xFF), 255);
+}
 
 // Adds a strip of `frames` frames of frameWidth x frameHeight to the list, frame k filled with
 // FrameColor(k); answers its index.

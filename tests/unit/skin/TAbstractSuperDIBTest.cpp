@@ -9,7 +9,9 @@
 namespace skin {
 namespace {
 
-TPixel32 Px(unsigned b, unsigned g, unsigned r, unsigned a) { return MakePixel(b, g, r, a); }
+TPixel32 Px(unsigned b, unsigned g, unsigned r, unsigned a) {
+    return MakePixel(b, g, r, a);
+}
 
 // Draws a 1 x 1 source pixel onto a 1 x 1 destination pixel with the given settings.
 TPixel32 DrawOne(TPixel32 source, TPixel32 dest, bool masked, bool transparent, std::uint8_t opacity,

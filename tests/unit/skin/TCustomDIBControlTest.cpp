@@ -106,7 +106,9 @@ TEST_F(PaintFixture, ContainerRoutesMouseEnterLeaveAndClicks) {
     image.OnMouseDown = [&](TComponent*, MouseButton, platform::ShiftState, int x, int y) {
         events.push_back("down " + std::to_string(x) + "," + std::to_string(y));
     };
-    image.OnMouseUp = [&](TComponent*, MouseButton, platform::ShiftState, int, int) { events.push_back("up"); };
+    image.OnMouseUp = [&](TComponent*, MouseButton, platform::ShiftState, int, int) {
+        events.push_back("up");
+    };
     image.OnClick = [&](TComponent*) { events.push_back("click"); };
     image.OnDblClick = [&](TComponent*) { events.push_back("dblclick"); };
     container.OnClick = [&](TComponent*) { events.push_back("container click"); };
@@ -127,9 +129,9 @@ TEST_F(PaintFixture, ContainerRoutesMouseEnterLeaveAndClicks) {
     container.MouseDown(MouseButton::Left, {.left = true}, 1, 1);
     container.MouseUp(MouseButton::Left, {}, 1, 1);
 
-    EXPECT_EQ(events, (std::vector<std::string>{"enter", "down 2,3", "leave", "up", "enter", "down 2,2", "click",
-                                                "up", "down 2,2", "dblclick", "up", "leave",
-                                                "container click"}));
+    EXPECT_EQ(events,
+              (std::vector<std::string>{"enter", "down 2,3", "leave", "up", "enter", "down 2,2", "click",
+                                        "up", "down 2,2", "dblclick", "up", "leave", "container click"}));
 }
 
 TEST(TDIBImage, AngleScaleStretchCentreAndAutoSize) {

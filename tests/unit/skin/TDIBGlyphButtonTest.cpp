@@ -138,7 +138,8 @@ TEST_F(ButtonFixture, FrameChoicePerNumGlyphs) {
     };
     for (int n = 2; n <= 5; ++n)
         for (int s = 0; s <= 4; ++s)
-            EXPECT_EQ(TCustomDIBGlyphButton::FrameIndex(s, n), expected[n - 2][s]) << n << " frames, state " << s;
+            EXPECT_EQ(TCustomDIBGlyphButton::FrameIndex(s, n), expected[n - 2][s])
+                << n << " frames, state " << s;
 
     // Drawn: the frame at x = frame * width.
     const int strip2 = test::AddStrip(images, 2, 6, 5);

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace skin {
 namespace {
 
@@ -117,7 +116,8 @@ TEST(TDIBImageContainer, GoldenPictureOfAKnobAndAButton) {
     EXPECT_EQ(container.Picture().Pixel(7, 10), MakePixel(119, 90, 90, 255));
     // The down frame at opacity 200 over the dark tile.
     EXPECT_EQ(container.Picture().Pixel(22, 8), MakePixel(33, 109, 52, 255));
-    EXPECT_EQ(container.Picture().Pixel(1, 1), MakePixel(40, 30, 20, 255)) << "background outside the controls";
+    EXPECT_EQ(container.Picture().Pixel(1, 1), MakePixel(40, 30, 20, 255))
+        << "background outside the controls";
     const std::uint64_t hash = test::PictureHash(container.Picture());
     EXPECT_EQ(hash, 0x8eb9f6e2a87e3f14ull) << std::hex << "picture hash is now 0x" << hash;
 }
