@@ -71,6 +71,52 @@ TEST(TSVC3Test, CoefficientsAndTheirCache) {
     EXPECT_NE(FilterMixOutput(g, 3), FilterMixOutput(g, 9));
 }
 
+// The filter written out step by step, with every state and output stored through volatile memory so no
+// optimiser can skip a rounding to float; coefficients are taken from the filter under test.
+struct SteppedFilter {
+    volatile float L = 1e-18f, H = 1e-18f, B = 1e-18f, low = 0, high = 0, band = 0;
+
+    void step(double x, double f, double q) {
+        L = static_cast<float>(L + f * B);
+        H = static_cast<float>((x + 1e-18) - L - q * B);
+        B = static_cast<float>(f * H + B);
+        low = L;
+        high = H;
+        band = B;
+        L = static_cast<float>(f * B + L);
+        H = static_cast<float>(x - L - q * B);
+        B = static_cast<float>(f * H + B);
+        low = static_cast<float>(static_cast<double>(low) + L);
+        high = static_cast<float>(static_cast<double>(high) + H);
+        band = static_cast<float>(static_cast<double>(band) + B);
+        L = static_cast<float>(f * B + L + 1e-18);
+        H = static_cast<float>((1e-18 + x) - L - q * B + 1e-18);
+        B = static_cast<float>(f * H + B + 1e-18);
+        low = static_cast<float>((static_cast<double>(low) + L) * 0.3333333333333);
+        high = static_cast<float>((static_cast<double>(high) + H) * 0.3333333333333);
+        band = static_cast<float>((static_cast<double>(band) + B) * 0.3333333333333);
+    }
+};
+
+TEST(TSVC3Test, EveryAssignmentIsRoundedToFloat) {
+    const TFastP2F p2f;
+    TSVC3 filter;
+    SteppedFilter reference;
+    std::mt19937 gen(11);
+    std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
+    for (int n = 0; n < 100000; ++n) {
+        const float input = noise(gen);
+        const float cutoff = p2f.Convert(130.0f * static_cast<float>((n % 5000) / 5000.0));
+        filter.Filter(input, cutoff, 0.9f, 44100.0f);
+        reference.step(input, filter.frequencyCoefficient, filter.damping);
+        ASSERT_EQ(filter.lowOut, reference.low) << "sample " << n;
+        ASSERT_EQ(filter.highOut, reference.high) << "sample " << n;
+        ASSERT_EQ(filter.bandOut, reference.band) << "sample " << n;
+        ASSERT_EQ(filter.lowState, reference.L) << "sample " << n;
+        ASSERT_EQ(filter.bandState, reference.B) << "sample " << n;
+    }
+}
+
 TEST(TSVC3Test, CoefficientBoundLeavesStableSettingsUnchanged) {
     // Every cut-off the engine can ask for (pitch 0..130), at common rates and over the resonance range.
     const TFastP2F p2f;
