@@ -5,6 +5,7 @@ CMAKE_FLAGS ?=
 LINUX_BUILD := build/linux
 WIN32_BUILD := build/win32
 WIN64_BUILD := build/win64
+VORELAN := $(LINUX_BUILD)/tools/vorelan/vorelan
 
 .PHONY: all deps plugins linux win32 win64 test demo clean
 
@@ -31,18 +32,23 @@ win64: $(WIN64_BUILD)/CMakeCache.txt
 plugins: deps
 	$(MAKE) linux win32 win64
 
+# Every test of the three builds. All three suites run even when one fails; the run fails at the end
+# if any did. The wine prefix is prepared and its server started before CTest runs the Windows tests.
 test: plugins
-	cd $(WIN64_BUILD) && ctest --output-on-failure -j 1
-	cd $(WIN32_BUILD) && ctest --output-on-failure -j 1
-	cd $(LINUX_BUILD) && ctest --output-on-failure -j $(JOBS)
+	@scripts/wine-prepare $(CURDIR)/$(WIN64_BUILD)/wine-prefix 64 || echo "test: wine64 cannot run here; the Windows tests will be skipped"
+	@status=0; \
+	for build in $(LINUX_BUILD) $(WIN64_BUILD) $(WIN32_BUILD); do \
+	    echo "== tests of $$build"; \
+	    (cd $$build && scripts=$(CURDIR)/scripts && $$scripts/with-display ctest --output-on-failure -j $(JOBS)) \
+	        || { status=1; echo "== FAILED: tests of $$build"; }; \
+	done; \
+	if [ $$status -ne 0 ]; then echo "make test: SOME TESTS FAILED (see above)"; exit 1; fi; \
+	echo "make test: all tests passed"
 
-# The built-in demo (plucked chords, a melody, drums) through the factory program, rendered by the
-# vorelan tool hosting the Linux plug-in binary.
+# Builds the plug-ins and shows what a host sees of the effect.
 demo: plugins
-	@mkdir -p out
-	$(LINUX_BUILD)/tools/vorelan/vorelan render out/demo.wav --plugin dist/linux-x86_64/VorelanEn2.so
-	@echo "Demo: out/demo.wav"
 	@echo "Plug-in binaries: dist/linux-x86_64/VorelanEn2.so dist/windows-x86/VorelanEn2.dll dist/windows-x86_64/VorelanEn2.dll"
+	@if [ -x $(VORELAN) ]; then $(VORELAN) info; fi
 
 clean:
 	rm -rf build dist out
