@@ -63,8 +63,9 @@ void TAbstractSuperDIB::FillRect(int left, int top, int width, int height, TPixe
 void TAbstractSuperDIB::Assign(const TAbstractSuperDIB& other) {
     if (&other == this)
         return;
-    BeginUpdate();
+    // Sized before the update opens, so a failed allocation cannot leave an update open.
     SetSize(other.width_, other.height_);
+    BeginUpdate();
     std::copy(other.bits_, other.bits_ + static_cast<std::ptrdiff_t>(width_) * height_, bits_);
     masked_ = other.masked_;
     opacity_ = other.opacity_;
@@ -437,6 +438,9 @@ void TAbstractSuperDIB::RenderTransformed(TAbstractSuperDIB& target, int sx, int
     h = std::min(h, height_ - sy);
     int tw = 0, th = 0;
     TransformedSize(w, h, st, tw, th);
+    // A picture beyond 64 M pixels (an absurd scale) is not rendered at all.
+    if (static_cast<std::int64_t>(tw) * th > 64 * 1024 * 1024)
+        tw = th = 0;
     target.SetSize(tw, th);
     if (tw == 0 || th == 0 || !bits_)
         return;

@@ -89,8 +89,6 @@ void TCustomDIBContainer::AddControl(TCustomDIBControl* control) {
 
 void TCustomDIBContainer::RemoveControl(TCustomDIBControl* control) {
     RemoveControlInput(control);
-    if (focused_ == control)
-        focused_ = nullptr;
     if (control->visible_)
         InvalidateRect(control->bounds_);
     std::erase(controls_, control);
@@ -105,6 +103,11 @@ void TCustomDIBContainer::RemoveControlInput(TCustomDIBControl* control) {
     if (hover_ == control) {
         hover_ = nullptr;
         control->mouseOver_ = false;
+    }
+    // A control that takes no input cannot keep the kit's focus either.
+    if (focused_ == control) {
+        focused_ = nullptr;
+        control->FocusChanged();
     }
 }
 

@@ -43,7 +43,8 @@ public:
     const TWinDIB& Picture() const { return picture_; }
 
     // --- services ---
-    // The system cursor the controls use for dragging; not owned, may be null.
+    // The system cursor the controls use for dragging; not owned, may be null. It must outlive the
+    // container and its controls: a drag cut short by their destruction shows the cursor again.
     platform::Cursor* CursorService() const { return cursor_; }
     void SetCursorService(platform::Cursor* cursor) { cursor_ = cursor; }
     // The caption renderer; falls back to the kit's default. Not owned.

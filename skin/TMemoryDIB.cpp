@@ -85,8 +85,8 @@ bool TCustomMemoryDIB::LoadData(std::span<const std::uint8_t> data) {
     const TColor color = GetU32(p + 4);
     const double angle = GetF64(p + 8), scaleX = GetF64(p + 16), scaleY = GetF64(p + 24);
 
-    BeginUpdate();
     SetSize(width, height);
+    BeginUpdate();
     const std::uint8_t* px = data.data() + kHeaderSize;
     for (std::size_t i = 0; i < count; ++i)
         Bits()[i] = GetU32(px + 4 * i);

@@ -259,6 +259,10 @@ TEST_F(KnobFixture, KeysStepOnlyWithTheKitFocus) {
     knob->OnKeyDown = [](TComponent*, platform::KeyCode& key, ShiftState) { key = 0; };
     container.KeyDown(platform::kKeyDown, {});
     EXPECT_EQ(knob->Position(), 100);
+
+    knob->SetVisible(false);
+    EXPECT_FALSE(knob->Focused()) << "a hidden control gives up the kit's focus";
+    EXPECT_FALSE(container.KeyDown(platform::kKeyDown, {}));
 }
 
 TEST_F(KnobFixture, AnInterruptedDragAlwaysShowsTheCursorAgain) {
