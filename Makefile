@@ -46,9 +46,13 @@ test: plugins
 	echo "make test: all tests passed"
 
 # Builds the plug-ins and shows what a host sees of the effect.
+# The built-in demo (plucked chords, a melody, drums) through the factory program, rendered by the
+# vorelan tool hosting the Linux plug-in binary.
 demo: plugins
+	@mkdir -p out
+	$(VORELAN) render out/demo.wav --plugin dist/linux-x86_64/VorelanEn2.so
+	@echo "Demo: out/demo.wav"
 	@echo "Plug-in binaries: dist/linux-x86_64/VorelanEn2.so dist/windows-x86/VorelanEn2.dll dist/windows-x86_64/VorelanEn2.dll"
-	@if [ -x $(VORELAN) ]; then $(VORELAN) info; fi
 
 clean:
 	rm -rf build dist out
