@@ -45,7 +45,6 @@ test: plugins
 	if [ $$status -ne 0 ]; then echo "make test: SOME TESTS FAILED (see above)"; exit 1; fi; \
 	echo "make test: all tests passed"
 
-# Builds the plug-ins and shows what a host sees of the effect.
 # The built-in demo (plucked chords, a melody, drums) through the factory program, rendered by the
 # vorelan tool hosting the Linux plug-in binary.
 demo: plugins
