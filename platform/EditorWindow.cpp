@@ -13,6 +13,10 @@ void SetWindowFactory(WindowFactory* factory) noexcept {
     installedFactory.store(factory);
 }
 
+WindowFactory* InstalledWindowFactory() noexcept {
+    return installedFactory.load();
+}
+
 WindowFactory* CurrentWindowFactory() noexcept {
     if (WindowFactory* factory = installedFactory.load())
         return factory;

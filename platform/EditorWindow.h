@@ -72,7 +72,7 @@ public:
     // The window lost a mouse capture it held to another window, or lost the keyboard focus.
     virtual void CaptureLost() = 0;
     virtual void FocusLost() = 0;
-    // A message posted with EditorWindow::PostMessage, delivered later by the event loop.
+    // A message posted with EditorWindow::PostWindowMessage, delivered later by the event loop.
     virtual void PostedMessage(unsigned id, std::uintptr_t wParam, std::intptr_t lParam) = 0;
     // The periodic timer fired.
     virtual void TimerTick() = 0;
@@ -107,8 +107,8 @@ public:
     // Area of the picture changed; the window asks for a Paint of it and then shows it, later.
     virtual void Invalidate(const Rect& area) = 0;
 
-    // Delivers WindowEvents::PostedMessage later from the event loop, in posting order.
-    virtual void PostMessage(unsigned id, std::uintptr_t wParam, std::intptr_t lParam) = 0;
+    // (Not PostMessage: the Windows headers make that name a macro.) Delivers WindowEvents::PostedMessage later from the event loop, in posting order.
+    virtual void PostWindowMessage(unsigned id, std::uintptr_t wParam, std::intptr_t lParam) = 0;
 
     // Starts (or restarts) the periodic timer; StopTimer stops it. One timer per window.
     virtual void StartTimer(unsigned intervalMs) = 0;
@@ -154,6 +154,7 @@ WindowFactory* NativeWindowFactory() noexcept;
 // Routes every later CurrentWindowFactory to factory (tests, the screenshot command); nullptr restores
 // the system's own. Module-wide; not owned.
 void SetWindowFactory(WindowFactory* factory) noexcept;
+WindowFactory* InstalledWindowFactory() noexcept;
 // The installed factory, else the native one, else null.
 WindowFactory* CurrentWindowFactory() noexcept;
 
