@@ -26,10 +26,20 @@ void AEffEditor::idle() {
 }
 
 void AEffEditor::update() {}
-void AEffEditor::postUpdate() { updateFlag = 1; }
-vst2::VstInt32 AEffEditor::onKeyDown(vst2::VstKeyCode&) { return -1; }
-vst2::VstInt32 AEffEditor::onKeyUp(vst2::VstKeyCode&) { return -1; }
-vst2::VstInt32 AEffEditor::setKnobMode(vst2::VstInt32) { return 0; }
-bool AEffEditor::onWheel(float) { return false; }
+void AEffEditor::postUpdate() {
+    updateFlag = 1;
+}
+vst2::VstInt32 AEffEditor::onKeyDown(vst2::VstKeyCode&) {
+    return -1;
+}
+vst2::VstInt32 AEffEditor::onKeyUp(vst2::VstKeyCode&) {
+    return -1;
+}
+vst2::VstInt32 AEffEditor::setKnobMode(vst2::VstInt32) {
+    return 0;
+}
+bool AEffEditor::onWheel(float) {
+    return false;
+}
 
 } // namespace host

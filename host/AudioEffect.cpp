@@ -120,10 +120,16 @@ void AudioEffect::setFlag(VstInt32 flag, bool state) noexcept {
         cEffect.flags &= ~flag;
 }
 
-void AudioEffect::setSampleRate(float rate) { sampleRate = rate; }
-void AudioEffect::setBlockSize(VstInt32 size) { blockSize = size; }
+void AudioEffect::setSampleRate(float rate) {
+    sampleRate = rate;
+}
+void AudioEffect::setBlockSize(VstInt32 size) {
+    blockSize = size;
+}
 void AudioEffect::setParameter(VstInt32, float) {}
-float AudioEffect::getParameter(VstInt32) { return 0.0f; }
+float AudioEffect::getParameter(VstInt32) {
+    return 0.0f;
+}
 
 void AudioEffect::setParameterAutomated(VstInt32 index, float value) {
     setParameter(index, value);
@@ -217,29 +223,61 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
 
 void AudioEffect::open() {}
 void AudioEffect::close() {}
-VstInt32 AudioEffect::getProgram() { return curProgram; }
-void AudioEffect::setProgram(VstInt32 program) { curProgram = program; }
+VstInt32 AudioEffect::getProgram() {
+    return curProgram;
+}
+void AudioEffect::setProgram(VstInt32 program) {
+    curProgram = program;
+}
 void AudioEffect::setProgramName(char*) {}
 void AudioEffect::getProgramName(char*) {}
 void AudioEffect::getParameterLabel(VstInt32, char*) {}
 void AudioEffect::getParameterDisplay(VstInt32, char*) {}
 void AudioEffect::getParameterName(VstInt32, char*) {}
-float AudioEffect::getVu() { return 0.0f; }
-VstInt32 AudioEffect::getChunk(void**, bool) { return 0; }
-VstInt32 AudioEffect::setChunk(void*, VstInt32, bool) { return 0; }
+float AudioEffect::getVu() {
+    return 0.0f;
+}
+VstInt32 AudioEffect::getChunk(void**, bool) {
+    return 0;
+}
+VstInt32 AudioEffect::setChunk(void*, VstInt32, bool) {
+    return 0;
+}
 void AudioEffect::suspend() {}
 void AudioEffect::resume() {}
-void AudioEffect::setUniqueID(VstInt32 id) { cEffect.uniqueID = id; }
-void AudioEffect::setNumInputs(VstInt32 inputs) { cEffect.numInputs = inputs; }
-void AudioEffect::setNumOutputs(VstInt32 outputs) { cEffect.numOutputs = outputs; }
-void AudioEffect::hasVu(bool state) { setFlag(vst2::effFlagsHasVu, state); }
-void AudioEffect::hasClip(bool state) { setFlag(vst2::effFlagsHasClip, state); }
-void AudioEffect::canMono(bool state) { setFlag(vst2::effFlagsCanMono, state); }
-void AudioEffect::canProcessReplacing(bool state) { setFlag(vst2::effFlagsCanReplacing, state); }
-void AudioEffect::programsAreChunks(bool state) { setFlag(vst2::effFlagsProgramChunks, state); }
-void AudioEffect::setRealtimeQualities(VstInt32 qualities) { cEffect.realQualities = qualities; }
-void AudioEffect::setOfflineQualities(VstInt32 qualities) { cEffect.offQualities = qualities; }
-void AudioEffect::setInitialDelay(VstInt32 delay) { cEffect.initialDelay = delay; }
+void AudioEffect::setUniqueID(VstInt32 id) {
+    cEffect.uniqueID = id;
+}
+void AudioEffect::setNumInputs(VstInt32 inputs) {
+    cEffect.numInputs = inputs;
+}
+void AudioEffect::setNumOutputs(VstInt32 outputs) {
+    cEffect.numOutputs = outputs;
+}
+void AudioEffect::hasVu(bool state) {
+    setFlag(vst2::effFlagsHasVu, state);
+}
+void AudioEffect::hasClip(bool state) {
+    setFlag(vst2::effFlagsHasClip, state);
+}
+void AudioEffect::canMono(bool state) {
+    setFlag(vst2::effFlagsCanMono, state);
+}
+void AudioEffect::canProcessReplacing(bool state) {
+    setFlag(vst2::effFlagsCanReplacing, state);
+}
+void AudioEffect::programsAreChunks(bool state) {
+    setFlag(vst2::effFlagsProgramChunks, state);
+}
+void AudioEffect::setRealtimeQualities(VstInt32 qualities) {
+    cEffect.realQualities = qualities;
+}
+void AudioEffect::setOfflineQualities(VstInt32 qualities) {
+    cEffect.offQualities = qualities;
+}
+void AudioEffect::setInitialDelay(VstInt32 delay) {
+    cEffect.initialDelay = delay;
+}
 
 VstInt32 AudioEffect::getMasterVersion() {
     const VstIntPtr version = callHost(vst2::audioMasterVersion);
@@ -250,7 +288,9 @@ VstInt32 AudioEffect::getCurrentUniqueId() {
     return static_cast<VstInt32>(callHost(vst2::audioMasterCurrentId));
 }
 
-void AudioEffect::masterIdle() { callHost(vst2::audioMasterIdle); }
+void AudioEffect::masterIdle() {
+    callHost(vst2::audioMasterIdle);
+}
 
 bool AudioEffect::isInputConnected(VstInt32 input) {
     return audioMaster == nullptr || callHost(vst2::audioMasterPinConnected, input, 0) == 0;

@@ -10,7 +10,9 @@ namespace host {
 
 namespace {
 
-VstInt32 toInt32(VstIntPtr value) noexcept { return static_cast<VstInt32>(value); }
+VstInt32 toInt32(VstIntPtr value) noexcept {
+    return static_cast<VstInt32>(value);
+}
 
 // The key modifier byte: opt rounded to the nearest integer, low byte kept.
 unsigned char modifierByte(float opt) noexcept {
@@ -163,8 +165,12 @@ bool AudioEffectX::setTime(VstInt32 filter, vst2::VstTimeInfo* time) {
     return callHost(vst2::audioMasterSetTime, 0, filter, time) != 0;
 }
 
-VstInt32 AudioEffectX::tempoAt(VstInt32 pos) { return toInt32(callHost(vst2::audioMasterTempoAt, 0, pos)); }
-VstInt32 AudioEffectX::processEvents(vst2::VstEvents*) { return 0; }
+VstInt32 AudioEffectX::tempoAt(VstInt32 pos) {
+    return toInt32(callHost(vst2::audioMasterTempoAt, 0, pos));
+}
+VstInt32 AudioEffectX::processEvents(vst2::VstEvents*) {
+    return 0;
+}
 
 VstInt32 AudioEffectX::getNumAutomatableParameters() {
     return toInt32(callHost(vst2::audioMasterGetNumAutomatableParameters));
@@ -174,14 +180,30 @@ VstInt32 AudioEffectX::getParameterQuantization() {
     return toInt32(callHost(vst2::audioMasterGetParameterQuantization));
 }
 
-bool AudioEffectX::canParameterBeAutomated(VstInt32) { return true; }
-bool AudioEffectX::string2parameter(VstInt32, char*) { return false; }
-float AudioEffectX::getChannelParameter(VstInt32, VstInt32) { return 0.0f; }
-VstInt32 AudioEffectX::getNumCategories() { return 1; }
-bool AudioEffectX::getProgramNameIndexed(VstInt32, VstInt32, char*) { return false; }
-bool AudioEffectX::copyProgram(VstInt32) { return false; }
-bool AudioEffectX::ioChanged() { return callHost(vst2::audioMasterIOChanged) != 0; }
-bool AudioEffectX::needIdle() { return callHost(vst2::audioMasterNeedIdle) != 0; }
+bool AudioEffectX::canParameterBeAutomated(VstInt32) {
+    return true;
+}
+bool AudioEffectX::string2parameter(VstInt32, char*) {
+    return false;
+}
+float AudioEffectX::getChannelParameter(VstInt32, VstInt32) {
+    return 0.0f;
+}
+VstInt32 AudioEffectX::getNumCategories() {
+    return 1;
+}
+bool AudioEffectX::getProgramNameIndexed(VstInt32, VstInt32, char*) {
+    return false;
+}
+bool AudioEffectX::copyProgram(VstInt32) {
+    return false;
+}
+bool AudioEffectX::ioChanged() {
+    return callHost(vst2::audioMasterIOChanged) != 0;
+}
+bool AudioEffectX::needIdle() {
+    return callHost(vst2::audioMasterNeedIdle) != 0;
+}
 
 bool AudioEffectX::sizeWindow(VstInt32 width, VstInt32 height) {
     return callHost(vst2::audioMasterSizeWindow, width, height) != 0;
@@ -201,8 +223,12 @@ VstInt32 AudioEffectX::updateBlockSize() {
     return blockSize;
 }
 
-VstInt32 AudioEffectX::getInputLatency() { return toInt32(callHost(vst2::audioMasterGetInputLatency)); }
-VstInt32 AudioEffectX::getOutputLatency() { return toInt32(callHost(vst2::audioMasterGetOutputLatency)); }
+VstInt32 AudioEffectX::getInputLatency() {
+    return toInt32(callHost(vst2::audioMasterGetInputLatency));
+}
+VstInt32 AudioEffectX::getOutputLatency() {
+    return toInt32(callHost(vst2::audioMasterGetOutputLatency));
+}
 
 // The host answers another plug-in's record; its object is only trusted through the record's magic.
 AudioEffect* AudioEffectX::getPreviousPlug(VstInt32) {
@@ -215,8 +241,12 @@ AudioEffect* AudioEffectX::getNextPlug(VstInt32) {
 
 void AudioEffectX::inputConnected(VstInt32, bool) {}
 void AudioEffectX::outputConnected(VstInt32, bool) {}
-bool AudioEffectX::getInputProperties(VstInt32, vst2::VstPinProperties*) { return false; }
-bool AudioEffectX::getOutputProperties(VstInt32, vst2::VstPinProperties*) { return false; }
+bool AudioEffectX::getInputProperties(VstInt32, vst2::VstPinProperties*) {
+    return false;
+}
+bool AudioEffectX::getOutputProperties(VstInt32, vst2::VstPinProperties*) {
+    return false;
+}
 
 VstInt32 AudioEffectX::getPlugCategory() {
     return (cEffect.flags & vst2::effFlagsIsSynth) != 0 ? vst2::kPlugCategSynth : vst2::kPlugCategUnknown;
@@ -230,11 +260,21 @@ VstInt32 AudioEffectX::getCurrentProcessLevel() {
     return toInt32(callHost(vst2::audioMasterGetCurrentProcessLevel));
 }
 
-VstInt32 AudioEffectX::getAutomationState() { return toInt32(callHost(vst2::audioMasterGetAutomationState)); }
-void AudioEffectX::wantAsyncOperation(bool state) { setFlag(vst2::effFlagsExtIsAsync, state); }
-void AudioEffectX::hasExternalBuffer(bool state) { setFlag(vst2::effFlagsExtHasBuffer, state); }
-VstInt32 AudioEffectX::reportCurrentPosition() { return 0; }
-float* AudioEffectX::reportDestinationBuffer() { return nullptr; }
+VstInt32 AudioEffectX::getAutomationState() {
+    return toInt32(callHost(vst2::audioMasterGetAutomationState));
+}
+void AudioEffectX::wantAsyncOperation(bool state) {
+    setFlag(vst2::effFlagsExtIsAsync, state);
+}
+void AudioEffectX::hasExternalBuffer(bool state) {
+    setFlag(vst2::effFlagsExtHasBuffer, state);
+}
+VstInt32 AudioEffectX::reportCurrentPosition() {
+    return 0;
+}
+float* AudioEffectX::reportDestinationBuffer() {
+    return nullptr;
+}
 
 bool AudioEffectX::offlineRead(void* offline, VstInt32 option, bool readSource) {
     return callHost(vst2::audioMasterOfflineRead, readSource ? 1 : 0, option, offline) != 0;
@@ -256,18 +296,29 @@ VstInt32 AudioEffectX::offlineGetCurrentMetaPass() {
     return callHost(vst2::audioMasterOfflineGetCurrentMetaPass) != 0 ? 1 : 0;
 }
 
-bool AudioEffectX::offlineNotify(void*, VstInt32, bool) { return false; }
-bool AudioEffectX::offlinePrepare(void*, VstInt32) { return false; }
-bool AudioEffectX::offlineRun(void*, VstInt32) { return false; }
-VstInt32 AudioEffectX::offlineGetNumPasses() { return 0; }
-VstInt32 AudioEffectX::offlineGetNumMetaPasses() { return 0; }
+bool AudioEffectX::offlineNotify(void*, VstInt32, bool) {
+    return false;
+}
+bool AudioEffectX::offlinePrepare(void*, VstInt32) {
+    return false;
+}
+bool AudioEffectX::offlineRun(void*, VstInt32) {
+    return false;
+}
+VstInt32 AudioEffectX::offlineGetNumPasses() {
+    return 0;
+}
+VstInt32 AudioEffectX::offlineGetNumMetaPasses() {
+    return 0;
+}
 
 void AudioEffectX::setOutputSamplerate(float rate) {
     callHost(vst2::audioMasterSetOutputSampleRate, 0, 0, nullptr, rate);
 }
 
 vst2::VstSpeakerArrangement* AudioEffectX::getInputSpeakerArrangement() {
-    return reinterpret_cast<vst2::VstSpeakerArrangement*>(callHost(vst2::audioMasterGetInputSpeakerArrangement));
+    return reinterpret_cast<vst2::VstSpeakerArrangement*>(
+        callHost(vst2::audioMasterGetInputSpeakerArrangement));
 }
 
 vst2::VstSpeakerArrangement* AudioEffectX::getOutputSpeakerArrangement() {
@@ -283,16 +334,26 @@ bool AudioEffectX::getHostProductString(char* text) {
     return callHost(vst2::audioMasterGetProductString, 0, 0, text) != 0;
 }
 
-VstInt32 AudioEffectX::getHostVendorVersion() { return toInt32(callHost(vst2::audioMasterGetVendorVersion)); }
+VstInt32 AudioEffectX::getHostVendorVersion() {
+    return toInt32(callHost(vst2::audioMasterGetVendorVersion));
+}
 
 VstIntPtr AudioEffectX::hostVendorSpecific(VstInt32 arg1, VstIntPtr arg2, void* ptr, float opt) {
     return callHost(vst2::audioMasterVendorSpecific, arg1, arg2, ptr, opt);
 }
 
-VstInt32 AudioEffectX::canHostDo(char* text) { return toInt32(callHost(vst2::audioMasterCanDo, 0, 0, text)); }
-void AudioEffectX::isSynth(bool state) { setFlag(vst2::effFlagsIsSynth, state); }
-void AudioEffectX::noTail(bool state) { setFlag(vst2::effFlagsNoSoundInStop, state); }
-VstInt32 AudioEffectX::getHostLanguage() { return toInt32(callHost(vst2::audioMasterGetLanguage)); }
+VstInt32 AudioEffectX::canHostDo(char* text) {
+    return toInt32(callHost(vst2::audioMasterCanDo, 0, 0, text));
+}
+void AudioEffectX::isSynth(bool state) {
+    setFlag(vst2::effFlagsIsSynth, state);
+}
+void AudioEffectX::noTail(bool state) {
+    setFlag(vst2::effFlagsNoSoundInStop, state);
+}
+VstInt32 AudioEffectX::getHostLanguage() {
+    return toInt32(callHost(vst2::audioMasterGetLanguage));
+}
 
 void* AudioEffectX::openWindow(void* window) {
     return reinterpret_cast<void*>(callHost(vst2::audioMasterOpenWindow, 0, 0, window));
@@ -302,9 +363,15 @@ bool AudioEffectX::closeWindow(void* window) {
     return callHost(vst2::audioMasterCloseWindow, 0, 0, window) != 0;
 }
 
-void* AudioEffectX::getDirectory() { return reinterpret_cast<void*>(callHost(vst2::audioMasterGetDirectory)); }
-bool AudioEffectX::updateDisplay() { return callHost(vst2::audioMasterUpdateDisplay) != 0; }
-bool AudioEffectX::processVariableIo(void*) { return false; }
+void* AudioEffectX::getDirectory() {
+    return reinterpret_cast<void*>(callHost(vst2::audioMasterGetDirectory));
+}
+bool AudioEffectX::updateDisplay() {
+    return callHost(vst2::audioMasterUpdateDisplay) != 0;
+}
+bool AudioEffectX::processVariableIo(void*) {
+    return false;
+}
 
 bool AudioEffectX::setSpeakerArrangement(vst2::VstSpeakerArrangement*, vst2::VstSpeakerArrangement*) {
     return false;
@@ -322,42 +389,104 @@ void AudioEffectX::setBlockSizeAndSampleRate(VstInt32 size, float rate) {
     sampleRate = rate;
 }
 
-bool AudioEffectX::setBypass(bool) { return false; }
-bool AudioEffectX::getEffectName(char*) { return false; }
-bool AudioEffectX::getErrorText(char*) { return false; }
-bool AudioEffectX::getVendorString(char*) { return false; }
-bool AudioEffectX::getProductString(char*) { return false; }
-VstInt32 AudioEffectX::getVendorVersion() { return 0; }
-VstIntPtr AudioEffectX::vendorSpecific(VstInt32, VstIntPtr, void*, float) { return 0; }
-VstInt32 AudioEffectX::canDo(char*) { return 0; }
-void* AudioEffectX::getIcon() { return nullptr; }
-bool AudioEffectX::setViewPosition(VstInt32, VstInt32) { return false; }
-VstInt32 AudioEffectX::getGetTailSize() { return 0; }
-VstInt32 AudioEffectX::fxIdle() { return 0; }
-bool AudioEffectX::getParameterProperties(VstInt32, void*) { return false; }
-bool AudioEffectX::keysRequired() { return false; }
-VstInt32 AudioEffectX::getVstVersion() { return 2300; }
-VstInt32 AudioEffectX::getMidiProgramName(VstInt32, void*) { return 0; }
-VstInt32 AudioEffectX::getCurrentMidiProgram(VstInt32, void*) { return -1; }
-VstInt32 AudioEffectX::getMidiProgramCategory(VstInt32, void*) { return 0; }
-bool AudioEffectX::hasMidiProgramsChanged(VstInt32) { return false; }
-bool AudioEffectX::getMidiKeyName(VstInt32, void*) { return false; }
-bool AudioEffectX::beginSetProgram() { return false; }
-bool AudioEffectX::endSetProgram() { return false; }
-bool AudioEffectX::beginEdit(VstInt32 index) { return callHost(vst2::audioMasterBeginEdit, index) != 0; }
-bool AudioEffectX::endEdit(VstInt32 index) { return callHost(vst2::audioMasterEndEdit, index) != 0; }
+bool AudioEffectX::setBypass(bool) {
+    return false;
+}
+bool AudioEffectX::getEffectName(char*) {
+    return false;
+}
+bool AudioEffectX::getErrorText(char*) {
+    return false;
+}
+bool AudioEffectX::getVendorString(char*) {
+    return false;
+}
+bool AudioEffectX::getProductString(char*) {
+    return false;
+}
+VstInt32 AudioEffectX::getVendorVersion() {
+    return 0;
+}
+VstIntPtr AudioEffectX::vendorSpecific(VstInt32, VstIntPtr, void*, float) {
+    return 0;
+}
+VstInt32 AudioEffectX::canDo(char*) {
+    return 0;
+}
+void* AudioEffectX::getIcon() {
+    return nullptr;
+}
+bool AudioEffectX::setViewPosition(VstInt32, VstInt32) {
+    return false;
+}
+VstInt32 AudioEffectX::getGetTailSize() {
+    return 0;
+}
+VstInt32 AudioEffectX::fxIdle() {
+    return 0;
+}
+bool AudioEffectX::getParameterProperties(VstInt32, void*) {
+    return false;
+}
+bool AudioEffectX::keysRequired() {
+    return false;
+}
+VstInt32 AudioEffectX::getVstVersion() {
+    return 2300;
+}
+VstInt32 AudioEffectX::getMidiProgramName(VstInt32, void*) {
+    return 0;
+}
+VstInt32 AudioEffectX::getCurrentMidiProgram(VstInt32, void*) {
+    return -1;
+}
+VstInt32 AudioEffectX::getMidiProgramCategory(VstInt32, void*) {
+    return 0;
+}
+bool AudioEffectX::hasMidiProgramsChanged(VstInt32) {
+    return false;
+}
+bool AudioEffectX::getMidiKeyName(VstInt32, void*) {
+    return false;
+}
+bool AudioEffectX::beginSetProgram() {
+    return false;
+}
+bool AudioEffectX::endSetProgram() {
+    return false;
+}
+bool AudioEffectX::beginEdit(VstInt32 index) {
+    return callHost(vst2::audioMasterBeginEdit, index) != 0;
+}
+bool AudioEffectX::endEdit(VstInt32 index) {
+    return callHost(vst2::audioMasterEndEdit, index) != 0;
+}
 
 bool AudioEffectX::openFileSelector(void* selector) {
     return selector != nullptr && callHost(vst2::audioMasterOpenFileSelector, 0, 0, selector) != 0;
 }
 
-VstInt32 AudioEffectX::setTotalSampleToProcess(VstInt32 value) { return value; }
-VstInt32 AudioEffectX::getNextShellPlugin(char*) { return 0; }
-VstInt32 AudioEffectX::startProcess() { return 0; }
-VstInt32 AudioEffectX::stopProcess() { return 0; }
-bool AudioEffectX::setPanLaw(VstInt32, float) { return false; }
-VstInt32 AudioEffectX::beginLoadBank(void*) { return 0; }
-VstInt32 AudioEffectX::beginLoadProgram(void*) { return 0; }
+VstInt32 AudioEffectX::setTotalSampleToProcess(VstInt32 value) {
+    return value;
+}
+VstInt32 AudioEffectX::getNextShellPlugin(char*) {
+    return 0;
+}
+VstInt32 AudioEffectX::startProcess() {
+    return 0;
+}
+VstInt32 AudioEffectX::stopProcess() {
+    return 0;
+}
+bool AudioEffectX::setPanLaw(VstInt32, float) {
+    return false;
+}
+VstInt32 AudioEffectX::beginLoadBank(void*) {
+    return 0;
+}
+VstInt32 AudioEffectX::beginLoadProgram(void*) {
+    return 0;
+}
 
 bool AudioEffectX::allocateArrangement(vst2::VstSpeakerArrangement** arrangement, VstInt32 channels) {
     if (arrangement == nullptr || channels < 0)
@@ -396,7 +525,9 @@ bool AudioEffectX::matchArrangement(vst2::VstSpeakerArrangement** to, vst2::VstS
     return true;
 }
 
-void AudioEffectX::wantEvents(VstInt32 filter) { callHost(vst2::audioMasterWantMidi, 0, filter); }
+void AudioEffectX::wantEvents(VstInt32 filter) {
+    callHost(vst2::audioMasterWantMidi, 0, filter);
+}
 
 bool AudioEffectX::sendVstEventsToHost(vst2::VstEvents* events) {
     return callHost(vst2::audioMasterProcessEvents, 0, 0, events) == 1;

@@ -12,10 +12,16 @@ TVstParameterProperty::TVstParameterProperty(int index) noexcept {
     SetName(name);
 }
 
-void TVstParameterProperty::SetName(std::string_view name) noexcept { CopyText(Name, name, sizeof Name); }
-void TVstParameterProperty::SetLabel(std::string_view label) noexcept { CopyText(Label, label, sizeof Label); }
+void TVstParameterProperty::SetName(std::string_view name) noexcept {
+    CopyText(Name, name, sizeof Name);
+}
+void TVstParameterProperty::SetLabel(std::string_view label) noexcept {
+    CopyText(Label, label, sizeof Label);
+}
 
-float TVstParameterProperty::RealValue(float value) const noexcept { return Min + (Max - Min) * value; }
+float TVstParameterProperty::RealValue(float value) const noexcept {
+    return Min + (Max - Min) * value;
+}
 
 float TVstParameterProperty::NormalizedValue(float realValue) const noexcept {
     return (realValue - Min) / (Max - Min);

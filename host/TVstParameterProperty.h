@@ -9,8 +9,8 @@ namespace host {
 // 0..1 value to the displayed real value, with an optional two-stage display smoother.
 class TVstParameterProperty {
 public:
-    static constexpr int kNameSize = 31;  // up to 30 characters and the terminating NUL
-    static constexpr int kLabelSize = 9;  // up to 8 characters and the terminating NUL
+    static constexpr int kNameSize = 31; // up to 30 characters and the terminating NUL
+    static constexpr int kLabelSize = 9; // up to 8 characters and the terminating NUL
 
     // Curve kinds. Only the linear kind (0..1 onto Min..Max) is defined; any other kind maps the
     // same way, so a record with an unknown kind still shows a sensible value. The curve factor is

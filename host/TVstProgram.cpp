@@ -8,6 +8,8 @@ TVstProgram::TVstProgram(int numParams) : Values(static_cast<std::size_t>(numPar
     SetName("Init");
 }
 
-void TVstProgram::SetName(std::string_view name) noexcept { CopyText(Name, name, sizeof Name); }
+void TVstProgram::SetName(std::string_view name) noexcept {
+    CopyText(Name, name, sizeof Name);
+}
 
 } // namespace host

@@ -15,13 +15,32 @@ namespace {
 
 // The capability strings, bit 0 first.
 constexpr const char* kCapabilityNames[] = {
-    "sendVstEvents",    "sendVstMidiEvent", "sendVstTimeInfo", "receiveVstEvents",
-    "receiveVstMidiEvent", "receiveVstTimeInfo", "offline",      "plugAsChannelInsert",
-    "plugAsSend",       "mixDryWet",        "noRealTime",      "multipass",
-    "metapass",         "1in1out",          "1in2out",         "2in1out",
-    "2in2out",          "2in4out",          "4in2out",         "4in4out",
-    "4in8out",          "8in4out",          "8in8out",         "midiProgramNames",
-    "conformsToWindowRules", "bypass",
+    "sendVstEvents",
+    "sendVstMidiEvent",
+    "sendVstTimeInfo",
+    "receiveVstEvents",
+    "receiveVstMidiEvent",
+    "receiveVstTimeInfo",
+    "offline",
+    "plugAsChannelInsert",
+    "plugAsSend",
+    "mixDryWet",
+    "noRealTime",
+    "multipass",
+    "metapass",
+    "1in1out",
+    "1in2out",
+    "2in1out",
+    "2in2out",
+    "2in4out",
+    "4in2out",
+    "4in4out",
+    "4in8out",
+    "8in4out",
+    "8in8out",
+    "midiProgramNames",
+    "conformsToWindowRules",
+    "bypass",
 };
 static_assert(std::size(kCapabilityNames) == 26);
 
@@ -39,7 +58,8 @@ bool inRange(VstInt32 index, std::size_t count) noexcept {
 } // namespace
 
 TVstTemplate::TVstTemplate(vst2::audioMasterCallback audioMaster, const TVstIdentity& identity,
-                           VstInt32 numPrograms, VstInt32 numParams, std::unique_ptr<EditorFormFactory> formClass)
+                           VstInt32 numPrograms, VstInt32 numParams,
+                           std::unique_ptr<EditorFormFactory> formClass)
     : AudioEffectX(audioMaster, numPrograms > 0 ? numPrograms : 0, numParams > 0 ? numParams : 0),
       identity_(identity) {
     pendingOutgoingEvents_ = 0;
@@ -59,7 +79,8 @@ TVstTemplate::TVstTemplate(vst2::audioMasterCallback audioMaster, const TVstIden
     for (int i = 0; i < kMaxOutgoingEvents; ++i) {
         eventRecords_[static_cast<std::size_t>(i)].type = vst2::kVstMidiType;
         eventRecords_[static_cast<std::size_t>(i)].byteSize = 24;
-        outgoingEvents_.events[i] = reinterpret_cast<vst2::VstEvent*>(&eventRecords_[static_cast<std::size_t>(i)]);
+        outgoingEvents_.events[i] =
+            reinterpret_cast<vst2::VstEvent*>(&eventRecords_[static_cast<std::size_t>(i)]);
     }
 
     if (formClass)
@@ -98,8 +119,9 @@ TVstTemplate::~TVstTemplate() {
 }
 
 TVstParameterProperty* TVstTemplate::ParameterProperty(VstInt32 index) noexcept {
-    return inRange(index, parameterProperties_.size()) ? parameterProperties_[static_cast<std::size_t>(index)].get()
-                                                       : nullptr;
+    return inRange(index, parameterProperties_.size())
+               ? parameterProperties_[static_cast<std::size_t>(index)].get()
+               : nullptr;
 }
 
 TVstProgram* TVstTemplate::Program(VstInt32 index) noexcept {
@@ -196,7 +218,9 @@ void TVstTemplate::SetRealParameter(VstInt32 index, float realValue) {
 
 void TVstTemplate::suspend() {}
 
-void TVstTemplate::resume() { wantEvents(1); }
+void TVstTemplate::resume() {
+    wantEvents(1);
+}
 
 VstInt32 TVstTemplate::processEvents(vst2::VstEvents* events) {
     if (events == nullptr)
@@ -246,7 +270,9 @@ bool TVstTemplate::getProductString(char* text) {
     return true;
 }
 
-VstInt32 TVstTemplate::getVendorVersion() { return identity_.VendorVersion; }
+VstInt32 TVstTemplate::getVendorVersion() {
+    return identity_.VendorVersion;
+}
 
 VstInt32 TVstTemplate::canDo(char* text) {
     if (text == nullptr)
@@ -306,8 +332,8 @@ void TVstTemplate::prepareScratch(std::vector<std::vector<float>>& scratch, std:
 void TVstTemplate::sendPendingEvents() {
     if (pendingOutgoingEvents_ < 1)
         return;
-    outgoingEvents_.numEvents = pendingOutgoingEvents_ < kMaxOutgoingEvents ? pendingOutgoingEvents_
-                                                                           : kMaxOutgoingEvents;
+    outgoingEvents_.numEvents =
+        pendingOutgoingEvents_ < kMaxOutgoingEvents ? pendingOutgoingEvents_ : kMaxOutgoingEvents;
     sendVstEventsToHost(reinterpret_cast<vst2::VstEvents*>(&outgoingEvents_));
     pendingOutgoingEvents_ = 0;
 }

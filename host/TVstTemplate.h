@@ -64,7 +64,7 @@ struct TVstIdentity {
     std::uint16_t Options = 0;
     VstInt32 InputCount = 2;
     VstInt32 OutputCount = 2;
-    std::string UniqueID;   // packed from its first four characters, padded with spaces
+    std::string UniqueID; // packed from its first four characters, padded with spaces
     VstInt32 VendorVersion = 0;
     std::string EffectName; // also the product string; cut to 31 characters for the host
     std::string VendorName; // cut to 63 characters for the host

@@ -14,7 +14,8 @@ vst2::VstInt16 toCoordinate(int pixels) noexcept {
 
 } // namespace
 
-TVstTemplateEditor::TVstTemplateEditor(TVstTemplate* effect, std::unique_ptr<EditorFormFactory> formClass) noexcept
+TVstTemplateEditor::TVstTemplateEditor(TVstTemplate* effect,
+                                       std::unique_ptr<EditorFormFactory> formClass) noexcept
     : AEffEditor(effect), formClass_(std::move(formClass)) {}
 
 TVstTemplateEditor::~TVstTemplateEditor() {

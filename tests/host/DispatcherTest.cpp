@@ -12,8 +12,8 @@ namespace {
 
 // Opcodes that create or close windows or the object itself; tested on their own.
 bool needsOwnTest(VstInt32 opcode) {
-    return opcode == effClose || opcode == effEditOpen || opcode == effEditClose || opcode == effEditGetRect ||
-           opcode == effEditIdle;
+    return opcode == effClose || opcode == effEditOpen || opcode == effEditClose ||
+           opcode == effEditGetRect || opcode == effEditIdle;
 }
 
 } // namespace
@@ -72,11 +72,30 @@ TEST(Dispatcher, CapabilityStrings) {
     ASSERT_TRUE(started.plugin != nullptr);
     testhost::PluginInstance& p = *started.plugin;
     const char* yes[] = {"sendVstEvents", "receiveVstEvents", "receiveVstMidiEvent", "receiveVstTimeInfo"};
-    const char* no[] = {"sendVstMidiEvent", "sendVstTimeInfo", "offline", "plugAsChannelInsert", "plugAsSend",
-                        "mixDryWet", "noRealTime", "multipass", "metapass", "1in1out", "1in2out", "2in1out",
-                        "2in2out", "2in4out", "4in2out", "4in4out", "4in8out", "8in4out", "8in8out",
-                        "midiProgramNames", "conformsToWindowRules", "bypass"};
-    const char* unknown[] = {"ReceiveVstEvents", "", "receiveVstEvents ", "sizeWindow", "hasCockosExtensions"};
+    const char* no[] = {"sendVstMidiEvent",
+                        "sendVstTimeInfo",
+                        "offline",
+                        "plugAsChannelInsert",
+                        "plugAsSend",
+                        "mixDryWet",
+                        "noRealTime",
+                        "multipass",
+                        "metapass",
+                        "1in1out",
+                        "1in2out",
+                        "2in1out",
+                        "2in2out",
+                        "2in4out",
+                        "4in2out",
+                        "4in4out",
+                        "4in8out",
+                        "8in4out",
+                        "8in8out",
+                        "midiProgramNames",
+                        "conformsToWindowRules",
+                        "bypass"};
+    const char* unknown[] = {"ReceiveVstEvents", "", "receiveVstEvents ", "sizeWindow",
+                             "hasCockosExtensions"};
     for (const char* s : yes)
         EXPECT_EQ(p.CanDo(s), 1) << s;
     for (const char* s : no)
@@ -168,7 +187,8 @@ TEST(Dispatcher, ChunksAndSpeakerArrangementsTouchNothing) {
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&output);
     bool untouched = true;
     for (std::size_t i = 0; i < sizeof output; ++i)
-        untouched = untouched && bytes[i] == 0x5A && reinterpret_cast<const unsigned char*>(&input)[i] == 0x5A;
+        untouched =
+            untouched && bytes[i] == 0x5A && reinterpret_cast<const unsigned char*>(&input)[i] == 0x5A;
     EXPECT_TRUE(untouched) << "speaker arrangements are neither read into nor written";
     EXPECT_EQ(p.Dispatch(effSetBypass, 0, 1), 0);
 }

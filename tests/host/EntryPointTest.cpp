@@ -12,9 +12,9 @@ using namespace vst2;
 namespace {
 
 VstInt32 fourChars(const char* text) {
-    return static_cast<VstInt32>((std::uint32_t(std::uint8_t(text[0])) << 24) |
-                                 (std::uint32_t(std::uint8_t(text[1])) << 16) |
-                                 (std::uint32_t(std::uint8_t(text[2])) << 8) | std::uint32_t(std::uint8_t(text[3])));
+    return static_cast<VstInt32>(
+        (std::uint32_t(std::uint8_t(text[0])) << 24) | (std::uint32_t(std::uint8_t(text[1])) << 16) |
+        (std::uint32_t(std::uint8_t(text[2])) << 8) | std::uint32_t(std::uint8_t(text[3])));
 }
 
 // Renders frames of a 440 Hz sine through processReplacing; answers the left output.

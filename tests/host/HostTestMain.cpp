@@ -23,10 +23,16 @@ unsigned short ReadX87ControlWord() noexcept {
     return value;
 }
 
-void WriteX87ControlWord(unsigned short value) noexcept { __asm__ volatile("fldcw %0" : : "m"(value)); }
+void WriteX87ControlWord(unsigned short value) noexcept {
+    __asm__ volatile("fldcw %0" : : "m"(value));
+}
 
-const std::string& PluginPath() { return pluginPath; }
-unsigned short ControlWordAfterLoad() { return controlWordAfterLoad; }
+const std::string& PluginPath() {
+    return pluginPath;
+}
+unsigned short ControlWordAfterLoad() {
+    return controlWordAfterLoad;
+}
 
 const testhost::PluginLibrary* Library() {
     if (!loadTried) {

@@ -22,9 +22,9 @@ struct Expected {
 std::vector<Expected> expectedTable() {
     std::vector<Expected> table = {
         {"BufferSize", 0.07f}, {"Mix", 0.8f}, {"OutGain", 0.66f}, {"InpGain", 1.0f}, {"Quality", 0.0f}};
-    const char* voiceKinds[16] = {"Pow",   "Delay",     "ModDelIx", "ModDelAmp", "Pan",       "ModPanIx",
-                                  "ModPanAmp", "FType", "Freq",     "ModFrqIx",  "ModFrqAmp", "Res",
-                                  "Amp",   "ModAmpIx",  "ModAmpAmp", "Feeds"};
+    const char* voiceKinds[16] = {"Pow",       "Delay",    "ModDelIx",  "ModDelAmp", "Pan",       "ModPanIx",
+                                  "ModPanAmp", "FType",    "Freq",      "ModFrqIx",  "ModFrqAmp", "Res",
+                                  "Amp",       "ModAmpIx", "ModAmpAmp", "Feeds"};
     const float voiceValues[16][8] = {
         {1, 1, 1, 1, 1, 1, 1, 1},
         {0.08f, 0.22f, 0.04f, 0.32f, 0.5f, 0.04f, 0.24f, 0.23f},

@@ -23,19 +23,25 @@ Host::Host() {
     TimeInfo.tempo = 120.0;
     TimeInfo.timeSigNumerator = 4;
     TimeInfo.timeSigDenominator = 4;
-    TimeInfo.flags = vst2::kVstPpqPosValid | vst2::kVstTempoValid | vst2::kVstBarsValid | vst2::kVstTimeSigValid;
+    TimeInfo.flags =
+        vst2::kVstPpqPosValid | vst2::kVstTempoValid | vst2::kVstBarsValid | vst2::kVstTimeSigValid;
 }
 
 Host::~Host() {
     auto& table = routes();
-    table.erase(std::remove_if(table.begin(), table.end(), [this](const auto& r) { return r.second == this; }),
-                table.end());
+    table.erase(
+        std::remove_if(table.begin(), table.end(), [this](const auto& r) { return r.second == this; }),
+        table.end());
     if (startingHost == this)
         startingHost = nullptr;
 }
 
-void Host::SetSampleRate(double rate) noexcept { TimeInfo.sampleRate = rate; }
-void Host::SetTempo(double bpm) noexcept { TimeInfo.tempo = bpm; }
+void Host::SetSampleRate(double rate) noexcept {
+    TimeInfo.sampleRate = rate;
+}
+void Host::SetTempo(double bpm) noexcept {
+    TimeInfo.tempo = bpm;
+}
 
 void Host::SetPlaying(bool playing) noexcept {
     if (playing)
@@ -51,8 +57,8 @@ void Host::Advance(int frames) noexcept {
 }
 
 std::size_t Host::CountCalls(vst2::VstInt32 opcode) const noexcept {
-    return static_cast<std::size_t>(
-        std::count_if(Calls.begin(), Calls.end(), [opcode](const HostCall& c) { return c.opcode == opcode; }));
+    return static_cast<std::size_t>(std::count_if(
+        Calls.begin(), Calls.end(), [opcode](const HostCall& c) { return c.opcode == opcode; }));
 }
 
 void Host::ClearLogs() noexcept {
@@ -60,16 +66,21 @@ void Host::ClearLogs() noexcept {
     Automations.clear();
 }
 
-void Host::Attach(vst2::AEffect* effect) { routes().emplace_back(effect, this); }
+void Host::Attach(vst2::AEffect* effect) {
+    routes().emplace_back(effect, this);
+}
 
 void Host::Detach(vst2::AEffect* effect) {
     auto& table = routes();
-    table.erase(std::remove_if(table.begin(), table.end(),
-                               [effect, this](const auto& r) { return r.first == effect && r.second == this; }),
-                table.end());
+    table.erase(
+        std::remove_if(table.begin(), table.end(),
+                       [effect, this](const auto& r) { return r.first == effect && r.second == this; }),
+        table.end());
 }
 
-void Host::SetStarting(Host* host) noexcept { startingHost = host; }
+void Host::SetStarting(Host* host) noexcept {
+    startingHost = host;
+}
 
 vst2::VstIntPtr Host::Callback(vst2::AEffect* effect, vst2::VstInt32 opcode, vst2::VstInt32 index,
                                vst2::VstIntPtr value, void* ptr, float opt) {

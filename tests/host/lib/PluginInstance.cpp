@@ -59,7 +59,8 @@ vst2::VstIntPtr PluginInstance::Close() {
     return result;
 }
 
-PluginInstance::Text PluginInstance::GetText(vst2::VstInt32 opcode, vst2::VstInt32 index, vst2::VstIntPtr value) {
+PluginInstance::Text PluginInstance::GetText(vst2::VstInt32 opcode, vst2::VstInt32 index,
+                                             vst2::VstIntPtr value) {
     // A sentinel fill shows how far the plug-in wrote, whatever it wrote.
     char buffer[kTextBufferSize];
     std::memset(buffer, 0x5A, sizeof buffer);
@@ -76,7 +77,9 @@ PluginInstance::Text PluginInstance::GetText(vst2::VstInt32 opcode, vst2::VstInt
     return text;
 }
 
-std::string PluginInstance::ParameterName(vst2::VstInt32 index) { return GetText(vst2::effGetParamName, index).text; }
+std::string PluginInstance::ParameterName(vst2::VstInt32 index) {
+    return GetText(vst2::effGetParamName, index).text;
+}
 
 std::string PluginInstance::ParameterLabel(vst2::VstInt32 index) {
     return GetText(vst2::effGetParamLabel, index).text;

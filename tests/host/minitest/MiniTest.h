@@ -35,7 +35,9 @@ inline bool& Skipped() {
 }
 
 struct Registrar {
-    Registrar(const char* suite, const char* name, void (*body)()) { Registry().push_back({suite, name, body}); }
+    Registrar(const char* suite, const char* name, void (*body)()) {
+        Registry().push_back({suite, name, body});
+    }
 };
 
 // Collects a failure message and reports it when the statement ends.
@@ -86,7 +88,8 @@ struct Result {
 
 template <typename T> std::string Show(const T& value) {
     std::ostringstream s;
-    if constexpr (std::is_same_v<T, unsigned char> || std::is_same_v<T, signed char> || std::is_same_v<T, char>)
+    if constexpr (std::is_same_v<T, unsigned char> || std::is_same_v<T, signed char> ||
+                  std::is_same_v<T, char>)
         s << static_cast<int>(value);
     else if constexpr (std::is_enum_v<T>)
         s << static_cast<long long>(value);
@@ -99,8 +102,8 @@ template <typename A, typename B, typename Op>
 Result Compare(const A& a, const B& b, const char* ea, const char* eb, const char* op, Op compare) {
     if (compare(a, b))
         return {true, {}};
-    return {false, std::string("Expected: (") + ea + ") " + op + " (" + eb + "), actual: " + Show(a) + " vs " +
-                       Show(b)};
+    return {false, std::string("Expected: (") + ea + ") " + op + " (" + eb + "), actual: " + Show(a) +
+                       " vs " + Show(b)};
 }
 
 inline Result CompareStrings(const char* a, const char* b, const char* ea, const char* eb, bool equal) {
@@ -136,28 +139,30 @@ inline int RunAllTests() {
 
 } // namespace minitest
 
-#define MINITEST_CHECK(result, fatal)                                                                         \
-    if (const ::minitest::Result minitest_result = (result); minitest_result.ok)                               \
-        ;                                                                                                      \
-    else                                                                                                       \
+#define MINITEST_CHECK(result, fatal)                                                                        \
+    if (const ::minitest::Result minitest_result = (result); minitest_result.ok)                             \
+        ;                                                                                                    \
+    else                                                                                                     \
         fatal ::minitest::Failure(__FILE__, __LINE__, minitest_result.message)
 
 #define MINITEST_FATAL return ::minitest::Returner() =
 #define MINITEST_NONFATAL
 
-#define TEST(suite, name)                                                                                     \
-    static void suite##_##name##_Test();                                                                       \
-    static ::minitest::Registrar suite##_##name##_registrar(#suite, #name, &suite##_##name##_Test);            \
+#define TEST(suite, name)                                                                                    \
+    static void suite##_##name##_Test();                                                                     \
+    static ::minitest::Registrar suite##_##name##_registrar(#suite, #name, &suite##_##name##_Test);          \
     static void suite##_##name##_Test()
 
-#define MINITEST_CMP(a, b, op, fatal)                                                                         \
-    MINITEST_CHECK(::minitest::Compare((a), (b), #a, #b, #op,                                                  \
-                                       [](const auto& x, const auto& y) { return x op y; }),                   \
-                   fatal)
+#define MINITEST_CMP(a, b, op, fatal)                                                                        \
+    MINITEST_CHECK(                                                                                          \
+        ::minitest::Compare((a), (b), #a, #b, #op, [](const auto& x, const auto& y) { return x op y; }),     \
+        fatal)
 
-#define EXPECT_TRUE(c) MINITEST_CHECK((::minitest::Result{static_cast<bool>(c), "Expected true: " #c}), MINITEST_NONFATAL)
+#define EXPECT_TRUE(c)                                                                                       \
+    MINITEST_CHECK((::minitest::Result{static_cast<bool>(c), "Expected true: " #c}), MINITEST_NONFATAL)
 #define EXPECT_FALSE(c) MINITEST_CHECK((::minitest::Result{!(c), "Expected false: " #c}), MINITEST_NONFATAL)
-#define ASSERT_TRUE(c) MINITEST_CHECK((::minitest::Result{static_cast<bool>(c), "Expected true: " #c}), MINITEST_FATAL)
+#define ASSERT_TRUE(c)                                                                                       \
+    MINITEST_CHECK((::minitest::Result{static_cast<bool>(c), "Expected true: " #c}), MINITEST_FATAL)
 #define ASSERT_FALSE(c) MINITEST_CHECK((::minitest::Result{!(c), "Expected false: " #c}), MINITEST_FATAL)
 #define EXPECT_EQ(a, b) MINITEST_CMP(a, b, ==, MINITEST_NONFATAL)
 #define EXPECT_NE(a, b) MINITEST_CMP(a, b, !=, MINITEST_NONFATAL)
@@ -168,10 +173,13 @@ inline int RunAllTests() {
 #define ASSERT_EQ(a, b) MINITEST_CMP(a, b, ==, MINITEST_FATAL)
 #define ASSERT_NE(a, b) MINITEST_CMP(a, b, !=, MINITEST_FATAL)
 #define ASSERT_GE(a, b) MINITEST_CMP(a, b, >=, MINITEST_FATAL)
-#define EXPECT_FLOAT_EQ(a, b) MINITEST_CHECK(::minitest::Near((a), (b), 1e-6 * std::fabs(double(b)) + 1e-30, #a, #b), MINITEST_NONFATAL)
+#define EXPECT_FLOAT_EQ(a, b)                                                                                \
+    MINITEST_CHECK(::minitest::Near((a), (b), 1e-6 * std::fabs(double(b)) + 1e-30, #a, #b), MINITEST_NONFATAL)
 #define EXPECT_NEAR(a, b, t) MINITEST_CHECK(::minitest::Near((a), (b), (t), #a, #b), MINITEST_NONFATAL)
-#define EXPECT_STREQ(a, b) MINITEST_CHECK(::minitest::CompareStrings((a), (b), #a, #b, true), MINITEST_NONFATAL)
-#define EXPECT_STRNE(a, b) MINITEST_CHECK(::minitest::CompareStrings((a), (b), #a, #b, false), MINITEST_NONFATAL)
+#define EXPECT_STREQ(a, b)                                                                                   \
+    MINITEST_CHECK(::minitest::CompareStrings((a), (b), #a, #b, true), MINITEST_NONFATAL)
+#define EXPECT_STRNE(a, b)                                                                                   \
+    MINITEST_CHECK(::minitest::CompareStrings((a), (b), #a, #b, false), MINITEST_NONFATAL)
 #define ASSERT_STREQ(a, b) MINITEST_CHECK(::minitest::CompareStrings((a), (b), #a, #b, true), MINITEST_FATAL)
 #define GTEST_SKIP() return ::minitest::Returner() = ::minitest::Skip()
 #define ADD_FAILURE() ::minitest::Failure(__FILE__, __LINE__, "Failed")

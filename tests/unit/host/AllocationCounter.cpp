@@ -8,7 +8,9 @@ namespace {
 int allocationCount = 0;
 }
 
-int AllocationCount() { return allocationCount; }
+int AllocationCount() {
+    return allocationCount;
+}
 
 void* operator new(std::size_t size) {
     ++allocationCount;
@@ -17,5 +19,9 @@ void* operator new(std::size_t size) {
     throw std::bad_alloc();
 }
 
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}

@@ -53,7 +53,8 @@ TEST(TVstTemplate, IdentityBecomesTheRecord) {
     identity.InitialDelay = 64;
     identity.Options = host::kOptionReplacing | host::kOptionNoTail;
     TestEffect padded(identity, 2);
-    EXPECT_EQ(padded.getAeffect()->uniqueID, FourCharCode('A', 'B', ' ', ' ')) << "short IDs are padded with spaces";
+    EXPECT_EQ(padded.getAeffect()->uniqueID, FourCharCode('A', 'B', ' ', ' '))
+        << "short IDs are padded with spaces";
     EXPECT_EQ(padded.getAeffect()->numInputs, 1);
     EXPECT_EQ(padded.getAeffect()->numOutputs, 4);
     EXPECT_EQ(padded.getAeffect()->initialDelay, 64);
@@ -194,7 +195,8 @@ TEST(TVstTemplate, WholeBlocksOfAnySizeWithoutAllocationAtASteadySize) {
     effect.processReplacing(in, out, 4096);
     effect.process(in, out, 8192);
     effect.processReplacing(in, out, -3);
-    EXPECT_EQ(effect.blockSizes, (std::vector<VstInt32>{0, 4096, 8192, 0})) << "one ProcessAudio per call, whole";
+    EXPECT_EQ(effect.blockSizes, (std::vector<VstInt32>{0, 4096, 8192, 0}))
+        << "one ProcessAudio per call, whole";
 
     effect.processReplacing(in, out, 512);
     effect.blockSizes.reserve(64);

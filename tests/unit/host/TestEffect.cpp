@@ -5,7 +5,8 @@
 namespace hosttest {
 
 int CallbackLog::count(vst2::VstInt32 opcode) const {
-    return static_cast<int>(std::count_if(calls.begin(), calls.end(), [opcode](const Call& c) { return c.opcode == opcode; }));
+    return static_cast<int>(
+        std::count_if(calls.begin(), calls.end(), [opcode](const Call& c) { return c.opcode == opcode; }));
 }
 
 CallbackLog& Log() {
@@ -21,8 +22,8 @@ vst2::VstIntPtr TestCallback(vst2::AEffect* effect, vst2::VstInt32 opcode, vst2:
 
 host::TVstIdentity TestEffect::DefaultIdentity() {
     host::TVstIdentity identity;
-    identity.Capabilities = host::kCapSendVstEvents | host::kCapReceiveVstEvents | host::kCapReceiveVstMidiEvent |
-                            host::kCapReceiveVstTimeInfo;
+    identity.Capabilities = host::kCapSendVstEvents | host::kCapReceiveVstEvents |
+                            host::kCapReceiveVstMidiEvent | host::kCapReceiveVstTimeInfo;
     identity.UniqueID = "QR14";
     identity.EffectName = "TestEffect";
     identity.VendorName = "Test Vendor";
@@ -54,6 +55,8 @@ void TestEffect::ProcessAudio(float** inputs, float** outputs, vst2::VstInt32 sa
             std::fill(outputs[c], outputs[c] + sampleFrames, outputValue);
 }
 
-void TestEffect::ProcessMidiEvent(vst2::VstMidiEvent*) { ++midiEvents; }
+void TestEffect::ProcessMidiEvent(vst2::VstMidiEvent*) {
+    ++midiEvents;
+}
 
 } // namespace hosttest
