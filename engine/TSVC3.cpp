@@ -19,16 +19,15 @@ constexpr float kMinDamping = 0.001f;
 float TSVC3::MaxFrequencyCoefficient(float q) noexcept {
     const double qd = q;
     // sqrt(q^2 + 4) - q, written without the cancellation for large q.
-    return static_cast<float>((1.0 - kStabilityMargin) * 4.0 / (std::sqrt(qd * qd + 4.0) + qd));
+    return RoundToFloat((1.0 - kStabilityMargin) * 4.0 / (std::sqrt(qd * qd + 4.0) + qd));
 }
 
 void TSVC3::Filter(float input, float frequency, float resonance, float sampleRate) noexcept {
     if (lastFrequency != frequency || lastResonance != resonance) {
-        float q = static_cast<float>(1.0 - resonance);
+        float q = RoundToFloat(1.0 - resonance);
         if (!(q >= kMinDamping))
             q = kMinDamping;
-        float f = static_cast<float>(
-            2.0 * SinApprox(static_cast<float>(static_cast<double>(frequency) / sampleRate)));
+        float f = RoundToFloat(2.0 * SinApprox(RoundToFloat(static_cast<double>(frequency) / sampleRate)));
         const float fMax = MaxFrequencyCoefficient(q);
         if (!(f >= 0.0f))
             f = 0.0f;
