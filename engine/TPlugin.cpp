@@ -40,9 +40,9 @@ inline int Wrap(int position, int length) {
 // newer neighbour and y2 the older one beyond y1.
 inline float ReadCubic(const float* line, int rm1, int r0, int r1, int r2, double t) {
     const double ym1 = line[rm1], y0 = line[r0], y1 = line[r1], y2 = line[r2];
-    return static_cast<float>(y0 + 0.5 * t *
-                                       ((y1 - ym1) + t * ((4.0 * y1 + 2.0 * ym1 - 5.0 * y0 - y2) +
-                                                          t * (3.0 * (y0 - y1) - ym1 + y2))));
+    return RoundToFloat(y0 + 0.5 * t *
+                                 ((y1 - ym1) + t * ((4.0 * y1 + 2.0 * ym1 - 5.0 * y0 - y2) +
+                                                    t * (3.0 * (y0 - y1) - ym1 + y2))));
 }
 
 inline float FiniteOrSilence(float x) {
@@ -89,7 +89,7 @@ void TPlugin::OnEditorIdle(host::EditorForm& form) {
 
 void TPlugin::ExchangeWithEditor(EditorExchange& editor) {
     for (int k = 0; k < kLfoCount; ++k) {
-        const int level = RoundEven(static_cast<float>(PublishedLfoOut(k) * 255.0));
+        const int level = RoundEven(RoundToFloat(PublishedLfoOut(k) * 255.0));
         editor.LfoLevels[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(level < 0     ? 0
                                                                                   : level > 255 ? 255
                                                                                                 : level);
@@ -136,6 +136,8 @@ void TPlugin::ReadTimeInfo() {
         tempo_ = tempo;
 }
 
+// Every float the engine keeps is rounded from a double through RoundToFloat, which the optimiser cannot
+// skip or fuse, so the three builds give the same bits.
 void TPlugin::ProcessAudio(float** inputs, float** outputs, vst2::VstInt32 sampleFrames) {
     // Requests from the user-interface thread that rewrite the lines land between blocks.
     ServeDelayFill();
@@ -158,9 +160,9 @@ void TPlugin::ProcessAudio(float** inputs, float** outputs, vst2::VstInt32 sampl
     for (int k = 0; k < kVoiceCount; ++k) {
         if (e.Pow[k] != 1)
             continue;
-        ActiveScale = static_cast<float>(ActiveScale * 0.94);
+        ActiveScale = RoundToFloat(ActiveScale * 0.94);
         if (e.Feeds[k] != 0.0f)
-            FeedbackScale = static_cast<float>(FeedbackScale * 0.94);
+            FeedbackScale = RoundToFloat(FeedbackScale * 0.94);
     }
 
     Playing = static_cast<std::uint8_t>(TimeFlags & vst2::kVstTransportPlaying);
@@ -178,8 +180,8 @@ void TPlugin::ProcessAudio(float** inputs, float** outputs, vst2::VstInt32 sampl
     for (int k = 0; k < kLfoCount; ++k) {
         float rate = e.LfoFreq[k];
         if (e.HostSync[k] == 1) {
-            const int n = RoundEven(static_cast<float>(10.0 * e.LfoFreq[k]));
-            rate = tempo == 0.0f ? 0.0f : static_cast<float>((static_cast<double>(tempo) / 7.5) / (100 - n));
+            const int n = RoundEven(RoundToFloat(10.0 * e.LfoFreq[k]));
+            rate = tempo == 0.0f ? 0.0f : RoundToFloat((static_cast<double>(tempo) / 7.5) / (100 - n));
         }
         LfoRate[k] = rate <= rateLimit ? rate : rateLimit;
     }
@@ -208,10 +210,10 @@ void TPlugin::ProcessAudio(float** inputs, float** outputs, vst2::VstInt32 sampl
             feedbackL += static_cast<double>(FeedbackTapL[k]) * e.Feeds[k];
             feedbackR += static_cast<double>(FeedbackTapR[k]) * e.Feeds[k];
         }
-        DelayLineL[WritePos] = static_cast<float>(PortableSin(feedbackL) * FeedbackScale +
-                                                  static_cast<double>(inputL) * e.InpGain);
-        DelayLineR[WritePos] = static_cast<float>(PortableSin(feedbackR) * FeedbackScale +
-                                                  static_cast<double>(inputR) * e.InpGain);
+        DelayLineL[WritePos] =
+            RoundToFloat(PortableSin(feedbackL) * FeedbackScale + static_cast<double>(inputL) * e.InpGain);
+        DelayLineR[WritePos] =
+            RoundToFloat(PortableSin(feedbackR) * FeedbackScale + static_cast<double>(inputR) * e.InpGain);
 
         StepLfos(e, sampleRate);
 
@@ -222,25 +224,24 @@ void TPlugin::ProcessAudio(float** inputs, float** outputs, vst2::VstInt32 sampl
                 continue;
             }
 
-            float gainL = static_cast<float>(1.0 - e.Pan[k]);
+            float gainL = RoundToFloat(1.0 - e.Pan[k]);
             float gainR = e.Pan[k];
             if (e.ModPanAmp[k] > 0.0f) {
                 const double m = LfoOut[e.ModPanIx[k]];
-                gainL = static_cast<float>((1.0 - m * e.ModPanAmp[k]) * gainL);
-                gainR = static_cast<float>((1.0 - (1.0 - m) * e.ModPanAmp[k]) * gainR);
+                gainL = RoundToFloat((1.0 - m * e.ModPanAmp[k]) * gainL);
+                gainR = RoundToFloat((1.0 - (1.0 - m) * e.ModPanAmp[k]) * gainR);
             }
 
             // Modulation only shortens the delay. The bound keeps every tap inside the line even if
             // an LFO value ever left 0..1.
-            float delay =
-                static_cast<float>((1.0 - static_cast<double>(LfoOut[e.ModDelIx[k]]) * e.ModDelAmp[k]) *
-                                   (length - 1) * e.Delay[k]);
+            float delay = RoundToFloat((1.0 - static_cast<double>(LfoOut[e.ModDelIx[k]]) * e.ModDelAmp[k]) *
+                                       (length - 1) * e.Delay[k]);
             if (!(delay >= 0.0f))
                 delay = 0.0f;
             else if (delay > static_cast<float>(length - 1))
                 delay = static_cast<float>(length - 1);
             const int whole = FastTrunc(delay);
-            const float t = static_cast<float>(static_cast<double>(delay) - whole);
+            const float t = RoundToFloat(static_cast<double>(delay) - whole);
 
             const int r0 = Wrap(WritePos - whole, length);
             const int rm1 = Wrap(r0 + 1, length); // one frame newer; the oldest sample when whole = 0
@@ -251,7 +252,7 @@ void TPlugin::ProcessAudio(float** inputs, float** outputs, vst2::VstInt32 sampl
 
             const int code = e.FType[k];
             if (code != 0) {
-                const float pitch = static_cast<float>(
+                const float pitch = RoundToFloat(
                     (1.0 - static_cast<double>(LfoOut[e.ModFrqIx[k]]) * e.ModFrqAmp[k]) * e.Freq[k]);
                 const float frequency = PitchToFreq.Convert(pitch);
                 FiltersL[k].Filter(VoiceOutL[k], frequency, e.Res[k], sampleRate);
@@ -261,13 +262,13 @@ void TPlugin::ProcessAudio(float** inputs, float** outputs, vst2::VstInt32 sampl
             }
 
             // Post-filter, before pan and amplitude; the 1e-8 keeps the loop out of denormal numbers.
-            FeedbackTapL[k] = static_cast<float>(static_cast<double>(VoiceOutL[k]) + 1e-8);
-            FeedbackTapR[k] = static_cast<float>(static_cast<double>(VoiceOutR[k]) + 1e-8);
+            FeedbackTapL[k] = RoundToFloat(static_cast<double>(VoiceOutL[k]) + 1e-8);
+            FeedbackTapR[k] = RoundToFloat(static_cast<double>(VoiceOutR[k]) + 1e-8);
 
-            const float amplitude = static_cast<float>(
-                (1.0 - static_cast<double>(LfoOut[e.ModAmpIx[k]]) * e.ModAmpAmp[k]) * e.Amp[k]);
-            VoiceOutL[k] = static_cast<float>(static_cast<double>(VoiceOutL[k]) * gainL * amplitude);
-            VoiceOutR[k] = static_cast<float>(static_cast<double>(VoiceOutR[k]) * gainR * amplitude);
+            const float amplitude =
+                RoundToFloat((1.0 - static_cast<double>(LfoOut[e.ModAmpIx[k]]) * e.ModAmpAmp[k]) * e.Amp[k]);
+            VoiceOutL[k] = RoundToFloat(static_cast<double>(VoiceOutL[k]) * gainL * amplitude);
+            VoiceOutR[k] = RoundToFloat(static_cast<double>(VoiceOutR[k]) * gainR * amplitude);
         }
 
         double wetL = 0.0;
@@ -277,8 +278,8 @@ void TPlugin::ProcessAudio(float** inputs, float** outputs, vst2::VstInt32 sampl
             wetR += VoiceOutR[k];
         }
         // The dry part bypasses the input gain but not the voice-count scale.
-        outL[j] = static_cast<float>((wetL * mix + (1.0 - mix) * inputL) * e.OutGain * ActiveScale);
-        outR[j] = static_cast<float>((wetR * mix + (1.0 - mix) * inputR) * e.OutGain * ActiveScale);
+        outL[j] = RoundToFloat((wetL * mix + (1.0 - mix) * inputL) * e.OutGain * ActiveScale);
+        outR[j] = RoundToFloat((wetR * mix + (1.0 - mix) * inputR) * e.OutGain * ActiveScale);
 
         ++WritePos;
     }
@@ -310,7 +311,7 @@ void TPlugin::StepLfos(const EngineSnapshot& e, float sampleRate) {
         // one still shows its final value of the previous frame.
         const int source = e.SyncIx[k];
         SyncInput[k] = source == k ? 0.0f : LfoOut[source];
-        LfoOut[k] = static_cast<float>((static_cast<double>(bipolar) + 1.0) * 0.5);
+        LfoOut[k] = RoundToFloat((static_cast<double>(bipolar) + 1.0) * 0.5);
     }
     for (int k = 0; k < kLfoCount; ++k) {
         if (e.SmoothFreq[k] > 0.0f && e.Shape[k] != 0) {
