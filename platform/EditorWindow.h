@@ -42,12 +42,12 @@ using MenuDrawItem = std::function<void(int index, const PixelPicture& canvas, b
 using MenuChosen = std::function<void(int index)>;
 
 struct SaveDialogOptions {
-    std::string initialFolder;  // where the dialog starts; empty lets the system choose
-    std::string fileName;       // name offered in the name field
-    std::string filter;         // "description|pattern" pairs separated by '|', e.g. "fxp|*.fxp"
+    std::string initialFolder;    // where the dialog starts; empty lets the system choose
+    std::string fileName;         // name offered in the name field
+    std::string filter;           // "description|pattern" pairs separated by '|', e.g. "fxp|*.fxp"
     std::string defaultExtension; // empty: the dialog appends nothing to a typed name
-    bool overwritePrompt = true;   // ask before replacing an existing file
-    bool hideReadOnly = true;      // no "open read-only" box
+    bool overwritePrompt = true;  // ask before replacing an existing file
+    bool hideReadOnly = true;     // no "open read-only" box
     bool resizable = true;
     bool addToRecent = false; // whether the chosen file joins the system's recent-documents list
 };
@@ -107,7 +107,8 @@ public:
     // Area of the picture changed; the window asks for a Paint of it and then shows it, later.
     virtual void Invalidate(const Rect& area) = 0;
 
-    // (Not PostMessage: the Windows headers make that name a macro.) Delivers WindowEvents::PostedMessage later from the event loop, in posting order.
+    // (Not PostMessage: the Windows headers make that name a macro.) Delivers WindowEvents::PostedMessage
+    // later from the event loop, in posting order.
     virtual void PostWindowMessage(unsigned id, std::uintptr_t wParam, std::intptr_t lParam) = 0;
 
     // Starts (or restarts) the periodic timer; StopTimer stops it. One timer per window.

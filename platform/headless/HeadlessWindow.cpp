@@ -11,6 +11,7 @@ HeadlessWindow::HeadlessWindow(HeadlessWindowFactory& factory, int width, int he
 
 HeadlessWindow::~HeadlessWindow() {
     // Menus and dialogs close without answering; the timer and the messages die with the window.
+    factory_.lastClosedCursorDisplayCount = cursor_.DisplayCount();
     factory_.Forget(this);
 }
 
@@ -138,7 +139,9 @@ int HeadlessWindow::RunPending() {
         ++delivered;
     }
     AnswerScripted();
-    if (!invalid_.Empty()) {
+    // A paint may find more to show than it was asked for and invalidate that too; a real window
+    // would paint again at once, so do the same, a few times at most.
+    for (int pass = 0; pass < 4 && !invalid_.Empty(); ++pass) {
         const Rect area = invalid_;
         invalid_ = {};
         events_.Paint(area);

@@ -42,7 +42,8 @@ public:
 
     // --- driving it ---
     // Delivers the posted messages (also those posted meanwhile), answers a menu or dialog that has a
-    // scripted answer waiting, and paints the invalid area. Answers the number of messages delivered.
+    // scripted answer waiting, and paints the invalid area until nothing is left to show. Answers the
+    // number of messages delivered.
     int RunPending();
     // Called by the factory as its clock moves: fires the timer for every period that has passed.
     void ClockAdvanced(double now);
@@ -74,7 +75,7 @@ public:
     // The menu's answer is given inside ShowPopupMenu (as a modal menu loop does) when this is true,
     // else from the next RunPending. The same holds for the save dialog.
     bool answerAtOnce = false;
-    std::deque<int> scriptedMenuChoices;            // -1 dismisses
+    std::deque<int> scriptedMenuChoices;                        // -1 dismisses
     std::deque<std::optional<std::string>> scriptedSaveAnswers; // nothing cancels
     bool MenuOpen() const { return menu_.has_value(); }
     const std::vector<MenuItem>& MenuItems() const;

@@ -31,6 +31,9 @@ public:
     HeadlessWindow* LastWindow() const { return windows_.empty() ? nullptr : windows_.back(); }
     int WindowsCreated() const { return created_; }
     void* lastParent = nullptr;
+    // The cursor's display counter of the last window destroyed, read when it went: 0 when every hide
+    // was matched by a show.
+    int lastClosedCursorDisplayCount = 0;
 
 private:
     friend class HeadlessWindow;

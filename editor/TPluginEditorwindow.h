@@ -1,0 +1,202 @@
+#pragma once
+
+#include "editor/TEditorLabel.h"
+#include "engine/EditorExchange.h"
+#include "host/EditorFormFactory.h"
+#include "platform/EditorWindow.h"
+#include "skin/TComponent.h"
+#include "skin/TDIBContainer.h"
+#include "skin/TDIBGlyphButton.h"
+#include "skin/TDIBImage.h"
+#include "skin/TDIBImageContainer.h"
+#include "skin/TDIBImageList.h"
+#include "skin/TDIBKnob.h"
+#include "skin/TDIBSettings.h"
+#include "skin/TWinDIB.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace host {
+class TVstTemplate;
+}
+
+namespace editor {
+
+// The editor form: a 780 x 303 window with the four global knobs, the controls of one channel (voice)
+// and of one LFO at a time, eight LFO activity lights, a hint line and a value read-out. Every control
+// drives one parameter of the plug-in through getParameter / setParameterAutomated; the form keeps no
+// parameter values of its own apart from the two copy buffers.
+//
+// The form knows the plug-in only after the attach message (posted by the editor wrapper right after
+// creation) has been delivered. Its 50 ms timer pulls the shown parameters and moves the controls;
+// the plug-in's EditorIdle fills the exchange fields (EditorExchange) and serves the requests the form
+// leaves there.
+class TPluginEditorwindow : public skin::TComponent,
+                            public host::EditorForm,
+                            public engine::EditorExchange,
+                            private platform::WindowEvents {
+    // First, so it goes last: the controls need its cursor until they are gone (a knob drag cut short
+    // by closing the editor shows the cursor again).
+    std::unique_ptr<platform::EditorWindow> window_;
+    skin::TWinDIB picture_;
+
+public:
+    static constexpr int kClientWidth = 780;
+    static constexpr int kClientHeight = 303;
+    static constexpr skin::TColor kFormColor = 10261120; // RGB 128, 146, 156; also the font colour
+    static constexpr skin::TColor kDarkColor = 2236962;  // 0x222222
+    static constexpr unsigned kTimerInterval = 50;
+
+    // Creates the window as a child of parent through factory; check Window() afterwards, which is
+    // null when the window could not be created.
+    TPluginEditorwindow(void* parentWindow, platform::WindowFactory& factory);
+    ~TPluginEditorwindow() override;
+
+    platform::EditorWindow* Window() const { return window_.get(); }
+
+    // --- host::EditorForm ---
+    int ClientWidth() const override { return kClientWidth; }
+    int ClientHeight() const override { return kClientHeight; }
+    void PostAttachMessage(host::AudioEffect& effect) override;
+    void Idle() override;
+
+    // --- the form's parts, by their form names ---
+    skin::TDIBImageContainer DIBImageContainer1;
+    skin::TDIBContainer DIBContainer1;
+    skin::TDIBImageList DIBImageList1;
+    skin::TDIBSettings DIBSettings1;
+    std::unique_ptr<skin::TDIBImage> DIBImage1; // the background
+
+    // Knobs by their Tag (the parameter index for channel 0, LFO 0 or the global index).
+    std::unique_ptr<skin::TDIBKnob> DIBKnob1, DIBKnob2, DIBKnob3, DIBKnob4, DIBKnob5, DIBKnob6, DIBKnob7,
+        DIBKnob8, DIBKnob9, DIBKnob10, DIBKnob11, DIBKnob12, DIBKnob13, DIBKnob14, DIBKnob15, DIBKnob16,
+        DIBKnob17, DIBKnob18, DIBKnob20, DIBKnob21, DIBKnob22, DIBKnob23;
+
+    std::unique_ptr<skin::TDIBGlyphButton> DIBGlyphButton1, DIBGlyphButton2, DIBGlyphButton3, DIBGlyphButton4,
+        DIBGlyphButton5, DIBGlyphButton6;
+    // Filter kinds 1..3: DIBGlyphButton7, 8, 9.
+    std::array<std::unique_ptr<skin::TDIBGlyphButton>, 3> FilterButtons;
+    // Selector rows by Tag. Channel: DIBGlyphButton10..17. LFO: DIBGlyphButton25, 18..24. Resync
+    // source: DIBGlyphButton33, 26..32.
+    std::array<std::unique_ptr<skin::TDIBGlyphButton>, 8> ChannelButtons;
+    std::array<std::unique_ptr<skin::TDIBGlyphButton>, 8> LfoButtons;
+    std::array<std::unique_ptr<skin::TDIBGlyphButton>, 8> SyncButtons;
+    // LFO activity lights DIBImage12..19.
+    std::array<std::unique_ptr<skin::TDIBImage>, 8> LfoLights;
+
+    std::unique_ptr<TEditorLabel> InfoBox;
+    std::unique_ptr<TEditorLabel> ValueBox;
+    std::unique_ptr<skin::TCustomDIBControl> Image1; // shows the about picture when clicked
+    std::unique_ptr<skin::TCustomDIBControl> Image2; // panic reset on double click
+
+    // --- private state of the form (public for the tests) ---
+    std::uint8_t SelectedChannel = 0;
+    std::uint8_t SelectedLfo = 0;
+    skin::TCustomDIBControl* HoverControl = nullptr;
+    std::array<float, 16> ChannelClipboard{};
+    std::array<float, 6> LfoClipboard{};
+    std::string PresetFolder;
+    host::TVstTemplate* Plugin = nullptr;
+    // The preset entries of the last listing: caption and hint both hold the preset's name.
+    struct TPresetItem {
+        std::string Caption;
+        std::string Hint;
+    };
+    std::vector<TPresetItem> PresetItems;
+    bool Updating = false;
+
+    // The current file name of the save dialog: it keeps the last choice while the form lives.
+    std::string SaveDialFileName;
+
+    // --- handlers ---
+    void EditorAttachMessage(host::AudioEffect* effect);
+    void DIBImage8MouseMove(skin::TComponent* sender);
+    void DIBKnob2Change(skin::TComponent* sender);
+    void DIBKnob6Change(skin::TComponent* sender);
+    void DIBKnob16Change(skin::TComponent* sender);
+    void DIBGlyphButton10Click(skin::TComponent* sender);
+    void DIBGlyphButton25Click(skin::TComponent* sender);
+    void DIBGlyphButton33Click(skin::TComponent* sender);
+    void DIBGlyphButton7Click(skin::TComponent* sender);
+    void DIBGlyphButton3Click(skin::TComponent* sender);
+    void DIBGlyphButton6Click(skin::TComponent* sender);
+    void DIBGlyphButton1Click(skin::TComponent* sender);
+    void DIBGlyphButton2Click(skin::TComponent* sender);
+    void DIBGlyphButton4Click(skin::TComponent* sender);
+    void DIBGlyphButton5Click(skin::TComponent* sender);
+    void Image1Click(skin::TComponent* sender);
+    void DIBImageContainer1Click(skin::TComponent* sender);
+    void Label1DblClick(skin::TComponent* sender);
+    void Timer1Timer();
+
+    // --- preset menu ---
+    void RefreshFxps();
+    void PopupMenu1Popup();
+    // The menu as it opens: "Save as", the separator, then the preset entries.
+    std::vector<platform::MenuItem> PopupMenu1Items() const;
+    // Shows the preset menu at a point of the client area.
+    void ShowPresetMenu(platform::Point client);
+    void Open1Click(const TPresetItem& item);
+    void Saveas1Click();
+    // Draws a menu entry with the caption into canvas, the item's whole rectangle.
+    static void Saveas1DrawItem(const std::string& caption, const platform::PixelPicture& canvas,
+                                bool selected);
+
+    // Whether the about picture is in front.
+    bool AboutShown() const { return aboutInFront_; }
+    // The picture the window shows (780 x 303).
+    const skin::TWinDIB& Picture() const { return picture_; }
+    // Paints every pending change into the picture now.
+    void UpdatePicture();
+
+private:
+    // --- platform::WindowEvents ---
+    void MouseDown(platform::MouseButton button, platform::ShiftState shift, platform::Point client) override;
+    void MouseMove(platform::ShiftState shift, platform::Point client) override;
+    void MouseUp(platform::MouseButton button, platform::ShiftState shift, platform::Point client) override;
+    void DoubleClick(platform::MouseButton button, platform::ShiftState shift,
+                     platform::Point client) override;
+    void MouseLeave() override;
+    void KeyDown(platform::KeyCode key, platform::ShiftState shift) override;
+    void KeyUp(platform::KeyCode key, platform::ShiftState shift) override;
+    void CaptureLost() override;
+    void FocusLost() override;
+    void PostedMessage(unsigned id, std::uintptr_t wParam, std::intptr_t lParam) override;
+    void TimerTick() override { Timer1Timer(); }
+    void Paint(const platform::Rect& area) override;
+
+    void CreateControls();
+    skin::TDIBKnob* MakeKnob(std::unique_ptr<skin::TDIBKnob>& slot, const char* name, int tag,
+                             const char* hint, int image, int frames, int left, int top, bool tweens,
+                             int kind);
+    skin::TDIBGlyphButton* MakeButton(std::unique_ptr<skin::TDIBGlyphButton>& slot, std::string name, int tag,
+                                      int image, int left, int top, bool toggles, const char* hint);
+    skin::TCustomDIBContainer& FrontContainer();
+    void ContainerPainted(skin::TCustomDIBContainer& container, const platform::Rect& area);
+    // Whether the plug-in link exists; shows the crash text when not.
+    bool CheckPlugin();
+    void SetValueText(const std::string& text);
+    void WriteAutomated(int index, float value);
+    void SelectLfoOfSource(int source);
+    static void PutUp(skin::TDIBGlyphButton* button);
+    void SyncKnob(skin::TDIBKnob& knob, int index);
+    void SyncOnOff(skin::TDIBGlyphButton& button, int index);
+    void SaveTo(const std::string& chosen);
+
+    bool aboutInFront_ = false;
+    bool inMouseDown_ = false;
+    platform::Rect requested_;
+};
+
+// The editor's form class for the plug-in frame: makes forms in windows of the current window factory
+// (platform::CurrentWindowFactory), or none when there is no window system.
+class TPluginEditorFormClass : public host::EditorFormFactory {
+public:
+    std::unique_ptr<host::EditorForm> CreateForm(void* parentWindow) override;
+};
+
+} // namespace editor
