@@ -11,6 +11,7 @@
 #include "platform/headless/HeadlessWindow.h"
 #include "platform/headless/HeadlessWindowFactory.h"
 #include "platform/headless/PngFile.h"
+#include "platform/headless/RecordingMessageBox.h"
 #include "tests/gui/GuiSupport.h"
 #include "tests/host/lib/PluginInstance.h"
 #include "tests/host/lib/PluginLibrary.h"
@@ -19,8 +20,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -183,38 +186,145 @@ void savePng(const guitest::Screenshot& shot, const std::string& path) {
     platform::headless::SavePng({bits.data(), shot.width, shot.height}, path);
 }
 
+// The effect and its editor built into this program, shown in an in-memory window.
+class HeadlessEditor {
+public:
+    HeadlessEditor() {
+        testhost::Host::SetStarting(&host_);
+        host::AudioEffect* object = host::CreateEffectInstance(&testhost::Host::Callback);
+        testhost::Host::SetStarting(nullptr);
+        if (!object)
+            return;
+        effect_ = object->getAeffect();
+        host_.Attach(effect_);
+        effect_->dispatcher(effect_, vst2::effOpen, 0, 0, nullptr, 0.0f);
+        // The in-memory window has no parent; any non-null handle stands in for the host's window.
+        effect_->dispatcher(effect_, vst2::effEditOpen, 0, 0, &host_, 0.0f);
+        window_ = factory_.LastWindow();
+        if (window_)
+            window_->RunPending();
+    }
+    ~HeadlessEditor() {
+        if (!effect_)
+            return;
+        effect_->dispatcher(effect_, vst2::effEditClose, 0, 0, nullptr, 0.0f);
+        effect_->dispatcher(effect_, vst2::effClose, 0, 0, nullptr, 0.0f);
+        host_.Detach(effect_);
+    }
+    HeadlessEditor(const HeadlessEditor&) = delete;
+    HeadlessEditor& operator=(const HeadlessEditor&) = delete;
+
+    platform::headless::HeadlessWindow* Window() const { return window_; }
+    vst2::AEffect& Effect() const { return *effect_; }
+    platform::headless::HeadlessWindowFactory& Factory() { return factory_; }
+
+private:
+    // A notice would otherwise wait for a click in a real message box.
+    platform::headless::RecordingMessageBox messages_;
+    platform::headless::HeadlessWindowFactory factory_;
+    testhost::Host host_;
+    vst2::AEffect* effect_ = nullptr;
+    platform::headless::HeadlessWindow* window_ = nullptr;
+};
+
 // The picture an in-memory editor shows after the script, 0x00RRGGBB top row first.
 guitest::Screenshot headlessPicture() {
     guitest::Screenshot shot;
-    platform::headless::HeadlessWindowFactory factory;
-    testhost::Host host;
-    testhost::Host::SetStarting(&host);
-    host::AudioEffect* object = host::CreateEffectInstance(&testhost::Host::Callback);
-    testhost::Host::SetStarting(nullptr);
-    if (!object)
+    HeadlessEditor editor;
+    platform::headless::HeadlessWindow* window = editor.Window();
+    if (!window)
         return shot;
-    vst2::AEffect& effect = *object->getAeffect();
-    host.Attach(&effect);
-    effect.dispatcher(&effect, vst2::effOpen, 0, 0, nullptr, 0.0f);
-    // The in-memory window has no parent; any non-null handle stands in for the host's window.
-    effect.dispatcher(&effect, vst2::effEditOpen, 0, 0, &host, 0.0f);
-    if (platform::headless::HeadlessWindow* window = factory.LastWindow()) {
-        window->RunPending();
-        HeadlessDriver driver(effect, factory, *window);
-        runScript(driver);
-        window->RunPending();
-        const platform::PixelPicture& picture = window->Picture();
-        shot.width = std::min(picture.width, kWidth);
-        shot.height = std::min(picture.height, kHeight);
-        for (int y = 0; y < shot.height; ++y)
-            for (int x = 0; x < shot.width; ++x)
-                shot.pixels.push_back(picture.Row(y)[x] & 0xFFFFFFu);
-        platform::headless::SavePng(picture, outputFolder + "/editor-headless.png");
-    }
-    effect.dispatcher(&effect, vst2::effEditClose, 0, 0, nullptr, 0.0f);
-    effect.dispatcher(&effect, vst2::effClose, 0, 0, nullptr, 0.0f);
-    host.Detach(&effect);
+    HeadlessDriver driver(editor.Effect(), editor.Factory(), *window);
+    runScript(driver);
+    window->RunPending();
+    const platform::PixelPicture& picture = window->Picture();
+    shot.width = std::min(picture.width, kWidth);
+    shot.height = std::min(picture.height, kHeight);
+    for (int y = 0; y < shot.height; ++y)
+        for (int x = 0; x < shot.width; ++x)
+            shot.pixels.push_back(picture.Row(y)[x] & 0xFFFFFFu);
+    platform::headless::SavePng(picture, outputFolder + "/editor-headless.png");
     return shot;
+}
+
+// --- driving the preset menu and the save dialog from inside their modal loops ---
+
+struct MenuAndDialogScript {
+    std::string fileToType;
+    int menuKeysSent = 0;
+    bool dialogAnswered = false;
+    // The menu's items as the screen showed them before any was highlighted.
+    std::vector<guitest::Screenshot> items;
+};
+MenuAndDialogScript* script = nullptr;
+
+guitest::Screenshot captureScreen(const RECT& area) {
+    guitest::Screenshot shot;
+    shot.width = area.right - area.left;
+    shot.height = area.bottom - area.top;
+    if (shot.width <= 0 || shot.height <= 0)
+        return shot;
+    const HDC screen = GetDC(nullptr);
+    const HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = shot.width;
+    info.bmiHeader.biHeight = -shot.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    const HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap && bits) {
+        const HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, shot.width, shot.height, screen, area.left, area.top, SRCCOPY);
+        GdiFlush();
+        const auto* p = static_cast<const std::uint32_t*>(bits);
+        for (int i = 0; i < shot.width * shot.height; ++i)
+            shot.pixels.push_back(p[i] & 0xFFFFFFu);
+        SelectObject(memory, old);
+    }
+    if (bitmap)
+        DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return shot;
+}
+
+void CALLBACK driveMenuAndDialog(HWND, UINT, UINT_PTR, DWORD) {
+    if (!script)
+        return;
+    if (const HWND dialog = guitest::FindThreadWindow("#32770")) {
+        if (script->dialogAnswered)
+            return;
+        if (!SetDlgItemTextA(dialog, 0x47c, script->fileToType.c_str()))
+            SetDlgItemTextA(dialog, 0x480, script->fileToType.c_str());
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        script->dialogAnswered = true;
+        return;
+    }
+    const HWND menu = guitest::FindThreadWindow("#32768");
+    if (!menu)
+        return;
+    if (script->items.empty()) {
+        const HMENU handle = reinterpret_cast<HMENU>(SendMessageA(menu, MN_GETHMENU, 0, 0));
+        const int count = handle ? GetMenuItemCount(handle) : 0;
+        for (int i = 0; i < count; ++i) {
+            RECT item{};
+            if (GetMenuItemRect(nullptr, handle, static_cast<UINT>(i), &item))
+                script->items.push_back(captureScreen(item));
+        }
+        if (script->items.empty())
+            script->items.push_back({}); // nothing to capture; go on with the keys
+        return;
+    }
+    // Down highlights "Save as", Return chooses it.
+    const WORD key = script->menuKeysSent == 0 ? VK_DOWN : VK_RETURN;
+    if (script->menuKeysSent < 2) {
+        PostMessageA(menu, WM_KEYDOWN, key, 0);
+        PostMessageA(menu, WM_KEYUP, key, 0xC0000000);
+        ++script->menuKeysSent;
+    }
 }
 
 } // namespace
@@ -328,6 +438,75 @@ TEST(EditorGui, OpenAndCloseManyTimesAndCloseThePlugInWithTheEditorOpen) {
     EXPECT_FALSE(IsWindow(editor));
     guitest::Pump(100);
     EXPECT_EQ(cursorDisplayCount(), cursorBefore);
+}
+
+TEST(EditorGui, PresetMenuLooksLikeTheHeadlessMenuAndSavesThroughTheSystemDialog) {
+    auto library = loadPlugin();
+    ASSERT_TRUE(library != nullptr);
+    testhost::Host host;
+    auto plugin = testhost::PluginInstance::Create(*library, host);
+    ASSERT_TRUE(plugin != nullptr);
+    guitest::HostWindow frame(900, 400);
+    plugin->Dispatch(vst2::effEditOpen, 0, 0, frame.Handle());
+    const HWND editor = GetWindow(frame.Handle(), GW_CHILD);
+    ASSERT_TRUE(editor != nullptr);
+    WineDriver driver(*plugin, editor);
+    driver.Settle();
+
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::string name = "vorelan gui preset";
+    const std::string typed = std::string(temp) + name; // typed without the extension
+    const std::string file = typed + ".fxp";
+    DeleteFileA(file.c_str());
+
+    MenuAndDialogScript steps;
+    steps.fileToType = typed;
+    script = &steps;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 200, driveMenuAndDialog);
+    // The menu is the context menu of the panel: a right click where no control is.
+    constexpr platform::Point kBackground{700, 40};
+    guitest::MoveMouseTo(editor, kBackground.x, kBackground.y);
+    driver.pump(60);
+    guitest::MouseButton(true, false);
+    driver.pump(60);
+    guitest::MouseButton(false, false);
+    const bool saved = guitest::PumpUntil(
+        [&] { return GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000,
+        [&] { plugin->Dispatch(vst2::effEditIdle); });
+    KillTimer(nullptr, timer);
+    script = nullptr;
+    EXPECT_TRUE(steps.dialogAnswered) << "the save dialog never showed (menu keys sent: " << steps.menuKeysSent << ")";
+    ASSERT_TRUE(saved) << "\"Save as\" wrote no file " << file;
+    std::ifstream written(file, std::ios::binary | std::ios::ate);
+    EXPECT_EQ(static_cast<long long>(written.tellg()), 780ll);
+    written.close();
+    EXPECT_EQ(plugin->GetText(vst2::effGetProgramName).text, name) << "the program was not renamed after the file";
+    DeleteFileA(file.c_str());
+    plugin->Dispatch(vst2::effEditClose);
+
+    // Each item as the screen showed it, against the in-memory menu drawn by the same code.
+    HeadlessEditor reference;
+    ASSERT_TRUE(reference.Window() != nullptr);
+    reference.Window()->Click(kBackground, platform::MouseButton::Right);
+    ASSERT_TRUE(reference.Window()->MenuOpen());
+    const std::vector<platform::MenuItem> items = reference.Window()->MenuItems();
+    ASSERT_EQ(steps.items.size(), items.size()) << "the menus have different numbers of items";
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const guitest::Screenshot& shown = steps.items[i];
+        const std::vector<std::uint32_t> drawn = reference.Window()->DrawMenuItem(static_cast<int>(i), false);
+        const int width = std::min(shown.width, items[i].width);
+        EXPECT_EQ(shown.height, items[i].height) << "item " << i;
+        if (shown.height != items[i].height || drawn.empty())
+            continue;
+        int wrong = 0;
+        for (int y = 0; y < shown.height; ++y)
+            for (int x = 0; x < width; ++x)
+                wrong += shown.At(x, y) !=
+                         (drawn[static_cast<std::size_t>(shown.height - 1 - y) * items[i].width + x] & 0xFFFFFFu);
+        EXPECT_EQ(wrong, 0) << "item " << i << " (" << items[i].caption << ") looks different on the screen";
+    }
+    reference.Window()->ChooseMenuItem(-1);
 }
 
 int main(int argc, char** argv) {
