@@ -5,6 +5,7 @@
 
 #include <bit>
 #include <cmath>
+#include <limits>
 
 namespace engine {
 
@@ -128,12 +129,14 @@ void TPlugin::ReadTimeInfo() {
     if (time == nullptr)
         return;
     TimeFlags = time->flags;
-    const float sampleRate = static_cast<float>(time->sampleRate);
-    if (std::isfinite(sampleRate) && sampleRate > 0.0f)
-        Values.HostSampleRate = sampleRate;
-    const float tempo = static_cast<float>(time->tempo);
-    if (std::isfinite(tempo) && tempo >= 0.0f)
-        tempo_ = tempo;
+    // The range is checked on the double: a value beyond the float range has no float to become.
+    const double sampleRate = time->sampleRate;
+    if (sampleRate > 0.0 && sampleRate <= std::numeric_limits<float>::max() &&
+        static_cast<float>(sampleRate) > 0.0f)
+        Values.HostSampleRate = static_cast<float>(sampleRate);
+    const double tempo = time->tempo;
+    if (tempo >= 0.0 && tempo <= std::numeric_limits<float>::max())
+        tempo_ = static_cast<float>(tempo);
 }
 
 // Every float the engine keeps is rounded from a double through RoundToFloat, which the optimiser cannot
