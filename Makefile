@@ -50,6 +50,7 @@ test: plugins
 demo: plugins
 	@mkdir -p out
 	$(VORELAN) render out/demo.wav --plugin dist/linux-x86_64/VorelanEn2.so
+	$(VORELAN) screenshot out/editor.png
 	@echo "Demo: out/demo.wav"
 	@echo "Plug-in binaries: dist/linux-x86_64/VorelanEn2.so dist/windows-x86/VorelanEn2.dll dist/windows-x86_64/VorelanEn2.dll"
 

@@ -16,6 +16,7 @@ commands:
   info              what a host sees: identity, pins, capabilities, parameters
   preset show F     a preset file's name and parameters
   preset save F     write a preset file
+  screenshot OUT    the editor's picture as PNG
 
 "vorelan COMMAND --help" describes each command.
 )";
@@ -37,6 +38,8 @@ int main(int argc, char** argv) {
             return vorelan::RunInfo(args);
         if (command == "preset")
             return vorelan::RunPreset(args);
+        if (command == "screenshot")
+            return vorelan::RunScreenshot(args);
         throw vorelan::UsageError("unknown command \"" + command + "\" (vorelan --help lists them)");
     } catch (const vorelan::ToolError& error) {
         std::cerr << "vorelan: " << error.what() << "\n";
