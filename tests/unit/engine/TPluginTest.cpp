@@ -253,6 +253,41 @@ TEST_F(TPluginTest, VoiceCountScalesWetAndDryPaths) {
         ASSERT_EQ(outR[j], static_cast<float>(0.75 * in[j] * outGain)) << j;
 }
 
+TEST_F(TPluginTest, ModulationLowersPanGainsAndAmplitude) {
+    // Voice 1 at delay 0 and Pan 0.25, modulated by LFO 3, a square held at +1 (m = 1) or -1 (m = 0).
+    auto render = [](float syncOf, float panAmount, float ampAmount, float quality) {
+        auto plugin = MakePlugin();
+        SilenceAllVoices(*plugin);
+        plugin->setParameter(GlobalParameterIndex(GlobalKind::Quality), quality);
+        plugin->setParameter(VoiceParameterIndex(0, VoiceKind::Pow), 1.0f);
+        plugin->setParameter(VoiceParameterIndex(0, VoiceKind::Delay), 0.0f);
+        plugin->setParameter(VoiceParameterIndex(0, VoiceKind::Pan), 0.25f);
+        plugin->setParameter(VoiceParameterIndex(0, VoiceKind::ModPanIx), 2.0f / 7.0f);
+        plugin->setParameter(VoiceParameterIndex(0, VoiceKind::ModPanAmp), panAmount);
+        plugin->setParameter(VoiceParameterIndex(0, VoiceKind::ModAmpIx), 2.0f / 7.0f);
+        plugin->setParameter(VoiceParameterIndex(0, VoiceKind::ModAmpAmp), ampAmount);
+        plugin->setParameter(LfoParameterIndex(2, LfoKind::Shape), 5.0f / 6.0f);
+        plugin->setParameter(LfoParameterIndex(2, LfoKind::LfoFreq), 0.0f);
+        plugin->setParameter(LfoParameterIndex(2, LfoKind::SyncOf), syncOf);
+        std::vector<float> in(64, 0.5f), outL, outR;
+        Render(*plugin, in, in, outL, outR, 64);
+        return std::pair{outL[63], outR[63]};
+    };
+    const auto [plainL, plainR] = render(0.75f, 0.0f, 0.0f, 0.0f);
+    EXPECT_NEAR(plainL / plainR, 3.0f, 1e-5f) << "Pan 0.25 without modulation: gains 0.75 and 0.25";
+    EXPECT_EQ(render(0.75f, 0.0f, 0.0f, 1.0f), std::pair(plainL, plainR)) << "Quality changes nothing";
+
+    const auto [highL, highR] = render(0.75f, 1.0f, 0.0f, 0.0f);
+    EXPECT_EQ(highL, 0.0f) << "m = 1 takes the whole amount off the left gain";
+    EXPECT_EQ(highR, plainR);
+    const auto [lowL, lowR] = render(0.25f, 1.0f, 0.0f, 0.0f);
+    EXPECT_EQ(lowL, plainL);
+    EXPECT_EQ(lowR, 0.0f) << "m = 0 takes the whole amount off the right gain";
+
+    EXPECT_EQ(render(0.75f, 0.0f, 1.0f, 0.0f), std::pair(0.0f, 0.0f)) << "full amplitude modulation at m = 1";
+    EXPECT_EQ(render(0.25f, 0.0f, 1.0f, 0.0f), std::pair(plainL, plainR)) << "m = 0 leaves the amplitude";
+}
+
 TEST_F(TPluginTest, HardSyncRestartsTheTargetTwoFramesAfterItsSourceWraps) {
     // Source LFO "Saw up" at 10 Hz, target "Saw down" at 0.3 Hz with offset 0.8 (output 0.8 at restart).
     auto run = [](int source, int target, int expectedDelay) {
