@@ -168,13 +168,17 @@ Win32EditorWindow::~Win32EditorWindow() {
 
 // --- services ---
 
+// Every service checks the handle first: once the host has destroyed its window (and ours with it),
+// a null handle would address the whole desktop or the thread instead.
+
 void Win32EditorWindow::SetPicture(const PixelPicture& picture) {
     picture_ = picture;
-    InvalidateRect(window_, nullptr, FALSE);
+    if (window_)
+        InvalidateRect(window_, nullptr, FALSE);
 }
 
 void Win32EditorWindow::Invalidate(const Rect& area) {
-    if (area.Empty())
+    if (!window_ || area.Empty())
         return;
     const RECT rect{area.left, area.top, area.right, area.bottom};
     InvalidateRect(window_, &rect, FALSE);
@@ -182,23 +186,26 @@ void Win32EditorWindow::Invalidate(const Rect& area) {
 
 void Win32EditorWindow::PostWindowMessage(unsigned id, std::uintptr_t wParam, std::intptr_t lParam) {
     // Other numbers would collide with the system's own messages; the form never uses them.
-    if (!isPostedMessage(id))
+    if (!window_ || !isPostedMessage(id))
         return;
     PostMessageA(window_, id, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam));
 }
 
 void Win32EditorWindow::StartTimer(unsigned intervalMs) {
+    if (!window_)
+        return;
     timerRunning_ = SetTimer(window_, kTimerId, std::max(intervalMs, 1u), nullptr) != 0;
 }
 
 void Win32EditorWindow::StopTimer() {
-    if (timerRunning_)
+    if (timerRunning_ && window_)
         KillTimer(window_, kTimerId);
     timerRunning_ = false;
 }
 
 void Win32EditorWindow::CaptureMouse() {
-    SetCapture(window_);
+    if (window_)
+        SetCapture(window_);
 }
 
 void Win32EditorWindow::ReleaseMouse() {
@@ -206,7 +213,7 @@ void Win32EditorWindow::ReleaseMouse() {
 }
 
 void Win32EditorWindow::ReleaseOwnCapture() {
-    if (GetCapture() != window_)
+    if (!window_ || GetCapture() != window_)
         return;
     releasingCapture_ = true;
     ReleaseCapture();
@@ -215,13 +222,15 @@ void Win32EditorWindow::ReleaseOwnCapture() {
 
 Point Win32EditorWindow::ClientToScreen(Point client) const {
     POINT p{client.x, client.y};
-    ::ClientToScreen(window_, &p);
+    if (window_)
+        ::ClientToScreen(window_, &p);
     return {static_cast<int>(p.x), static_cast<int>(p.y)};
 }
 
 Point Win32EditorWindow::ScreenToClient(Point screen) const {
     POINT p{screen.x, screen.y};
-    ::ScreenToClient(window_, &p);
+    if (window_)
+        ::ScreenToClient(window_, &p);
     return {static_cast<int>(p.x), static_cast<int>(p.y)};
 }
 
@@ -229,7 +238,7 @@ Point Win32EditorWindow::ScreenToClient(Point screen) const {
 
 void Win32EditorWindow::ShowPopupMenu(const std::vector<MenuItem>& items, Point screen, MenuDrawItem draw,
                                       MenuChosen onChosen) {
-    if (menuOpen_ || dialogOpen_ || items.empty()) {
+    if (!window_ || menuOpen_ || dialogOpen_ || items.empty()) {
         if (onChosen)
             onChosen(-1);
         return;
@@ -301,7 +310,7 @@ void Win32EditorWindow::DrawMenuItem(const DRAWITEMSTRUCT& draw) {
 // --- save dialog ---
 
 void Win32EditorWindow::ShowSaveDialog(const SaveDialogOptions& options, SaveDialogDone onDone) {
-    if (menuOpen_ || dialogOpen_) {
+    if (!window_ || menuOpen_ || dialogOpen_) {
         if (onDone)
             onDone(std::nullopt);
         return;
@@ -369,6 +378,16 @@ LRESULT CALLBACK Win32EditorWindow::Procedure(HWND window, UINT message, WPARAM 
 
 LRESULT Win32EditorWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    case WM_NCDESTROY: {
+        // The host destroyed its window with ours inside before closing the editor: forget the handle
+        // (the system may give it to another window) and let the object live on without one.
+        const HWND window = window_;
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        window_ = nullptr;
+        timerRunning_ = false;
+        trackingLeave_ = false;
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
     case WM_PAINT:
         Paint();
         return 0;
