@@ -139,9 +139,9 @@ std::unique_ptr<Win32EditorWindow> Win32EditorWindow::Create(HWND parent, int wi
         return nullptr;
     // From here on the window object holds the class reference; its destructor gives it back.
     std::unique_ptr<Win32EditorWindow> window(new Win32EditorWindow(width, height, events));
-    const HWND handle = CreateWindowExA(0, Win32WindowClass::Name(), "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN |
-                                        WS_CLIPSIBLINGS, 0, 0, width, height, parent, nullptr,
-                                        Win32WindowClass::Module(), window.get());
+    const HWND handle = CreateWindowExA(
+        0, Win32WindowClass::Name(), "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0,
+        width, height, parent, nullptr, Win32WindowClass::Module(), window.get());
     if (!handle)
         return nullptr;
     window->window_ = handle;
@@ -270,10 +270,9 @@ void Win32EditorWindow::ShowPopupMenu(const std::vector<MenuItem>& items, Point 
     const HWND owner = window_;
     // A menu of a child window closes on a click outside only while its top-level window is in front.
     SetForegroundWindow(GetAncestor(owner, GA_ROOT));
-    const int chosen = static_cast<int>(TrackPopupMenu(menu.Get(),
-                                                       TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON |
-                                                           TPM_RETURNCMD | TPM_NONOTIFY,
-                                                       screen.x, screen.y, 0, owner, nullptr));
+    const int chosen = static_cast<int>(TrackPopupMenu(
+        menu.Get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, screen.x,
+        screen.y, 0, owner, nullptr));
     if (!*alive)
         return;
     menuOpen_ = false;
@@ -463,7 +462,8 @@ LRESULT Win32EditorWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     default:
         if (isPostedMessage(message)) {
-            events_.PostedMessage(message, static_cast<std::uintptr_t>(wParam), static_cast<std::intptr_t>(lParam));
+            events_.PostedMessage(message, static_cast<std::uintptr_t>(wParam),
+                                  static_cast<std::intptr_t>(lParam));
             return 0;
         }
         break;

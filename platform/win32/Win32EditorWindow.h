@@ -26,7 +26,8 @@ namespace platform::win32 {
 class Win32EditorWindow final : public EditorWindow {
 public:
     // Null when the parent is no window or the system refuses the window.
-    static std::unique_ptr<Win32EditorWindow> Create(HWND parent, int width, int height, WindowEvents& events);
+    static std::unique_ptr<Win32EditorWindow> Create(HWND parent, int width, int height,
+                                                     WindowEvents& events);
     ~Win32EditorWindow() override;
 
     void* NativeHandle() const override { return window_; }

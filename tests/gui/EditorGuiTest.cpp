@@ -182,7 +182,8 @@ void savePng(const guitest::Screenshot& shot, const std::string& path) {
     std::vector<std::uint32_t> bits(shot.pixels.size());
     for (int y = 0; y < shot.height; ++y)
         for (int x = 0; x < shot.width; ++x)
-            bits[static_cast<std::size_t>(shot.height - 1 - y) * shot.width + x] = shot.At(x, y) | 0xFF000000u;
+            bits[static_cast<std::size_t>(shot.height - 1 - y) * shot.width + x] =
+                shot.At(x, y) | 0xFF000000u;
     platform::headless::SavePng({bits.data(), shot.width, shot.height}, path);
 }
 
@@ -405,8 +406,8 @@ TEST(EditorGui, OperatedWithTheMouseShowsWhatTheHeadlessEditorShows) {
                 where = where.Union({x, y, x + 1, y + 1});
             }
     EXPECT_EQ(wrong, 0) << "pixels differ inside x " << where.left << ".." << where.right - 1 << ", y "
-                        << where.top << ".." << where.bottom - 1 << " (see editor-wine64.png and editor-headless.png in "
-                        << outputFolder << ")";
+                        << where.top << ".." << where.bottom - 1
+                        << " (see editor-wine64.png and editor-headless.png in " << outputFolder << ")";
 
     EXPECT_EQ(plugin->Dispatch(vst2::effEditClose), 0);
     EXPECT_FALSE(IsWindow(editor)) << "closing the editor left its window";
@@ -471,17 +472,19 @@ TEST(EditorGui, PresetMenuLooksLikeTheHeadlessMenuAndSavesThroughTheSystemDialog
     guitest::MouseButton(true, false);
     driver.pump(60);
     guitest::MouseButton(false, false);
-    const bool saved = guitest::PumpUntil(
-        [&] { return GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000,
-        [&] { plugin->Dispatch(vst2::effEditIdle); });
+    const bool saved =
+        guitest::PumpUntil([&] { return GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000,
+                           [&] { plugin->Dispatch(vst2::effEditIdle); });
     KillTimer(nullptr, timer);
     script = nullptr;
-    EXPECT_TRUE(steps.dialogAnswered) << "the save dialog never showed (menu keys sent: " << steps.menuKeysSent << ")";
+    EXPECT_TRUE(steps.dialogAnswered)
+        << "the save dialog never showed (menu keys sent: " << steps.menuKeysSent << ")";
     ASSERT_TRUE(saved) << "\"Save as\" wrote no file " << file;
     std::ifstream written(file, std::ios::binary | std::ios::ate);
     EXPECT_EQ(static_cast<long long>(written.tellg()), 780ll);
     written.close();
-    EXPECT_EQ(plugin->GetText(vst2::effGetProgramName).text, name) << "the program was not renamed after the file";
+    EXPECT_EQ(plugin->GetText(vst2::effGetProgramName).text, name)
+        << "the program was not renamed after the file";
     DeleteFileA(file.c_str());
     plugin->Dispatch(vst2::effEditClose);
 
@@ -502,8 +505,9 @@ TEST(EditorGui, PresetMenuLooksLikeTheHeadlessMenuAndSavesThroughTheSystemDialog
         int wrong = 0;
         for (int y = 0; y < shown.height; ++y)
             for (int x = 0; x < width; ++x)
-                wrong += shown.At(x, y) !=
-                         (drawn[static_cast<std::size_t>(shown.height - 1 - y) * items[i].width + x] & 0xFFFFFFu);
+                wrong +=
+                    shown.At(x, y) !=
+                    (drawn[static_cast<std::size_t>(shown.height - 1 - y) * items[i].width + x] & 0xFFFFFFu);
         EXPECT_EQ(wrong, 0) << "item " << i << " (" << items[i].caption << ") looks different on the screen";
     }
     reference.Window()->ChooseMenuItem(-1);

@@ -167,7 +167,8 @@ bool SaveBmp(const Screenshot& shot, const std::string& path) {
     info.biBitCount = 24;
     info.biCompression = BI_RGB;
     info.biSizeImage = imageBytes;
-    bool ok = std::fwrite(&header, sizeof header, 1, file) == 1 && std::fwrite(&info, sizeof info, 1, file) == 1;
+    bool ok =
+        std::fwrite(&header, sizeof header, 1, file) == 1 && std::fwrite(&info, sizeof info, 1, file) == 1;
     std::vector<unsigned char> row(rowBytes, 0);
     for (int y = shot.height - 1; ok && y >= 0; --y) {
         for (int x = 0; x < shot.width; ++x) {

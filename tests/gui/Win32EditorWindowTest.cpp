@@ -139,12 +139,14 @@ TEST(Win32EditorWindow, IsAVisibleChildAtTheOriginAndLeavesNothingBehind) {
         // No parent, or a parent that is no window: no editor window.
         RecordingEvents spare;
         EXPECT_TRUE(Win32EditorWindow::Create(nullptr, kWidth, kHeight, spare) == nullptr);
-        EXPECT_TRUE(Win32EditorWindow::Create(reinterpret_cast<HWND>(0x1234), kWidth, kHeight, spare) == nullptr);
+        EXPECT_TRUE(Win32EditorWindow::Create(reinterpret_cast<HWND>(0x1234), kWidth, kHeight, spare) ==
+                    nullptr);
 
         f.window.reset();
         EXPECT_FALSE(IsWindow(child)) << "destroying the object destroys the window";
     }
-    EXPECT_FALSE(platform::win32::Win32WindowClass::Registered()) << "the class stays registered after the last window";
+    EXPECT_FALSE(platform::win32::Win32WindowClass::Registered())
+        << "the class stays registered after the last window";
 }
 
 TEST(Win32EditorWindow, DeliversPostedMessagesInOrderAndTicks) {
@@ -197,7 +199,8 @@ TEST(Win32EditorWindow, ShowsThePictureExactly) {
         int wrong = 0;
         for (int y = 0; y < shot.height && y < kHeight; ++y)
             for (int x = 0; x < shot.width && x < kWidth; ++x)
-                if (shot.At(x, y) != (bits[static_cast<std::size_t>(kHeight - 1 - y) * kWidth + x] & 0xFFFFFFu)) {
+                if (shot.At(x, y) !=
+                    (bits[static_cast<std::size_t>(kHeight - 1 - y) * kWidth + x] & 0xFFFFFFu)) {
                     if (wrong == 0)
                         std::fprintf(stderr, "%s: first difference at %d, %d\n", what, x, y);
                     ++wrong;
