@@ -511,6 +511,9 @@ void Win32EditorWindow::MouseButton(UINT message, WPARAM wParam, LPARAM lParam) 
         if ((wParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) == 0)
             ReleaseOwnCapture();
         events_.MouseUp(button, shift, point);
+        // A drag that ended outside: the pointer left while the capture hid that from the form.
+        if (window_ && GetCapture() != window_ && !Rect{0, 0, width_, height_}.Contains(point))
+            events_.MouseLeave();
         return;
     default:
         break;

@@ -248,6 +248,22 @@ TEST(Win32EditorWindow, TurnsInputIntoEvents) {
     EXPECT_FALSE(GetCapture() == f.Handle()) << "the capture outlives the release";
     EXPECT_EQ(f.events.Count("capturelost"), 0) << "releasing its own capture is no loss";
 
+    // A drag that ends outside the window: the release still arrives, then the pointer has left.
+    guitest::MoveMouseTo(f.Handle(), 500, 150);
+    guitest::Pump(30);
+    guitest::MouseButton(true);
+    guitest::Pump(30);
+    guitest::MoveMouseTo(f.Handle(), 500, kHeight + 40);
+    guitest::Pump(30);
+    EXPECT_EQ(f.events.Count("leave"), 0) << "the pointer left while the window held the capture";
+    guitest::MouseButton(false);
+    guitest::PumpUntil([&] { return f.events.Count("up") == 2; }, 1000);
+    ASSERT_TRUE(f.events.Last("up") != nullptr);
+    EXPECT_EQ(f.events.Last("up")->point.y, kHeight + 40);
+    EXPECT_GE(f.events.Count("leave"), 1) << "no leave after a drag ended outside";
+    guitest::MoveMouseTo(f.Handle(), 300, 100);
+    guitest::Pump(30);
+
     // Keys reach the focused window (a press gave it the focus).
     EXPECT_EQ(GetFocus(), f.Handle());
     guitest::PressKey(VK_UP, true);
