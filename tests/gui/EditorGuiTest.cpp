@@ -439,6 +439,21 @@ TEST(EditorGui, OpenAndCloseManyTimesAndCloseThePlugInWithTheEditorOpen) {
     EXPECT_FALSE(IsWindow(editor));
     guitest::Pump(100);
     EXPECT_EQ(cursorDisplayCount(), cursorBefore);
+
+    // A host that destroys its window before closing the editor: idles and the close still work.
+    auto second = testhost::PluginInstance::Create(*library, host);
+    ASSERT_TRUE(second != nullptr);
+    {
+        guitest::HostWindow doomed(900, 400);
+        second->Dispatch(vst2::effEditOpen, 0, 0, doomed.Handle());
+        guitest::Pump(100, [&] { second->Dispatch(vst2::effEditIdle); });
+    }
+    guitest::Pump(200, [&] { second->Dispatch(vst2::effEditIdle); });
+    second->SetParameter(kDelayOfChannel1, 0.5f);
+    guitest::Pump(100, [&] { second->Dispatch(vst2::effEditIdle); });
+    EXPECT_EQ(second->Dispatch(vst2::effEditClose), 0);
+    EXPECT_EQ(second->GetParameter(kDelayOfChannel1), 0.5f);
+    second->Close();
 }
 
 TEST(EditorGui, PresetMenuLooksLikeTheHeadlessMenuAndSavesThroughTheSystemDialog) {
