@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -47,7 +48,7 @@ class EditorTest : public ::testing::Test {
 protected:
     EditorTest()
         : root_(fs::temp_directory_path() /
-                ("vorelan-editor-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                ("vorelan-editor-" + std::to_string(::getpid()) + "-" +
                  ::testing::UnitTest::GetInstance()->current_test_info()->name())),
           folders_((root_ / "shared").string(), (root_ / "module").string() + "/") {
         fs::remove_all(root_);
