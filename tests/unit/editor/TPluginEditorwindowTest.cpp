@@ -7,9 +7,11 @@
 #include "platform/headless/FakeFolders.h"
 #include "platform/headless/HeadlessWindow.h"
 #include "platform/headless/HeadlessWindowFactory.h"
+#include "platform/headless/PngFile.h"
 #include "platform/headless/RecordingMessageBox.h"
 #include "presets/FxpFile.h"
 #include "presets/PresetFolder.h"
+#include "skin/images/PngDecoder.h"
 
 #include <gtest/gtest.h>
 
@@ -519,6 +521,45 @@ TEST_F(EditorTest, ThePictureShowsTheSkin) {
     EXPECT_TRUE(dirty.Contains(Centre(*form.DIBKnob6)));
     EXPECT_FALSE(dirty.Contains({2, 2})) << "only the changed controls are shown again";
     EXPECT_FALSE(dirty.Contains({775, 20}));
+}
+
+TEST_F(EditorTest, AKnobDraggedWithTheMouseWritesAndReportsItsParameter) {
+    TPluginEditorwindow& form = Open();
+    Tick();
+    gAutomations.clear();
+    const Point at = Centre(*form.DIBKnob20);
+    const int before = form.DIBKnob20->Position();
+    window_->Press(at);
+    EXPECT_TRUE(window_->Captured()) << "the window keeps the mouse during the drag";
+    window_->MoveMouse({at.x, at.y - 10});
+    window_->Release({at.x, at.y - 10});
+    EXPECT_FALSE(window_->Captured());
+    EXPECT_GT(form.DIBKnob20->Position(), before) << "dragging up turns the knob up";
+    EXPECT_EQ(Param(8), static_cast<float>(form.DIBKnob20->Position() / 100.0));
+    ASSERT_FALSE(gAutomations.empty());
+    EXPECT_EQ(gAutomations.back().index, 8);
+    EXPECT_TRUE(window_->TestCursor().Visible());
+}
+
+TEST_F(EditorTest, ThePngHoldsTheWindowPicture) {
+    Open();
+    Tick();
+    const std::string path = (root_ / "editor.png").string();
+    ASSERT_TRUE(platform::headless::SavePng(window_->Picture(), path));
+    const std::vector<std::uint8_t> png = ReadFile(path);
+    const auto decoded = skin::images::DecodePng(png);
+    ASSERT_TRUE(decoded.has_value());
+    ASSERT_EQ(decoded->width, 780);
+    ASSERT_EQ(decoded->height, 303);
+    for (const Point p : {Point{0, 0}, Point{150, 100}, Point{779, 302}, Point{500, 290}}) {
+        const std::uint8_t* px =
+            decoded->pixels.data() +
+            (static_cast<std::size_t>(302 - p.y) * 780 + static_cast<std::size_t>(p.x)) * 4;
+        const std::uint32_t shown = window_->PixelAt(p.x, p.y);
+        EXPECT_EQ(px[0], shown & 0xFF) << p.x << "," << p.y;
+        EXPECT_EQ(px[1], (shown >> 8) & 0xFF);
+        EXPECT_EQ(px[2], (shown >> 16) & 0xFF);
+    }
 }
 
 } // namespace
