@@ -5,6 +5,7 @@
 #include "engine/FastMath.h"
 #include "host/TVstTemplate.h"
 #include "platform/MessageBox.h"
+#include "platform/headless/HeadlessWindowFactory.h"
 #include "presets/FxpFile.h"
 #include "presets/PresetFolder.h"
 #include "skin/images/SkinImageList.h"
@@ -836,8 +837,12 @@ void TPluginEditorwindow::Saveas1DrawItem(const std::string& caption, const plat
 
 std::unique_ptr<host::EditorForm> TPluginEditorFormClass::CreateForm(void* parentWindow) {
     platform::WindowFactory* factory = platform::CurrentWindowFactory();
-    if (factory == nullptr)
-        return nullptr;
+    if (factory == nullptr) {
+        // No window system of our own: the form lives in memory, so the host still gets an editor of
+        // the right size and every opcode behaves as with a real window.
+        static platform::headless::HeadlessWindowFactory inMemory(false);
+        factory = &inMemory;
+    }
     try {
         auto form = std::make_unique<TPluginEditorwindow>(parentWindow, *factory);
         if (form->Window() == nullptr)
