@@ -268,6 +268,7 @@ void Win32EditorWindow::ShowPopupMenu(const std::vector<MenuItem>& items, Point 
     // rest of this call needs on the stack.
     const std::shared_ptr<bool> alive = alive_;
     const HWND owner = window_;
+    const int count = static_cast<int>(items.size());
     // A menu of a child window closes on a click outside only while its top-level window is in front.
     SetForegroundWindow(GetAncestor(owner, GA_ROOT));
     const int chosen = static_cast<int>(TrackPopupMenu(
@@ -281,7 +282,7 @@ void Win32EditorWindow::ShowPopupMenu(const std::vector<MenuItem>& items, Point 
     // Lets the foreground window's queue settle, so the next menu opens and closes normally.
     PostMessageA(owner, WM_NULL, 0, 0);
     if (onChosen)
-        onChosen(chosen > 0 && chosen <= static_cast<int>(items.size()) ? chosen - 1 : -1);
+        onChosen(chosen > 0 && chosen <= count ? chosen - 1 : -1);
 }
 
 void Win32EditorWindow::MeasureMenuItem(MEASUREITEMSTRUCT& measure) const {
@@ -505,16 +506,22 @@ void Win32EditorWindow::MouseButton(UINT message, WPARAM wParam, LPARAM lParam) 
     switch (message) {
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
-    case WM_MBUTTONUP:
+    case WM_MBUTTONUP: {
         // The last button up ends the capture before the control hears of it, so a handler that
         // opens a menu or dialog finds the mouse free.
         if ((wParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) == 0)
             ReleaseOwnCapture();
+        // The form may open a menu or dialog on the release, and the host may close the editor in
+        // their modal loop: afterwards this object may be gone.
+        const std::shared_ptr<bool> alive = alive_;
         events_.MouseUp(button, shift, point);
+        if (!*alive)
+            return;
         // A drag that ended outside: the pointer left while the capture hid that from the form.
         if (window_ && GetCapture() != window_ && !Rect{0, 0, width_, height_}.Contains(point))
             events_.MouseLeave();
         return;
+    }
     default:
         break;
     }

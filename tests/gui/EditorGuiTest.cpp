@@ -528,6 +528,93 @@ TEST(EditorGui, PresetMenuLooksLikeTheHeadlessMenuAndSavesThroughTheSystemDialog
     reference.Window()->ChooseMenuItem(-1);
 }
 
+namespace {
+
+// Closes the editor from inside the menu's or the dialog's modal loop, as a host may.
+struct CloseInModalLoop {
+    testhost::PluginInstance* plugin = nullptr;
+    bool throughDialog = false;
+    int menuKeysSent = 0;
+    bool closed = false;
+    bool dialogCancelled = false;
+};
+CloseInModalLoop* closer = nullptr;
+
+void CALLBACK closeInModalLoop(HWND, UINT, UINT_PTR, DWORD) {
+    if (!closer)
+        return;
+    if (const HWND dialog = guitest::FindThreadWindow("#32770")) {
+        if (!closer->closed) {
+            closer->plugin->Dispatch(vst2::effEditClose);
+            closer->closed = true;
+        } else if (!closer->dialogCancelled) {
+            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+            closer->dialogCancelled = true;
+        }
+        return;
+    }
+    const HWND menu = guitest::FindThreadWindow("#32768");
+    if (!menu || closer->closed)
+        return;
+    if (!closer->throughDialog) {
+        closer->plugin->Dispatch(vst2::effEditClose);
+        closer->closed = true;
+        return;
+    }
+    const WORD key = closer->menuKeysSent == 0 ? VK_DOWN : VK_RETURN;
+    if (closer->menuKeysSent < 2) {
+        PostMessageA(menu, WM_KEYDOWN, key, 0);
+        PostMessageA(menu, WM_KEYUP, key, 0xC0000000);
+        ++closer->menuKeysSent;
+    }
+}
+
+} // namespace
+
+TEST(EditorGui, TheHostClosesTheEditorWhileItsMenuOrDialogIsOpen) {
+    auto library = loadPlugin();
+    ASSERT_TRUE(library != nullptr);
+    testhost::Host host;
+    auto plugin = testhost::PluginInstance::Create(*library, host);
+    ASSERT_TRUE(plugin != nullptr);
+    guitest::HostWindow frame(900, 400);
+    for (const bool throughDialog : {false, true}) {
+        plugin->Dispatch(vst2::effEditOpen, 0, 0, frame.Handle());
+        const HWND editor = GetWindow(frame.Handle(), GW_CHILD);
+        ASSERT_TRUE(editor != nullptr);
+        WineDriver driver(*plugin, editor);
+        driver.Settle();
+        CloseInModalLoop steps;
+        steps.plugin = plugin.get();
+        steps.throughDialog = throughDialog;
+        closer = &steps;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 200, closeInModalLoop);
+        guitest::MoveMouseTo(editor, 700, 40);
+        driver.pump(60);
+        guitest::MouseButton(true, false);
+        driver.pump(60);
+        guitest::MouseButton(false, false);
+        guitest::PumpUntil(
+            [&] {
+                return steps.closed && !IsWindow(editor) && !guitest::FindThreadWindow("#32768") &&
+                       !guitest::FindThreadWindow("#32770");
+            },
+            20000, [&] { plugin->Dispatch(vst2::effEditIdle); });
+        KillTimer(nullptr, timer);
+        closer = nullptr;
+        EXPECT_TRUE(steps.closed) << (throughDialog ? "the dialog" : "the menu") << " never showed";
+        EXPECT_FALSE(IsWindow(editor)) << "the editor window outlived the close";
+        EXPECT_TRUE(guitest::FindThreadWindow("#32768") == nullptr) << "the menu stayed open";
+        guitest::Pump(100, [&] { plugin->Dispatch(vst2::effEditIdle); });
+    }
+    // The plug-in is whole and opens its editor again.
+    plugin->SetParameter(kDelayOfChannel1, 0.25f);
+    EXPECT_EQ(plugin->GetParameter(kDelayOfChannel1), 0.25f);
+    plugin->Dispatch(vst2::effEditOpen, 0, 0, frame.Handle());
+    EXPECT_TRUE(GetWindow(frame.Handle(), GW_CHILD) != nullptr);
+    plugin->Dispatch(vst2::effEditClose);
+}
+
 int main(int argc, char** argv) {
     if (argc > 1)
         pluginName = argv[1];
