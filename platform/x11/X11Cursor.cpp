@@ -1,0 +1,112 @@
+#include "platform/x11/X11Cursor.h"
+
+#include <X11/cursorfont.h>
+#include <X11/extensions/Xfixes.h>
+
+namespace platform::x11 {
+
+X11Cursor::X11Cursor(Display* display, Window window) : display_(display), window_(window) {
+    root_ = DefaultRootWindow(display_);
+    int eventBase = 0;
+    int errorBase = 0;
+    haveXFixes_ = XFixesQueryExtension(display_, &eventBase, &errorBase) != 0;
+    if (haveXFixes_) {
+        int major = 4;
+        int minor = 0;
+        XFixesQueryVersion(display_, &major, &minor);
+        haveXFixes_ = major >= 4;
+    }
+    // A 1 x 1 cursor whose only pixel is masked out.
+    static const char empty[1] = {0};
+    const Pixmap blank = XCreateBitmapFromData(display_, window_, empty, 1, 1);
+    if (blank != None) {
+        XColor black{};
+        invisible_ = XCreatePixmapCursor(display_, blank, blank, &black, &black, 0, 0);
+        XFreePixmap(display_, blank);
+    }
+}
+
+X11Cursor::~X11Cursor() {
+    Release();
+}
+
+void X11Cursor::Release() {
+    if (display_ == nullptr)
+        return;
+    SetScreenHidden(false);
+    if (invisible_ != None)
+        XFreeCursor(display_, invisible_);
+    if (shapeCursor_ != None)
+        XFreeCursor(display_, shapeCursor_);
+    invisible_ = None;
+    shapeCursor_ = None;
+    display_ = nullptr;
+}
+
+void X11Cursor::SetPosition(Point screen) {
+    tracker_.Warped(screen);
+    if (display_ != nullptr)
+        XWarpPointer(display_, None, root_, 0, 0, 0, 0, screen.x, screen.y);
+}
+
+void X11Cursor::SetScreenHidden(bool hidden) {
+    if (display_ == nullptr || !haveXFixes_ || hidden == screenHidden_)
+        return;
+    // The hide is counted per client by the server; an unmatched show is an error, so the two calls
+    // strictly alternate.
+    if (hidden)
+        XFixesHideCursor(display_, root_);
+    else
+        XFixesShowCursor(display_, root_);
+    screenHidden_ = hidden;
+}
+
+void X11Cursor::Hide() {
+    if (--displayCount_ != -1)
+        return;
+    tracker_.SetRelative(true);
+    SetScreenHidden(true);
+    if (OnHiddenChanged)
+        OnHiddenChanged();
+}
+
+void X11Cursor::Show() {
+    if (++displayCount_ != 0)
+        return;
+    tracker_.SetRelative(false);
+    SetScreenHidden(false);
+    if (OnHiddenChanged)
+        OnHiddenChanged();
+}
+
+void X11Cursor::SetShape(CursorShape shape) {
+    if (display_ == nullptr)
+        return;
+    unsigned glyph = 0;
+    switch (shape) {
+    case CursorShape::SizeNS:
+        glyph = XC_sb_v_double_arrow;
+        break;
+    case CursorShape::SizeWE:
+        glyph = XC_sb_h_double_arrow;
+        break;
+    case CursorShape::HandPoint:
+        glyph = XC_hand2;
+        break;
+    case CursorShape::IBeam:
+        glyph = XC_xterm;
+        break;
+    case CursorShape::Arrow:
+        glyph = XC_left_ptr;
+        break;
+    case CursorShape::Default:
+        break;
+    }
+    const ::Cursor next = glyph != 0 ? XCreateFontCursor(display_, glyph) : None;
+    XDefineCursor(display_, window_, next);
+    if (shapeCursor_ != None)
+        XFreeCursor(display_, shapeCursor_);
+    shapeCursor_ = next;
+}
+
+} // namespace platform::x11
