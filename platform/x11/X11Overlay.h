@@ -30,6 +30,9 @@ public:
     // Lays the panel out for an editor of the given size; call before drawing or hit testing.
     void Layout(int width, int height);
     Rect Bounds() const { return panel_; }
+    // The OK, Yes or Save button, and the No or Cancel button (empty for a message).
+    Rect AcceptButton() const { return accept_; }
+    Rect CancelButton() const { return cancel_; }
     // Draws the dimmed editor and the panel into a top-down picture of the editor's size (the kit's
     // BGRA words).
     void Draw(std::uint32_t* pixels, int width, int height) const;

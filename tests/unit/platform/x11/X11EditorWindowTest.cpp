@@ -21,8 +21,13 @@
 #include <thread>
 #include <unistd.h>
 
+#include "platform/x11/X11Overlay.h"
+
 // Xlib last: its short macros (None, CursorShape) would clash with the names above.
 #include "X11TestHost.h"
+#if defined(VORELAN_HAVE_XRES)
+#include <X11/extensions/XRes.h>
+#endif
 
 namespace fs = std::filesystem;
 using x11test::EditorHost;
@@ -91,6 +96,22 @@ int RootChildren(Display* display) {
     if (children != nullptr)
         XFree(children);
     return static_cast<int>(count);
+}
+
+// The number of clients connected to the server; -1 where the X-Resource extension is missing.
+int ServerClients(Display* display) {
+#if defined(VORELAN_HAVE_XRES)
+    int count = 0;
+    XResClient* clients = nullptr;
+    if (XResQueryClients(display, &count, &clients) != 0) {
+        if (clients != nullptr)
+            XFree(clients);
+        return count;
+    }
+#else
+    (void)display;
+#endif
+    return -1;
 }
 
 class X11EditorWindowTest : public ::testing::Test {
@@ -392,6 +413,46 @@ TEST_F(X11EditorWindowTest, ClosingTheEditorEndsAnOpenDialog) {
     EXPECT_NE(kill(pid, 0), 0) << "closing the editor ended the dialog program";
 }
 
+TEST_F(X11EditorWindowTest, APresetTheEffectRejectsIsReportedInAPanelInsideTheEditor) {
+    std::ofstream(presets_ / "foreign.fxp") << std::string(780, 'x');
+    EditorHost host(*library_, 24);
+    ASSERT_TRUE(host.Valid()) << host.Problem();
+    host.MoveTo(kWidth + 10, kHeight + 10);
+    OpenAndSettle(host);
+    const x11test::Screenshot before = host.Capture(kWidth, kHeight);
+
+    // The menu: "Save as", the separator, then the preset; the keys skip the separator.
+    const Window menu = OpenPresetMenu(host);
+    ASSERT_NE(menu, 0u);
+    host.Key("Down");
+    host.Key("Down");
+    host.Key("Return");
+    host.MoveTo(kWidth + 10, kHeight + 10);
+    // The rejection comes from the effect's idle handler; it must not block the host's idle call.
+    bool dimmed = false;
+    host.PumpUntil(
+        [&] {
+            const x11test::Screenshot now = host.Capture(kWidth, kHeight);
+            dimmed = now.At(2, 2) != before.At(2, 2);
+            return dimmed;
+        },
+        3000);
+    ASSERT_TRUE(dimmed) << "no message panel appeared";
+
+    // OK closes it and the editor looks as before.
+    platform::x11::X11Overlay panel =
+        platform::x11::X11Overlay::Message("VorelanEn2", "This is not a VorelanEn2 preset!");
+    panel.Layout(kWidth, kHeight);
+    const platform::Rect ok = panel.AcceptButton();
+    host.MoveTo((ok.left + ok.right) / 2, (ok.top + ok.bottom) / 2);
+    host.Click(1);
+    host.MoveTo(kWidth + 10, kHeight + 10);
+    host.Pump(200);
+    const x11test::Screenshot after = host.Capture(kWidth, kHeight);
+    EXPECT_EQ(after.At(2, 2), before.At(2, 2)) << "the panel is gone after OK";
+    host.CloseEditor();
+}
+
 TEST_F(X11EditorWindowTest, SurvivesEveryTeardownOrderOfRealHosts) {
     {
         // Editor close, then plug-in close, then the parent goes.
@@ -444,6 +505,7 @@ TEST_F(X11EditorWindowTest, TwoHundredOpenCloseCyclesLeaveNothingBehind) {
     host.CloseEditor();
     const int descriptors = OpenDescriptors();
     const int rootChildren = RootChildren(host.XDisplay());
+    const int clients = ServerClients(host.XDisplay());
     for (int cycle = 0; cycle < 200; ++cycle) {
         ASSERT_EQ(host.OpenEditor(), 1);
         host.Idle();
@@ -453,6 +515,8 @@ TEST_F(X11EditorWindowTest, TwoHundredOpenCloseCyclesLeaveNothingBehind) {
     XSync(host.XDisplay(), False);
     EXPECT_EQ(OpenDescriptors(), descriptors) << "a display connection or pipe was left open";
     EXPECT_EQ(RootChildren(host.XDisplay()), rootChildren) << "a window was left on the screen";
+    EXPECT_EQ(ServerClients(host.XDisplay()), clients)
+        << "the server still serves a connection of the editor";
     EXPECT_TRUE(host.Children().empty());
 }
 
