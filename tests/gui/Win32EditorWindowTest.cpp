@@ -2,6 +2,7 @@
 // child, posted messages, timer, painting, input, cursor, popup menu, save dialog and clean-up.
 
 #include "platform/win32/Win32EditorWindow.h"
+#include "platform/MessageBox.h"
 #include "platform/win32/Win32WindowClass.h"
 #include "tests/gui/GuiSupport.h"
 #include "tests/host/minitest/MiniTest.h"
@@ -439,6 +440,36 @@ TEST(Win32EditorWindow, SaveDialogAnswersThePathOrNothing) {
     KillTimer(nullptr, timer);
     EXPECT_EQ(calls, 1);
     EXPECT_FALSE(answer.has_value());
+}
+
+namespace {
+
+HWND boxOwnerWindow = nullptr;
+int boxSeen = 0;
+bool ownerDisabledDuringBox = false;
+void CALLBACK answerMessageBox(HWND, UINT, UINT_PTR, DWORD) {
+    const HWND box = guitest::FindThreadWindow("#32770");
+    if (!box)
+        return;
+    ++boxSeen;
+    ownerDisabledDuringBox = !IsWindowEnabled(boxOwnerWindow);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+
+} // namespace
+
+TEST(Win32EditorWindow, MessageBoxKeepsTheHostsWindowsDisabledWhileUp) {
+    Fixture f;
+    ASSERT_TRUE(f.window != nullptr);
+    boxOwnerWindow = f.host.Handle();
+    boxSeen = 0;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 200, answerMessageBox);
+    platform::ShowSystemMessageBox("VorelanEn2", "A message for the test", platform::MessageIcon::Warning);
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(boxSeen, 1) << "the box did not show, or returned before it was answered";
+    EXPECT_TRUE(ownerDisabledDuringBox)
+        << "the host's window could be used (and the editor closed) under the box";
+    EXPECT_TRUE(IsWindowEnabled(f.host.Handle())) << "the host's window stayed disabled after the box";
 }
 
 TEST(Win32EditorWindow, OutlivesTheHostDestroyingItsWindowFirst) {
