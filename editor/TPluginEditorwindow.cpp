@@ -430,6 +430,8 @@ void TPluginEditorwindow::PutUp(TDIBGlyphButton* button) {
 }
 
 void TPluginEditorwindow::DIBImage8MouseMove(TComponent* sender) {
+    if (!CheckPlugin())
+        return;
     if (auto* control = dynamic_cast<skin::TCustomDIBControl*>(sender))
         HoverControl = control;
 }

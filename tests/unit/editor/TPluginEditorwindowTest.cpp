@@ -122,6 +122,10 @@ TEST_F(EditorTest, WithoutThePluginLinkEveryActionShowsTheCrashTextAndChangesNot
     EXPECT_EQ(form.ValueBox->Caption(), editor::kCrashText);
 
     form.ValueBox->SetCaption("");
+    window_->MoveMouse(Centre(*form.DIBKnob6));
+    EXPECT_EQ(form.ValueBox->Caption(), editor::kCrashText) << "even hovering needs the link";
+    EXPECT_EQ(form.HoverControl, nullptr);
+    form.ValueBox->SetCaption("");
     const float pow1 = Param(5 + 16);
     const float delay = Param(6);
     window_->Click(Centre(*form.ChannelButtons[1]));
