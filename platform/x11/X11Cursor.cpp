@@ -80,8 +80,10 @@ void X11Cursor::Show() {
 }
 
 void X11Cursor::SetShape(CursorShape shape) {
-    if (display_ == nullptr)
+    // Controls ask on every motion; only a change reaches the server.
+    if (display_ == nullptr || shape == shape_)
         return;
+    shape_ = shape;
     unsigned glyph = 0;
     switch (shape) {
     case CursorShape::SizeNS:

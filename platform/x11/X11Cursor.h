@@ -41,6 +41,7 @@ private:
     Window root_;
     ::Cursor invisible_ = None;
     ::Cursor shapeCursor_ = None;
+    CursorShape shape_ = CursorShape::Default;
     bool haveXFixes_ = false;
     bool screenHidden_ = false;
     int displayCount_ = 0;

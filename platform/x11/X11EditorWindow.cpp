@@ -433,11 +433,15 @@ void X11EditorWindow::Dispatch(XEvent& event, bool deliverMotion) {
         if (event.xdestroywindow.window == window_) {
             // The host destroyed its window with ours inside: nothing is left to draw on or release.
             windowGone_ = true;
+            const bool hadCapture = captured_ || grabActive_ || heldButtons_ != 0;
             grabActive_ = false;
             captured_ = false;
             heldButtons_ = 0;
             if (menu_)
                 menu_->Dismiss();
+            // A drag in progress ends, so the cursor is shown again.
+            if (hadCapture)
+                events_.CaptureLost();
         }
         break;
     case MappingNotify:
