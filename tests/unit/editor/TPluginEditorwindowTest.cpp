@@ -483,6 +483,18 @@ TEST_F(EditorTest, OldFolderNoticeComesFirstAtEveryOpening) {
 }
 
 TEST_F(EditorTest, OpeningAndClosingLeavesNothingBehind) {
+    vst2::ERect* rect = nullptr;
+    EXPECT_EQ(Dispatch(vst2::effEditGetRect, &rect), 1);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->right - rect->left, 0) << "no size before a form exists";
+    Open();
+    Dispatch(vst2::effEditGetRect, &rect);
+    EXPECT_EQ(rect->top, 0);
+    EXPECT_EQ(rect->left, 0);
+    EXPECT_EQ(rect->bottom, 303);
+    EXPECT_EQ(rect->right, 780);
+    Dispatch(vst2::effEditClose);
+
     for (int i = 0; i < 40; ++i) {
         Open();
         Tick();
@@ -491,12 +503,12 @@ TEST_F(EditorTest, OpeningAndClosingLeavesNothingBehind) {
         Dispatch(vst2::effEditClose);
         EXPECT_TRUE(windows_.Windows().empty()) << "round " << i;
     }
-    EXPECT_EQ(windows_.WindowsCreated(), 40);
+    EXPECT_EQ(windows_.WindowsCreated(), 41);
 
     // Two opens make one form; closing in the middle of a knob drag shows the cursor again.
     TPluginEditorwindow& form = Open();
     Dispatch(vst2::effEditOpen, &parent_);
-    EXPECT_EQ(windows_.WindowsCreated(), 41);
+    EXPECT_EQ(windows_.WindowsCreated(), 42);
     window_->Press(Centre(*form.DIBKnob6));
     EXPECT_TRUE(form.DIBKnob6->DragActive());
     EXPECT_FALSE(window_->TestCursor().Visible());
