@@ -41,6 +41,7 @@ test: plugins
 	    echo "== tests of $$build"; \
 	    (cd $$build && scripts=$(CURDIR)/scripts && $$scripts/with-display ctest --output-on-failure -j $(JOBS)) \
 	        || { status=1; echo "== FAILED: tests of $$build"; }; \
+	    grep -h '^skipped:' $$build/Testing/Temporary/LastTest.log 2>/dev/null | sort -u | sed 's/^/   /'; \
 	done; \
 	if [ $$status -ne 0 ]; then echo "make test: SOME TESTS FAILED (see above)"; exit 1; fi; \
 	echo "make test: all tests passed"
