@@ -111,3 +111,36 @@ TEST(Processing, MissingHostChannelsAreHarmless) {
     started.plugin->Process(halfIn, halfOut, 64);
     EXPECT_TRUE(std::isfinite(b.outR[10]));
 }
+
+#ifndef _WIN32
+#include <atomic>
+#include <thread>
+
+// A host automates and queries parameters on its user-interface thread while its audio thread
+// processes: the plug-in takes no lock, and the output stays finite throughout.
+TEST(Processing, ParametersChangeWhileAudioRuns) {
+    auto started = hosttest::Start();
+    ASSERT_TRUE(started.plugin != nullptr);
+    testhost::PluginInstance& p = *started.plugin;
+    std::atomic<bool> finite{true};
+    std::thread audio([&] {
+        Buffers b(256);
+        for (int block = 0; block < 400; ++block) {
+            p.ProcessReplacing(b.inputs(), b.outputs(), 256);
+            for (int i = 0; i < 256; ++i)
+                if (!std::isfinite(b.outL[i]) || !std::isfinite(b.outR[i]))
+                    finite = false;
+        }
+    });
+    unsigned state = 1;
+    for (int round = 0; round < 20; ++round)
+        for (int index = 0; index < 181; ++index) {
+            state = state * 1664525u + 1013904223u;
+            p.SetParameter(index, static_cast<float>(state >> 8) / 16777216.0f);
+            p.ParameterDisplay(index);
+            p.GetParameter(index);
+        }
+    audio.join();
+    EXPECT_TRUE(finite.load()) << "every output sample stays finite";
+}
+#endif
