@@ -1,11 +1,9 @@
 #include "editor/TPluginEditorwindow.h"
 
 #include "editor/Readouts.h"
-#include "engine/EditorFormClass.h"
 #include "engine/FastMath.h"
 #include "host/TVstTemplate.h"
 #include "platform/MessageBox.h"
-#include "platform/headless/HeadlessWindowFactory.h"
 #include "presets/FxpFile.h"
 #include "presets/PresetFolder.h"
 #include "skin/images/SkinImageList.h"
@@ -835,32 +833,4 @@ void TPluginEditorwindow::Saveas1DrawItem(const std::string& caption, const plat
     skin::text::DrawText(view, skin::text::DefaultFont(), 8, 2, caption, skin::text::Rgb::FromColorRef(text));
 }
 
-// ---------------------------------------------------------------- form class
-
-std::unique_ptr<host::EditorForm> TPluginEditorFormClass::CreateForm(void* parentWindow) {
-    platform::WindowFactory* factory = platform::CurrentWindowFactory();
-    if (factory == nullptr) {
-        // No window system of our own: the form lives in memory, so the host still gets an editor of
-        // the right size and every opcode behaves as with a real window.
-        static platform::headless::HeadlessWindowFactory inMemory(false);
-        factory = &inMemory;
-    }
-    try {
-        auto form = std::make_unique<TPluginEditorwindow>(parentWindow, *factory);
-        if (form->Window() == nullptr)
-            return nullptr;
-        return form;
-    } catch (...) {
-        return nullptr;
-    }
-}
-
 } // namespace editor
-
-namespace engine {
-
-std::unique_ptr<host::EditorFormFactory> CreatePluginEditorFormClass() {
-    return std::make_unique<editor::TPluginEditorFormClass>();
-}
-
-} // namespace engine

@@ -1,7 +1,8 @@
 // vorelan screenshot: the effect's editor drawn in memory and saved as a PNG picture.
 #include "editor/TPluginEditorwindow.h"
+#include "engine/EditorFormClass.h"
+#include "engine/TPlugin.h"
 #include "host/AudioEffect.h"
-#include "host/PluginFactory.h"
 #include "host/TVstTemplateEditor.h"
 #include "platform/headless/HeadlessWindow.h"
 #include "platform/headless/HeadlessWindowFactory.h"
@@ -68,9 +69,8 @@ int RunScreenshot(const std::vector<std::string>& args) {
     platform::headless::HeadlessWindowFactory windows;
     platform::headless::RecordingMessageBox messages; // the old-folder notice would only stop the run
     OpenEffect effect;
-    host::AudioEffect* object = host::CreateEffectInstance(&ScreenshotHostCallback);
-    if (object == nullptr)
-        throw ToolError("the effect could not be created");
+    // The effect as the plug-in's entry point makes it, with the editor's form class.
+    auto* object = new engine::TPlugin(&ScreenshotHostCallback, engine::CreatePluginEditorFormClass());
     effect.record = object->getAeffect();
 
     effect.Dispatch(vst2::effOpen);
