@@ -278,7 +278,9 @@ TEST_F(X11EditorWindowTest, RefreshFollowsTheHostAtTheIdleRatesOfRealHosts) {
         value = value < 0.5f ? 0.9f : 0.1f;
         const x11test::Screenshot before = host.Capture(kWidth, kHeight);
         host.Plugin().SetParameter(index, value);
+        int idles = 0;
         auto knobChanged = [&] {
+            ++idles;
             const x11test::Screenshot now = host.Capture(kWidth, kHeight);
             for (int y = mix.Top(); y < mix.Top() + mix.Height(); ++y)
                 for (int x = mix.Left(); x < mix.Left() + mix.Width(); ++x)
@@ -286,11 +288,11 @@ TEST_F(X11EditorWindowTest, RefreshFollowsTheHostAtTheIdleRatesOfRealHosts) {
                         return true;
             return false;
         };
-        const auto start = std::chrono::steady_clock::now();
-        EXPECT_TRUE(host.PumpUntil(knobChanged, 2000, hz)) << hz << " Hz: the knob never followed the host";
-        const auto elapsed =
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-        EXPECT_LT(elapsed.count(), 50 + 3 * 1000 / hz + 100) << hz << " Hz: the refresh came too late";
+        EXPECT_TRUE(host.PumpUntil(knobChanged, 3000, hz)) << hz << " Hz: the knob never followed the host";
+        // The 50 ms refresh runs on the first idle call after its deadline; counted in idle calls, so a
+        // slow machine cannot make this fail.
+        const int period = 1000 / hz;
+        EXPECT_LE(idles, (50 + period - 1) / period + 2) << hz << " Hz: the refresh came too late";
     }
     host.CloseEditor();
 }

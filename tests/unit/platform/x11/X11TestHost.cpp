@@ -84,16 +84,17 @@ bool EditorHost::PumpUntil(const std::function<bool()>& done, int milliseconds, 
     using clock = std::chrono::steady_clock;
     const auto end = clock::now() + std::chrono::milliseconds(milliseconds);
     const auto period = std::chrono::microseconds(1000000 / hz);
-    auto next = clock::now();
     for (;;) {
+        // Calls start at least one period apart, as a host's timer-driven idle calls do; a late call is
+        // not followed by a burst of catch-up calls.
+        const auto start = clock::now();
         XSync(display_, False);
         Idle();
         if (done())
             return true;
         if (clock::now() >= end)
             return false;
-        next += period;
-        std::this_thread::sleep_until(next);
+        std::this_thread::sleep_until(start + period);
     }
 }
 
