@@ -83,7 +83,10 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const std::vector
     for (int s : {SIGPIPE, SIGCHLD, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM})
         sigaddset(&defaults, s);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    // A process group of its own, so that ending the dialog also ends any helper it started.
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
 
     std::vector<char*> args = PointerArray(argv);
     std::vector<char*> envp = PointerArray(env);
@@ -170,6 +173,9 @@ ChildProcess::State ChildProcess::Poll() {
 void ChildProcess::Signal(int signal) {
     if (reaped_ || pid_ <= 0)
         return;
+    // The group first (the program is not yet collected, so its id still names its group), then the
+    // program itself through its process descriptor where there is one.
+    kill(-pid_, signal);
 #if defined(SYS_pidfd_send_signal)
     if (pidfd_ >= 0) {
         syscall(SYS_pidfd_send_signal, pidfd_, signal, nullptr, 0);

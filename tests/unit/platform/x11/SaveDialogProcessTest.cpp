@@ -51,6 +51,16 @@ int OpenDescriptors() {
     return count;
 }
 
+// Whether a process runs: it exists and is not a zombie waiting for whoever adopted it.
+bool Alive(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line))
+        return false;
+    const std::size_t close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
+}
+
 ChildProcess::State RunToEnd(ChildProcess& process) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (process.Poll() == ChildProcess::State::Running && std::chrono::steady_clock::now() < deadline)
@@ -126,13 +136,25 @@ TEST(SaveDialogProcessTest, AProgramReapedByTheHostStillGivesItsAnswer) {
 TEST(SaveDialogProcessTest, TerminateEndsAProgramThatIgnoresTheRequest) {
     ScriptFolder scripts;
     ChildProcess process;
-    ASSERT_TRUE(process.Start({scripts.Add("stubborn", "trap '' TERM; sleep 30")}, {}));
+    const std::string helperPid = scripts.Path() + "/helper.pid";
+    // The program ignores SIGTERM and has started a helper of its own.
+    ASSERT_TRUE(process.Start({scripts.Add("stubborn", "trap '' TERM; /bin/sleep 30 & echo $! > " +
+                                                           helperPid + "; while :; do /bin/sleep 1; done")},
+                              {}));
     const pid_t pid = process.Pid();
+    for (int i = 0; i < 500 && !(fs::exists(helperPid) && fs::file_size(helperPid) > 0); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    pid_t helper = 0;
+    std::ifstream(helperPid) >> helper;
+    ASSERT_GT(helper, 0);
     const auto start = std::chrono::steady_clock::now();
     process.Terminate();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), -1) << "the process is collected, no zombie is left";
     EXPECT_EQ(kill(pid, 0), -1);
+    for (int i = 0; i < 500 && Alive(helper); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_FALSE(Alive(helper)) << "the helper the program started is ended with it";
 }
 
 TEST(SaveDialogProcessTest, TheProgramGetsItsOwnEnvironmentAndTheHostKeepsItsOwn) {
