@@ -8,6 +8,7 @@
 #include "platform/x11/X11PopupMenu.h"
 #include "platform/x11/X11Visual.h"
 
+#include <X11/XKBlib.h>
 #include <X11/keysym.h>
 #include <algorithm>
 #include <cstdlib>
@@ -212,6 +213,11 @@ bool X11EditorWindow::Open(Window parent) {
         image_->byte_order = LSBFirst;
     }
     shown_.assign(static_cast<std::size_t>(width_) * height_, 0xFF000000u);
+
+    // Held keys repeat as presses alone, as they do on Windows, instead of release-press pairs. The
+    // setting belongs to this connection only.
+    Bool detectable = False;
+    XkbSetDetectableAutoRepeat(display_, True, &detectable);
 
     cursor_ = std::make_unique<X11Cursor>(display_, window_);
     cursor_->OnHiddenChanged = [this] { UpdateGrab(CurrentTime); };
