@@ -342,6 +342,53 @@ TEST_F(X11EditorWindowTest, ChannelButtonAndKnobDragWriteTheParameters) {
     host.CloseEditor();
 }
 
+// Energy of what the effect gives back for a block of silence after a second of noise, with a double
+// click on the given spot of the editor (or none) in between.
+double TailAfterNoise(EditorHost& host, const platform::Point* doubleClick) {
+    constexpr int kBlock = 512;
+    std::vector<float> inL(kBlock), inR(kBlock), outL(kBlock), outR(kBlock);
+    float* inputs[2] = {inL.data(), inR.data()};
+    float* outputs[2] = {outL.data(), outR.data()};
+    unsigned seed = 1;
+    for (int block = 0; block < 44100 / kBlock; ++block) {
+        for (int i = 0; i < kBlock; ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            inL[i] = inR[i] = static_cast<float>(seed >> 8) / 16777216.0f - 0.5f;
+        }
+        host.Plugin().Process(inputs, outputs, kBlock);
+    }
+    if (doubleClick != nullptr) {
+        host.MoveTo(doubleClick->x, doubleClick->y);
+        host.Click(1);
+        host.Pump(100);
+        host.Click(1);
+    }
+    host.Pump(200);
+    std::fill(inL.begin(), inL.end(), 0.0f);
+    std::fill(inR.begin(), inR.end(), 0.0f);
+    std::fill(outL.begin(), outL.end(), 0.0f);
+    std::fill(outR.begin(), outR.end(), 0.0f);
+    host.Plugin().Process(inputs, outputs, kBlock);
+    double energy = 0;
+    for (int i = 0; i < kBlock; ++i)
+        energy += double(outL[i]) * outL[i] + double(outR[i]) * outR[i];
+    return energy;
+}
+
+TEST_F(X11EditorWindowTest, ADoubleClickOnTheResetSpotClearsTheRecordingBuffers) {
+    ReferenceEditor reference;
+    ASSERT_NE(reference.form, nullptr);
+    const platform::Point reset = ReferenceEditor::Centre(*reference.form->Image2);
+    EditorHost host(*library_, 24);
+    ASSERT_TRUE(host.Valid()) << host.Problem();
+    OpenAndSettle(host);
+    const double untouched = TailAfterNoise(host, nullptr);
+    ASSERT_GT(untouched, 1e-3) << "the factory program should echo the noise";
+    const double cleared = TailAfterNoise(host, &reset);
+    EXPECT_LT(cleared, untouched * 1e-6) << "the double click did not reach the panic reset";
+    host.CloseEditor();
+}
+
 TEST_F(X11EditorWindowTest, SaveAsFromThePresetMenuRunsTheDialogProgram) {
     const fs::path chosen = presets_ / "Saved Preset";
     AddProgram("zenity", "[ \"$1\" = --version ] && echo 3.44.0 && exit 0\n"
