@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -61,7 +63,7 @@ TEST(PresetFolderTest, OldFolderNoticeText) {
         "C:\\VstPlugins\\Data" +
             sep + "VorelanEn2.");
 
-    const std::filesystem::path module = std::filesystem::temp_directory_path() / "preset-folder-test-module";
+    const std::filesystem::path module = std::filesystem::temp_directory_path() / ("preset-folder-test-module-" + std::to_string(::getpid()));
     std::filesystem::create_directories(module / "Data" / "VorelanEn2");
     const std::string moduleFolder = module.string() + sep;
     platform::headless::FakeFolders folders("/shared", moduleFolder);
@@ -93,7 +95,7 @@ TEST(PresetFolderTest, SaveAsTargets) {
 }
 
 TEST(PresetFolderTest, ListsOnlyExactFxpExtensions) {
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "preset-folder-test-list";
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("preset-folder-test-list-" + std::to_string(::getpid()));
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     for (const char* name : {"Chorus.fxp", "Upper.FXP", "notes.txt", "Twice.fxp.fxp", "noext"})

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -39,7 +41,9 @@ protected:
         timeInfo.sampleRate = 44100;
         timeInfo.tempo = 120;
         timeInfo.flags = vst2::kVstTempoValid;
-        root_ = fs::temp_directory_path() / "tplugin-preset-load-test";
+        root_ = fs::temp_directory_path() /
+                ("tplugin-preset-load-test-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(root_);
         folders_ = std::make_unique<platform::headless::FakeFolders>(root_.string(), root_.string() + "/");
         fs::create_directories(presets::PresetFolder());

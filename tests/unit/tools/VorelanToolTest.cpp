@@ -4,6 +4,8 @@
 #include "tools/vorelan/PluginHost.h"
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 #include <sndfile.h>
 
 #include <cmath>
@@ -40,7 +42,7 @@ class VorelanToolTest : public ::testing::Test {
 protected:
     void SetUp() override {
         folder_ = fs::temp_directory_path() /
-                  ("vorelan-tool-test-" +
+                  ("vorelan-tool-test-" + std::to_string(::getpid()) + "-" +
                    std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(folder_);
         fs::create_directories(folder_);
