@@ -267,8 +267,9 @@ X11EditorWindow::~X11EditorWindow() {
             image_->data = nullptr; // the pixels are ours
             XDestroyImage(image_);
         }
+        trap.ReleaseDisplay();
+        XCloseDisplay(display_);
     }
-    XCloseDisplay(display_);
     display_ = nullptr;
 }
 
@@ -380,7 +381,7 @@ void X11EditorWindow::Idle() {
     inIdle_ = true;
     Router().MarkActive(this);
     {
-        X11ErrorTrap trap(display_);
+        X11ErrorTrap trap(display_, false);
         DrainEvents();
         for (const PostedMessage& message : posted_.TakeAll())
             events_.PostedMessage(message.id, message.wParam, message.lParam);

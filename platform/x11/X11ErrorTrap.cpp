@@ -24,11 +24,12 @@ int TrapHandler(Display* display, XErrorEvent* error) {
 
 } // namespace
 
-X11ErrorTrap::X11ErrorTrap(Display* display) : display_(display) {
+X11ErrorTrap::X11ErrorTrap(Display* display, bool synchronous)
+    : display_(display), synchronous_(synchronous) {
     trapMutex.lock();
     outerDisplay_ = trappedDisplay;
     outerFirstError_ = firstError;
-    if (display_ != nullptr)
+    if (display_ != nullptr && synchronous_)
         XSync(display_, False);
     if (trapDepth++ == 0)
         previousHandler = XSetErrorHandler(TrapHandler);
@@ -37,7 +38,7 @@ X11ErrorTrap::X11ErrorTrap(Display* display) : display_(display) {
 }
 
 X11ErrorTrap::~X11ErrorTrap() {
-    if (display_ != nullptr)
+    if (display_ != nullptr && synchronous_)
         XSync(display_, False);
     trappedDisplay = outerDisplay_;
     firstError = outerFirstError_;
@@ -63,6 +64,12 @@ int X11ErrorTrap::FirstError() const {
 
 void X11ErrorTrap::Reset() {
     firstError = 0;
+}
+
+void X11ErrorTrap::ReleaseDisplay() {
+    if (display_ != nullptr)
+        XSync(display_, False);
+    display_ = nullptr;
 }
 
 } // namespace platform::x11
