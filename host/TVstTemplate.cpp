@@ -1,5 +1,6 @@
 #include "host/TVstTemplate.h"
 
+#include "host/Capabilities.h"
 #include "host/RandomGenerator.h"
 #include "host/TVstTemplateEditor.h"
 #include "host/Text.h"
@@ -12,37 +13,6 @@
 namespace host {
 
 namespace {
-
-// The capability strings, bit 0 first.
-constexpr const char* kCapabilityNames[] = {
-    "sendVstEvents",
-    "sendVstMidiEvent",
-    "sendVstTimeInfo",
-    "receiveVstEvents",
-    "receiveVstMidiEvent",
-    "receiveVstTimeInfo",
-    "offline",
-    "plugAsChannelInsert",
-    "plugAsSend",
-    "mixDryWet",
-    "noRealTime",
-    "multipass",
-    "metapass",
-    "1in1out",
-    "1in2out",
-    "2in1out",
-    "2in2out",
-    "2in4out",
-    "4in2out",
-    "4in4out",
-    "4in8out",
-    "8in4out",
-    "8in8out",
-    "midiProgramNames",
-    "conformsToWindowRules",
-    "bypass",
-};
-static_assert(std::size(kCapabilityNames) == 26);
 
 // Host buffers for texts: the longest texts written are a parameter name (30 characters), a
 // program name (48) and the names answered to the host's effect-name (31) and vendor (63) queries.
@@ -338,11 +308,10 @@ void TVstTemplate::sendPendingEvents() {
     pendingOutgoingEvents_ = 0;
 }
 
-void TVstTemplate::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
-    const VstInt32 n = sampleFrames > 0 ? sampleFrames : 0;
-    const std::size_t frames = static_cast<std::size_t>(n);
-    prepareScratch(inputScratch_, inputPointers_, cEffect.numInputs, n);
-    prepareScratch(outputScratch_, outputPointers_, cEffect.numOutputs, n);
+void TVstTemplate::runBlock(float** inputs, VstInt32 frameCount) {
+    const std::size_t frames = static_cast<std::size_t>(frameCount);
+    prepareScratch(inputScratch_, inputPointers_, cEffect.numInputs, frameCount);
+    prepareScratch(outputScratch_, outputPointers_, cEffect.numOutputs, frameCount);
     for (auto& channel : outputScratch_)
         std::fill(channel.begin(), channel.end(), 0.0f);
     // A missing host channel reads as silence.
@@ -353,7 +322,12 @@ void TVstTemplate::processReplacing(float** inputs, float** outputs, VstInt32 sa
         else
             std::fill(inputScratch_[c].begin(), inputScratch_[c].end(), 0.0f);
     }
-    ProcessAudio(inputPointers_.data(), outputPointers_.data(), n);
+    ProcessAudio(inputPointers_.data(), outputPointers_.data(), frameCount);
+}
+
+void TVstTemplate::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
+    const VstInt32 n = sampleFrames > 0 ? sampleFrames : 0;
+    runBlock(inputs, n);
     for (std::size_t c = 0; c < outputScratch_.size(); ++c) {
         float* target = outputs != nullptr ? outputs[c] : nullptr;
         if (target != nullptr)
@@ -364,25 +338,13 @@ void TVstTemplate::processReplacing(float** inputs, float** outputs, VstInt32 sa
 
 void TVstTemplate::process(float** inputs, float** outputs, VstInt32 sampleFrames) {
     const VstInt32 n = sampleFrames > 0 ? sampleFrames : 0;
-    const std::size_t frames = static_cast<std::size_t>(n);
-    prepareScratch(outputScratch_, outputPointers_, cEffect.numOutputs, n);
-    prepareScratch(inputScratch_, inputPointers_, cEffect.numInputs, n);
-    for (auto& channel : outputScratch_)
-        std::fill(channel.begin(), channel.end(), 0.0f);
-    for (std::size_t c = 0; c < inputScratch_.size(); ++c) {
-        const float* source = inputs != nullptr ? inputs[c] : nullptr;
-        if (source != nullptr)
-            std::copy(source, source + frames, inputScratch_[c].begin());
-        else
-            std::fill(inputScratch_[c].begin(), inputScratch_[c].end(), 0.0f);
-    }
-    ProcessAudio(inputPointers_.data(), outputPointers_.data(), n);
+    runBlock(inputs, n);
     for (std::size_t c = 0; c < outputScratch_.size(); ++c) {
         float* target = outputs != nullptr ? outputs[c] : nullptr;
         if (target == nullptr)
             continue;
         const float* source = outputScratch_[c].data();
-        for (std::size_t i = 0; i < frames; ++i)
+        for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i)
             target[i] = target[i] + source[i];
     }
     sendPendingEvents();

@@ -153,6 +153,9 @@ private:
     void prepareScratch(std::vector<std::vector<float>>& scratch, std::vector<float*>& pointers,
                         VstInt32 channels, VstInt32 frames);
     void sendPendingEvents();
+    // Copies the host's inputs into the scratch buffers, clears the scratch outputs and runs
+    // ProcessAudio over them; both processing calls then hand the outputs back in their own way.
+    void runBlock(float** inputs, VstInt32 frameCount);
 
     std::vector<std::vector<float>> inputScratch_;
     std::vector<std::vector<float>> outputScratch_;

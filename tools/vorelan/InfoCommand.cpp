@@ -1,3 +1,4 @@
+#include "host/Capabilities.h"
 #include "tools/vorelan/Arguments.h"
 #include "tools/vorelan/Commands.h"
 #include "tools/vorelan/PluginHost.h"
@@ -15,36 +16,6 @@ constexpr const char* kInfoHelp = R"(usage: vorelan info [--rate HZ] [--plugin P
 Shows what a host sees of the effect: identity, pins, capabilities and every parameter with its
 name, value and display text.
 )";
-
-// The capability strings a host may ask about.
-constexpr const char* kCapabilities[] = {
-    "sendVstEvents",
-    "sendVstMidiEvent",
-    "sendVstTimeInfo",
-    "receiveVstEvents",
-    "receiveVstMidiEvent",
-    "receiveVstTimeInfo",
-    "offline",
-    "plugAsChannelInsert",
-    "plugAsSend",
-    "mixDryWet",
-    "noRealTime",
-    "multipass",
-    "metapass",
-    "1in1out",
-    "1in2out",
-    "2in1out",
-    "2in2out",
-    "2in4out",
-    "4in2out",
-    "4in4out",
-    "4in8out",
-    "8in4out",
-    "8in8out",
-    "midiProgramNames",
-    "conformsToWindowRules",
-    "bypass",
-};
 
 std::string fourCharacters(int id) {
     std::string text;
@@ -111,7 +82,7 @@ int RunInfo(const std::vector<std::string>& args) {
         }
     }
     std::cout << "capabilities (1 yes, 0 don't know, -1 no)\n";
-    for (const char* capability : kCapabilities)
+    for (const char* capability : host::kCapabilityNames)
         std::cout << "  " << capability << " " << host.CanDo(capability) << "\n";
     std::cout << "parameters (index, name, value, display)\n";
     for (int i = 0; i < host.ParameterCount(); ++i) {
