@@ -5,8 +5,8 @@
 
 namespace platform::x11 {
 
-X11Cursor::X11Cursor(Display* display, Window window) : display_(display), window_(window) {
-    root_ = DefaultRootWindow(display_);
+X11Cursor::X11Cursor(Display* display, Window window, Window root)
+    : display_(display), window_(window), root_(root) {
     int eventBase = 0;
     int errorBase = 0;
     haveXFixes_ = XFixesQueryExtension(display_, &eventBase, &errorBase) != 0;

@@ -15,7 +15,8 @@ namespace platform::x11 {
 // hidden.
 class X11Cursor : public Cursor {
 public:
-    X11Cursor(Display* display, Window window);
+    // root is the root window of the editor's screen, where the pointer is warped and hidden.
+    X11Cursor(Display* display, Window window, Window root);
     ~X11Cursor() override;
 
     Point Position() const override { return tracker_.Position(); }

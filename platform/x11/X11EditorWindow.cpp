@@ -166,6 +166,7 @@ bool X11EditorWindow::Open(Window parent) {
         return false;
     parent_ = parent;
     root_ = parentAttributes.root;
+    screenNumber_ = XScreenNumberOfScreen(parentAttributes.screen);
     // The parent's visual and depth: a default-visual child of a depth-32 parent is refused (BadMatch).
     visual_ = parentAttributes.visual;
     depth_ = parentAttributes.depth;
@@ -219,7 +220,7 @@ bool X11EditorWindow::Open(Window parent) {
     Bool detectable = False;
     XkbSetDetectableAutoRepeat(display_, True, &detectable);
 
-    cursor_ = std::make_unique<X11Cursor>(display_, window_);
+    cursor_ = std::make_unique<X11Cursor>(display_, window_, root_);
     cursor_->OnHiddenChanged = [this] { UpdateGrab(CurrentTime); };
 
     XMapWindow(display_, window_);
@@ -671,7 +672,7 @@ void X11EditorWindow::ShowPopupMenu(const std::vector<MenuItem>& items, Point sc
     heldButtons_ = 0;
     if (hadCapture)
         deferred_.push_front([this] { events_.CaptureLost(); });
-    menu_ = std::make_unique<X11PopupMenu>(display_, items, screen, std::move(draw));
+    menu_ = std::make_unique<X11PopupMenu>(display_, screenNumber_, items, screen, std::move(draw));
     menuChosen_ = std::move(onChosen);
 }
 

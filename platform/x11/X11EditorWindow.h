@@ -108,6 +108,7 @@ private:
     Window parent_ = None;
     Window window_ = None;
     Window root_ = None;
+    int screenNumber_ = 0;
     Visual* visual_ = nullptr;
     int depth_ = 0;
     Colormap colormap_ = None;

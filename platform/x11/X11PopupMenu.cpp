@@ -20,7 +20,8 @@ bool IsSeparator(const MenuItem& item) {
 
 } // namespace
 
-X11PopupMenu::X11PopupMenu(Display* display, std::vector<MenuItem> items, Point screen, MenuDrawItem draw)
+X11PopupMenu::X11PopupMenu(Display* display, int screenNumber, std::vector<MenuItem> items, Point screen,
+                           MenuDrawItem draw)
     : display_(display), items_(std::move(items)), draw_(std::move(draw)) {
     for (const MenuItem& item : items_) {
         width_ = std::max(width_, item.width);
@@ -29,7 +30,6 @@ X11PopupMenu::X11PopupMenu(Display* display, std::vector<MenuItem> items, Point 
     width_ = std::max(width_, 1);
     height_ = std::max(height_, 1);
 
-    const int screenNumber = DefaultScreen(display_);
     const int screenWidth = DisplayWidth(display_, screenNumber);
     const int screenHeight = DisplayHeight(display_, screenNumber);
     origin_ = screen;

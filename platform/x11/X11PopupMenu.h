@@ -16,7 +16,9 @@ namespace platform::x11 {
 class X11PopupMenu {
 public:
     // The menu's top-left corner goes to screen, moved left or up when the menu would leave the screen.
-    X11PopupMenu(Display* display, std::vector<MenuItem> items, Point screen, MenuDrawItem draw);
+    // The menu opens on the screen of the editor (screenNumber).
+    X11PopupMenu(Display* display, int screenNumber, std::vector<MenuItem> items, Point screen,
+                 MenuDrawItem draw);
     ~X11PopupMenu();
     X11PopupMenu(const X11PopupMenu&) = delete;
     X11PopupMenu& operator=(const X11PopupMenu&) = delete;
