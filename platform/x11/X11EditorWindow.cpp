@@ -380,6 +380,11 @@ void X11EditorWindow::Idle() {
     if (inIdle_ || display_ == nullptr)
         return;
     inIdle_ = true;
+    // Cleared however the call ends, so a handler that throws does not leave the editor dead.
+    struct IdleGuard {
+        bool& flag;
+        ~IdleGuard() { flag = false; }
+    } guard{inIdle_};
     Router().MarkActive(this);
     {
         X11ErrorTrap trap(display_, false);
@@ -398,7 +403,6 @@ void X11EditorWindow::Idle() {
         PaintDirty();
         XFlush(display_);
     }
-    inIdle_ = false;
 }
 
 void X11EditorWindow::DrainEvents() {
