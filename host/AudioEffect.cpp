@@ -2,8 +2,10 @@
 
 #include "host/AEffEditor.h"
 #include "host/DenormalGuard.h"
+#include "host/RoundHalfEven.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace host {
@@ -148,8 +150,9 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
         close();
         return 0;
     case effSetProgram:
+        // A value beyond 32 bits (a 64-bit host) names no program; cut to 32 bits it could read as 0.
         if (value < numPrograms)
-            setProgram(static_cast<VstInt32>(value));
+            setProgram(value >= INT32_MIN ? static_cast<VstInt32>(value) : -1);
         return 0;
     case effGetProgram:
         return getProgram();
@@ -177,7 +180,7 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
         const double vu = static_cast<double>(getVu()) * 32767.0;
         if (!std::isfinite(vu) || std::fabs(vu) > 2147483647.0)
             return 0;
-        return static_cast<VstIntPtr>(std::lround(vu));
+        return static_cast<VstIntPtr>(RoundHalfEven(vu));
     }
     case effSetSampleRate:
         setSampleRate(opt);

@@ -1,6 +1,7 @@
 #include "host/AudioEffectX.h"
 
 #include "host/AEffEditor.h"
+#include "host/RoundHalfEven.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -14,11 +15,11 @@ VstInt32 toInt32(VstIntPtr value) noexcept {
     return static_cast<VstInt32>(value);
 }
 
-// The key modifier byte: opt rounded to the nearest integer, low byte kept.
+// The key modifier byte: opt rounded to the nearest integer (halves to even), low byte kept.
 unsigned char modifierByte(float opt) noexcept {
     if (!std::isfinite(opt) || std::fabs(opt) > 1.0e9f)
         return 0;
-    return static_cast<unsigned char>(static_cast<long>(std::lround(opt)) & 0xFF);
+    return static_cast<unsigned char>(static_cast<long>(RoundHalfEven(opt)) & 0xFF);
 }
 
 } // namespace

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 using namespace vst2;
 using hosttest::Log;
@@ -149,4 +152,67 @@ TEST(AudioEffect, SpeakerArrangementHelpers) {
     EXPECT_TRUE(arrangement == nullptr);
     EXPECT_TRUE(effect.deallocateArrangement(&copy));
     EXPECT_FALSE(effect.allocateArrangement(&arrangement, -1));
+}
+
+namespace {
+
+// An effect with a settable meter and an editor that keeps the last key it was given.
+class MeterEffect : public BareEffect {
+public:
+    MeterEffect() : BareEffect(nullptr) {}
+    float getVu() override { return vu; }
+    void setProgram(VstInt32 program) override {
+        programs.push_back(program);
+        BareEffect::setProgram(program);
+    }
+    float vu = 0.0f;
+    std::vector<VstInt32> programs;
+};
+
+class KeyEditor : public host::AEffEditor {
+public:
+    using AEffEditor::AEffEditor;
+    VstInt32 onKeyDown(VstKeyCode& key) override {
+        last = key;
+        return 1;
+    }
+    VstKeyCode last{};
+};
+
+} // namespace
+
+TEST(AudioEffect, DispatcherRoundsHalvesToEvenAndNeverCutsAProgramNumber) {
+    MeterEffect effect;
+    const struct {
+        float vu;
+        VstIntPtr answer;
+    } meters[] = {{0.0f, 0}, {0.5f, 16384}, {1.5f, 49150}, {-1.5f, -49150}, {1.0f, 32767}};
+    for (const auto& m : meters) {
+        effect.vu = m.vu;
+        EXPECT_EQ(effect.dispatcher(effGetVu, 0, 0, nullptr, 0.0f), m.answer) << "vu " << m.vu;
+    }
+
+    auto editor = std::make_unique<KeyEditor>(&effect);
+    KeyEditor& keys = *editor;
+    effect.setEditor(std::move(editor));
+    const struct {
+        float opt;
+        unsigned char modifier;
+    } modifiers[] = {{2.5f, 2}, {3.5f, 4}, {2.4f, 2}, {2.6f, 3}, {257.0f, 1}, {-1.0f, 0xFF}};
+    for (const auto& m : modifiers) {
+        EXPECT_EQ(effect.dispatcher(effEditKeyDown, 'q', 0x1234, nullptr, m.opt), 1);
+        EXPECT_EQ(keys.last.character, 'q');
+        EXPECT_EQ(keys.last.virt, 0x34) << "the low byte of value";
+        EXPECT_EQ(keys.last.modifier, m.modifier) << "opt " << m.opt;
+    }
+
+    effect.dispatcher(effSetProgram, 0, 2, nullptr, 0.0f);
+    effect.dispatcher(effSetProgram, 0, 3, nullptr, 0.0f);
+    if constexpr (sizeof(VstIntPtr) == 8) {
+        // A 64-bit host's value whose low 32 bits read as 0 is still a negative number, not program 0.
+        effect.dispatcher(effSetProgram, 0, static_cast<VstIntPtr>(-(std::int64_t{1} << 32)), nullptr, 0.0f);
+        ASSERT_EQ(effect.programs.size(), 2u);
+        EXPECT_LT(effect.programs[1], 0);
+    }
+    EXPECT_EQ(effect.programs.front(), 2);
 }
