@@ -33,28 +33,27 @@ extern "C" VstIntPtr dispatcherEntry(vst2::AEffect* record, VstInt32 opcode, Vst
     }
 }
 
-extern "C" void processEntry(vst2::AEffect* record, float** inputs, float** outputs,
-                             VstInt32 sampleFrames) noexcept {
+// Both processing calls: denormals flushed for the call, the caller's floating-point state given back.
+template <void (AudioEffect::*Method)(float**, float**, VstInt32)>
+void runProcessing(vst2::AEffect* record, float** inputs, float** outputs, VstInt32 sampleFrames) noexcept {
     AudioEffect* effect = AudioEffect::FromRecord(record);
     if (effect == nullptr)
         return;
     DenormalGuard guard;
     try {
-        effect->process(inputs, outputs, sampleFrames);
+        (effect->*Method)(inputs, outputs, sampleFrames);
     } catch (...) {
     }
 }
 
+extern "C" void processEntry(vst2::AEffect* record, float** inputs, float** outputs,
+                             VstInt32 sampleFrames) noexcept {
+    runProcessing<&AudioEffect::process>(record, inputs, outputs, sampleFrames);
+}
+
 extern "C" void processReplacingEntry(vst2::AEffect* record, float** inputs, float** outputs,
                                       VstInt32 sampleFrames) noexcept {
-    AudioEffect* effect = AudioEffect::FromRecord(record);
-    if (effect == nullptr)
-        return;
-    DenormalGuard guard;
-    try {
-        effect->processReplacing(inputs, outputs, sampleFrames);
-    } catch (...) {
-    }
+    runProcessing<&AudioEffect::processReplacing>(record, inputs, outputs, sampleFrames);
 }
 
 extern "C" void setParameterEntry(vst2::AEffect* record, VstInt32 index, float value) noexcept {
