@@ -90,7 +90,8 @@ void TPlugin::OnEditorIdle(host::EditorForm& form) {
 
 void TPlugin::ExchangeWithEditor(EditorExchange& editor) {
     for (int k = 0; k < kLfoCount; ++k) {
-        const int level = RoundEven(RoundToFloat(PublishedLfoOut(k) * 255.0));
+        // The product is exact in double and rounded once, halves to even.
+        const int level = RoundEvenDouble(PublishedLfoOut(k) * 255.0);
         editor.LfoLevels[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(level < 0     ? 0
                                                                                   : level > 255 ? 255
                                                                                                 : level);

@@ -442,6 +442,14 @@ TEST_F(TPluginTest, EditorIdleExchangesLevelsAndServesRequests) {
     plugin->RequestDelayFill(0.0001f);
     ProcessBlock(*plugin, 0);
     EXPECT_EQ(plugin->DelayLineR[kDelayCapacity - 1], 0.0001f);
+
+    // A level just above a half is rounded from the exact product, not from the product made float first
+    // (which would land on the half itself and round to even). LFO 3, switched off, holds what it shows.
+    plugin->setParameter(LfoParameterIndex(2, LfoKind::Shape), 0.0f);
+    plugin->LfoOut[2] = 0x1.414142p-7f; // times 255: 2.5000000885
+    ProcessBlock(*plugin, 0);
+    plugin->ExchangeWithEditor(editor);
+    EXPECT_EQ(editor.LfoLevels[2], 3);
 }
 
 // Reference renders: the factory program and two scrambled settings (no "Random" shape, whose draws
