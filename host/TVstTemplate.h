@@ -112,7 +112,10 @@ public:
     // Added operations.
     // Stores the 0..1 value for a real value on the linear curve, reporting it to the host.
     virtual void SetRealParameter(VstInt32 index, float realValue);
-    // Names the parameters and stores the factory program; the last step of construction.
+    // Names the parameters and stores the factory program; the last step of construction. The
+    // template's constructor runs before the subclass exists and so reaches only this empty hook: a
+    // subclass calls its own override as the first step of its constructor, before it attaches the
+    // handlers.
     virtual void DeclareParameters();
     // Renders one block: inputs and outputs are the template's scratch channels, never the host's.
     virtual void ProcessAudio(float** inputs, float** outputs, VstInt32 sampleFrames);

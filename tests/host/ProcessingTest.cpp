@@ -64,6 +64,22 @@ TEST(Processing, AccumulatingAddsWhatReplacingWrites) {
     EXPECT_GT(energy, 0.0f) << "the factory program passes sound";
 }
 
+// Many hosts hand the same buffers as input and output. The effect reads the whole block before it
+// writes any of it, so in place gives the bits of separate buffers.
+TEST(Processing, InPlaceBuffersGiveTheSameResult) {
+    auto separate = hosttest::Start();
+    auto inPlace = hosttest::Start();
+    ASSERT_TRUE(separate.plugin != nullptr && inPlace.plugin != nullptr);
+    const int frames = 1500;
+    for (int block = 0; block < 3; ++block) {
+        Buffers reference(frames), shared(frames);
+        separate.plugin->ProcessReplacing(reference.inputs(), reference.outputs(), frames);
+        inPlace.plugin->ProcessReplacing(shared.inputs(), shared.inputs(), frames);
+        EXPECT_TRUE(sameBits(shared.inL, reference.outL) && sameBits(shared.inR, reference.outR))
+            << "block " << block;
+    }
+}
+
 TEST(Processing, AnyFrameCount) {
     auto started = hosttest::Start();
     ASSERT_TRUE(started.plugin != nullptr);
