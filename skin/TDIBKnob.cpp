@@ -178,6 +178,10 @@ void TCustomDIBKnob::MouseDown(platform::MouseButton button, platform::ShiftStat
     // A second press while dragging (a release the window never saw) must not hide the cursor twice.
     if (button != platform::MouseButton::Left || dragActive_ || !Parent())
         return;
+    // The press handler may have hidden, disabled or moved the knob: then the release will not come
+    // here, and a drag begun now would leave the cursor hidden.
+    if (Parent()->CaptureControl() != this)
+        return;
     dragCursor_ = Parent()->CursorService();
     dragActive_ = true;
     dragAnchor_ = PointerPosition(x, y);

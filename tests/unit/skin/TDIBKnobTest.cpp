@@ -165,6 +165,33 @@ TEST_F(KnobFixture, BlendedFramesWeighTheTwoNeighbours) {
     EXPECT_EQ(test::ShownFrame(container, 10, 10), 32);
 }
 
+TEST_F(KnobFixture, BlendedFramesOfAMaskedStripKeepItsTransparentCorners) {
+    // A masked strip whose frames have a transparent top-left pixel of a colour of their own.
+    const int index = test::AddStrip(images, 64, 4, 3, true);
+    TMemoryDIB& strip = images.Item(index)->DIB;
+    for (int k = 0; k < 64; ++k)
+        strip.SetPixel(k * 4, 0, MakePixel(9, 9, 9, 0));
+    knob->SetDIBImageList(&images);
+    knob->SetNumGlyphs(64);
+    knob->IndexMain.SetDIBIndex(index);
+    knob->SetDrawTweens(true);
+    container.SetColor(RGBColor(40, 50, 60));
+
+    for (int position : {1, 50, 99, 100}) {
+        knob->SetPosition(position);
+        container.Invalidate();
+        container.Update();
+        EXPECT_EQ(container.Picture().Pixel(10, 10), ColorToPixel(RGBColor(40, 50, 60)))
+            << "position " << position << ": the corner shows the container";
+        EXPECT_EQ(PixelAlpha(container.Picture().Pixel(11, 10)), 255u) << "position " << position;
+    }
+    knob->SetPosition(1);
+    container.Invalidate();
+    container.Update();
+    // Frame 0 over frame 1 with weight 92, as in the unmasked case.
+    EXPECT_EQ(PixelRed(container.Picture().Pixel(11, 11)), (92u * 255 + 163u * 254 + 255) >> 8);
+}
+
 TEST_F(KnobFixture, DragTurnsByStepsAndReturnsTheCursorToTheAnchor) {
     knob->SetPosition(50);
     changes = 0;
@@ -321,6 +348,30 @@ TEST_F(KnobFixture, AnInterruptedDragAlwaysShowsTheCursorAgain) {
         EXPECT_EQ(innerKnob.Parent(), nullptr);
         EXPECT_TRUE(cursor.Visible());
     }
+}
+
+TEST_F(KnobFixture, APressHandlerThatHidesOrDisablesTheKnobStartsNoDrag) {
+    knob->OnMouseDown = [this](TComponent*, MouseButton, ShiftState, int, int) { knob->SetVisible(false); };
+    Press();
+    EXPECT_FALSE(knob->DragActive());
+    EXPECT_TRUE(cursor.Visible());
+    Release();
+    EXPECT_EQ(cursor.HideCalls(), cursor.ShowCalls());
+
+    knob->SetVisible(true);
+    knob->OnMouseDown = [this](TComponent*, MouseButton, ShiftState, int, int) { knob->SetEnabled(false); };
+    Press();
+    EXPECT_FALSE(knob->DragActive());
+    EXPECT_TRUE(cursor.Visible());
+    Release();
+    EXPECT_EQ(cursor.HideCalls(), cursor.ShowCalls());
+
+    knob->SetEnabled(true);
+    knob->OnMouseDown = nullptr;
+    Press();
+    EXPECT_TRUE(knob->DragActive()) << "an ordinary press still drags";
+    Release();
+    EXPECT_EQ(cursor.HideCalls(), cursor.ShowCalls());
 }
 
 TEST_F(KnobFixture, AChangeHandlerThatHidesTheKnobEndsTheDragCleanly) {
