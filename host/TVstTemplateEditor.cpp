@@ -20,6 +20,7 @@ TVstTemplateEditor::TVstTemplateEditor(TVstTemplate* effect,
 
 TVstTemplateEditor::~TVstTemplateEditor() {
     form_.reset();
+    closedDuringIdle_.clear();
     parentWindow_ = nullptr;
 }
 
@@ -53,6 +54,10 @@ void TVstTemplateEditor::close() {
     if (openCount_ > 0)
         return;
     openCount_ = 0;
+    if (idleDepth_ > 0 && form_) {
+        // The form's own code, or the idle handler working on it, is further up this call's stack.
+        closedDuringIdle_.push_back(std::move(form_));
+    }
     form_.reset();
     parentWindow_ = nullptr;
 }
@@ -60,10 +65,20 @@ void TVstTemplateEditor::close() {
 void TVstTemplateEditor::idle() {
     if (!form_)
         return;
-    form_->Idle();
+    struct IdleScope {
+        TVstTemplateEditor& editor;
+        explicit IdleScope(TVstTemplateEditor& e) noexcept : editor(e) { ++editor.idleDepth_; }
+        ~IdleScope() {
+            if (--editor.idleDepth_ == 0)
+                editor.closedDuringIdle_.clear();
+        }
+    } scope(*this);
+    EditorForm* form = form_.get();
+    form->Idle();
     auto* owner = static_cast<TVstTemplate*>(effect);
-    if (form_ && owner != nullptr && owner->EditorIdle)
-        owner->EditorIdle(*form_);
+    // Skipped when the form was closed (or replaced) during its own idle work.
+    if (form_.get() == form && owner != nullptr && owner->EditorIdle)
+        owner->EditorIdle(*form);
 }
 
 void TVstTemplateEditor::update() {}

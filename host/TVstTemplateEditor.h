@@ -4,6 +4,7 @@
 #include "host/EditorFormFactory.h"
 
 #include <memory>
+#include <vector>
 
 namespace host {
 
@@ -20,7 +21,9 @@ public:
     vst2::VstInt32 getRect(vst2::ERect** rect) override;
     vst2::VstInt32 open(void* parentWindow) override;
     void close() override;
-    // Lets the form do its idle work, then calls the effect's EditorIdle handler with it.
+    // Lets the form do its idle work, then calls the effect's EditorIdle handler with it. A close that
+    // arrives inside the idle call (a host answering a modal loop's messages) takes effect at once for
+    // the host, but the form object lives on until the idle call has returned.
     void idle() override;
     void update() override;
 
@@ -33,6 +36,9 @@ private:
     std::unique_ptr<EditorFormFactory> formClass_;
     void* parentWindow_ = nullptr;
     std::unique_ptr<EditorForm> form_;
+    // Idle calls in progress, and the forms closed during them, destroyed when the outermost returns.
+    int idleDepth_ = 0;
+    std::vector<std::unique_ptr<EditorForm>> closedDuringIdle_;
 };
 
 } // namespace host

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace vst2;
 using hosttest::TestEffect;
 
@@ -15,6 +17,7 @@ struct FormLog {
     int idles = 0;
     host::AudioEffect* attachedEffect = nullptr;
     void* parent = nullptr;
+    std::function<void()> onIdle; // run inside the form's idle work
 };
 
 class FakeForm : public host::EditorForm {
@@ -27,7 +30,11 @@ public:
         ++log_.attachPosts;
         log_.attachedEffect = &effect;
     }
-    void Idle() override { ++log_.idles; }
+    void Idle() override {
+        ++log_.idles;
+        if (log_.onIdle)
+            log_.onIdle();
+    }
 
 private:
     FormLog& log_;
@@ -123,4 +130,58 @@ TEST(TVstTemplateEditor, ClosingTheEffectDestroysAnOpenForm) {
     EXPECT_EQ(record->dispatcher(record, effClose, 0, 0, nullptr, 0.0f), 1);
     EXPECT_TRUE(destroyed);
     EXPECT_EQ(log.destroyed, 1);
+}
+
+namespace {
+
+// An idle handler that has the host close the editor under it, then keeps working on the form.
+struct ClosingIdleHandler {
+    TestEffect* effect = nullptr;
+    FormLog* log = nullptr;
+    int destroyedWhileHandling = -1;
+    int widthAfterClose = 0;
+    void OnEditorIdle(host::EditorForm& form) {
+        effect->dispatcher(effEditClose, 0, 0, nullptr, 0.0f);
+        destroyedWhileHandling = log->destroyed;
+        widthAfterClose = form.ClientWidth();
+    }
+};
+
+} // namespace
+
+TEST(TVstTemplateEditor, ClosingInsideAnIdleCallKeepsTheFormUntilItReturns) {
+    FormLog log;
+    auto effect = effectWithEditor(log);
+    int parent = 0;
+
+    // Closed by the handler: the handler may go on using its form.
+    ClosingIdleHandler handler{effect.get(), &log};
+    effect->EditorIdle = host::Handler<host::EditorForm&>::Of<&ClosingIdleHandler::OnEditorIdle>(&handler);
+    effect->dispatcher(effEditOpen, 0, 0, &parent, 0.0f);
+    effect->dispatcher(effEditIdle, 0, 0, nullptr, 0.0f);
+    EXPECT_EQ(handler.destroyedWhileHandling, 0) << "the form outlives the handler that is using it";
+    EXPECT_EQ(handler.widthAfterClose, 780);
+    EXPECT_EQ(log.destroyed, 1) << "destroyed once the idle call has returned";
+    effect->dispatcher(effEditIdle, 0, 0, nullptr, 0.0f);
+    EXPECT_EQ(log.idles, 1) << "closed: later idle calls do nothing";
+
+    // Closed during the form's own idle work: the handler is not called with a closed form, and a
+    // reopen in the same call gets a fresh form that stays.
+    effect->AttachHandlers();
+    effect->dispatcher(effEditOpen, 0, 0, &parent, 0.0f);
+    bool reopened = false;
+    log.onIdle = [&] {
+        if (reopened)
+            return;
+        reopened = true;
+        effect->dispatcher(effEditClose, 0, 0, nullptr, 0.0f);
+        EXPECT_EQ(log.destroyed, 1);
+        effect->dispatcher(effEditOpen, 0, 0, &parent, 0.0f);
+    };
+    effect->dispatcher(effEditIdle, 0, 0, nullptr, 0.0f);
+    EXPECT_TRUE(effect->idleForms.empty()) << "no handler call for the form closed during its idle work";
+    EXPECT_EQ(log.created, 3);
+    EXPECT_EQ(log.destroyed, 2);
+    effect->dispatcher(effEditIdle, 0, 0, nullptr, 0.0f);
+    EXPECT_EQ(effect->idleForms.size(), 1u) << "the reopened form is idled as usual";
 }
