@@ -44,3 +44,17 @@ TEST(ReadoutsTest, DelayShowsWhatIsKnownWithoutDividingByZero) {
     EXPECT_EQ(DelayReadout(0.5f, 40, 0.0f, 0.0f), "400.00 ms");
     EXPECT_EQ(DelayReadout(1.0f, 100, 96000.0f, 60.0f), "2000.00 ms  2.00 beats");
 }
+
+TEST(ReadoutsTest, DecimalsAreRoundedFromTheComputedValueItself) {
+    // BufferSize 0.01 is stored as 0.0099999998: 50 x 20 ms of it at 210 bpm are 0.0349999992 beats,
+    // which reads 0.03, though the nearest single-precision number is above 0.035.
+    EXPECT_EQ(DelayReadout(0.01f, 50, 44100.0f, 210.0f), "10.00 ms  0.03 beats");
+    // Exact halves go away from zero.
+    EXPECT_EQ(LfoFreqReadout(99, true), "0.13 beats");
+    EXPECT_EQ(LfoFreqReadout(97, true), "0.38 beats");
+    EXPECT_EQ(FormatFixed(-0.125), "-0.13");
+    EXPECT_EQ(FormatFixed(-0.001), "0.00") << "no minus sign before zero";
+    EXPECT_EQ(FormatFixed(9.996), "10.00");
+    EXPECT_EQ(FormatFixed(1999.995), "1999.99") << "the double is just below the half";
+    EXPECT_EQ(FormatFixed(0.0), "0.00");
+}
