@@ -177,17 +177,16 @@ void TPlugin::ProcessAudio(float** inputs, float** outputs, vst2::VstInt32 sampl
     }
 
     // Tempo lock: a cycle of (100 - n) / 8 beats, n = round(100 x) for the stored LfoFreq x. At n = 100
-    // the division gives an infinite rate; every rate is held at twice the sample rate, an increment of
-    // about 2 that wraps the phase at every step just as an infinite one would, but keeps the phase finite
-    // through a later restart.
-    const float rateLimit = 2.0f * sampleRate;
+    // the division gives an infinite rate, which wraps the phase to -0.5 at every step, also in the step
+    // after a transport or sync restart (the oscillator restarts a phase that is not a number). A tempo
+    // of 0 stands the LFO still at every n.
     for (int k = 0; k < kLfoCount; ++k) {
         float rate = e.LfoFreq[k];
         if (e.HostSync[k] == 1) {
             const int n = RoundEven(RoundToFloat(10.0 * e.LfoFreq[k]));
             rate = tempo == 0.0f ? 0.0f : RoundToFloat((static_cast<double>(tempo) / 7.5) / (100 - n));
         }
-        LfoRate[k] = rate <= rateLimit ? rate : rateLimit;
+        LfoRate[k] = rate;
     }
     publishedTempo_ = tempo;
 

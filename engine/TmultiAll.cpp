@@ -13,9 +13,9 @@ void TmultiAll::Advance(float rate, float sampleRate) noexcept {
         lastRate = rate;
     }
     phase = phase + increment;
-    // The negated test also restarts a phase that is not a number (an infinite increment after
-    // SetPhase gives -inf + inf).
-    if (!(phase <= 0.5f))
+    // A phase that is not a finite number also restarts: an infinite increment after SetPhase gives
+    // -inf + inf, and a finite one after it would leave the -inf that SetPhase left.
+    if (!(phase <= 0.5f) || std::isinf(phase))
         phase = -0.5f;
     else if (phase < -0.5f && increment < 0.0f)
         phase = 0.5f;

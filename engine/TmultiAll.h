@@ -14,8 +14,8 @@ namespace engine {
 //   square      +1 for p >= 0, else -1
 //   random      2 (R - 0.5) with R the next value of the module-wide generator, drawn only in a step
 //               that leaves the phase at exactly -0.5, and held otherwise.
-// A rate of 0 stands still; an infinite rate wraps to -0.5 at every step. A phase that is not a number
-// also restarts at -0.5, and with a negative rate the phase wraps from below -0.5 to +0.5, so the
+// A rate of 0 stands still; an infinite rate wraps to -0.5 at every step. A phase that is not a finite
+// number (SetPhase with an infinite increment) also restarts at -0.5, and with a negative rate the phase wraps from below -0.5 to +0.5, so the
 // outputs stay within -1..+1 whatever the rate.
 class TmultiAll {
 public:

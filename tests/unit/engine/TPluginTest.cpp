@@ -177,6 +177,36 @@ TEST_F(TPluginTest, TempoLockedRateDividesTheBeatIntoEighths) {
     EXPECT_EQ(plugin->LfoRate[0], 0.0f) << "a stopped tempo stands the LFO still";
 }
 
+TEST_F(TPluginTest, TopTempoLockedRateStaysAtTheCycleStartThroughRestarts) {
+    // LFO 3: "Saw down" locked to the tempo at the top of the LfoFreq range (an infinite rate), offset +0.4.
+    auto plugin = MakePlugin();
+    plugin->setParameter(LfoParameterIndex(2, LfoKind::Shape), 0.5f);
+    plugin->setParameter(LfoParameterIndex(2, LfoKind::HostSync), 1.0f);
+    plugin->setParameter(LfoParameterIndex(2, LfoKind::LfoFreq), 1.0f);
+    plugin->setParameter(LfoParameterIndex(2, LfoKind::SyncOf), 0.9f);
+    ASSERT_EQ(plugin->Values.Shape[2], 3);
+    auto expectCycleStart = [&](const char* when) {
+        for (int j = 0; j < 6; ++j) {
+            ProcessBlock(*plugin, 1);
+            ASSERT_EQ(plugin->LfoOut[2], 0.0f) << when << ", frame " << j;
+        }
+    };
+    expectCycleStart("after the first block's restart");
+    Host().time.flags = vst2::kVstTransportPlaying;
+    expectCycleStart("after a transport start");
+    Host().time.flags = 0;
+    expectCycleStart("after a transport stop");
+
+    // Hard sync from a square standing in its positive half (LFO 1 at rate 0) fires in every frame.
+    plugin->setParameter(LfoParameterIndex(0, LfoKind::Shape), 5.0f / 6.0f);
+    plugin->setParameter(LfoParameterIndex(0, LfoKind::LfoFreq), 0.0f);
+    plugin->setParameter(LfoParameterIndex(0, LfoKind::SyncOf), 0.75f);
+    plugin->setParameter(LfoParameterIndex(2, LfoKind::SyncIx), 0.0f);
+    Host().time.flags = vst2::kVstTransportPlaying;
+    expectCycleStart("under hard sync");
+    EXPECT_EQ(plugin->SyncInput[2], 1.0f);
+}
+
 TEST_F(TPluginTest, FactoryVoiceOneReadsBetween380And560SamplesBack) {
     auto plugin = MakePlugin();
     for (int v = 1; v < kVoiceCount; ++v)

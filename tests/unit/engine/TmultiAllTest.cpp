@@ -125,6 +125,13 @@ TEST(TmultiAllTest, ExtremeRatesKeepTheOutputsInRange) {
         EXPECT_EQ(fast.parabolic, -1.0f);
         EXPECT_EQ(fast.fallingSaw, 1.0f);
     }
+    // A restart under the infinite rate followed by a finite rate starts the new cycle at -0.5.
+    fast.SetPhase(0.2f);
+    fast.Advance(2.0f, 44100.0f);
+    EXPECT_EQ(fast.phase, -0.5f);
+    EXPECT_EQ(fast.triangle, -1.0f);
+    fast.Advance(2.0f, 44100.0f);
+    EXPECT_GT(fast.phase, -0.5f);
 
     struct Case {
         float rate, sampleRate;
