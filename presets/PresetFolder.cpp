@@ -88,7 +88,15 @@ SaveAsTarget PlanSaveAs(std::string_view chosenFileName) {
 
 std::vector<std::string> ListPresetNames(const std::string& folder) {
     std::vector<std::string> names;
-    for (const std::string& entry : platform::ListFolder(folder)) {
+    std::vector<std::string> entries;
+    try {
+        entries = platform::ListFolder(folder);
+    } catch (...) {
+        // A name the system cannot hand over in 8-bit characters (on Windows) ends the listing; the
+        // editor then shows no presets rather than failing inside the host's window.
+        return names;
+    }
+    for (const std::string& entry : entries) {
         const std::string::size_type dot = entry.rfind('.');
         if (dot != std::string::npos && std::string_view(entry).substr(dot) == kFileExtension)
             names.push_back(entry.substr(0, entry.size() - 4));
