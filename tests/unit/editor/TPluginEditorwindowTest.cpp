@@ -295,6 +295,35 @@ TEST_F(EditorTest, ASourceKnobSwitchesTheLfoSection) {
     EXPECT_EQ(form.DIBKnob16->Position(), 33) << "the LFO knobs show LFO 2";
 }
 
+TEST_F(EditorTest, AChannelChangeRewritesTheKnobsThatMoveInRefreshOrder) {
+    TPluginEditorwindow& form = Open();
+    Tick();
+    // Channel 2 differs from channel 1 in its delay, its cut-off source and its feedback only.
+    for (int kind = 1; kind < 16; ++kind)
+        Set(5 + 16 + kind, Param(5 + kind));
+    Set(5 + 16 + 1, 0.333f);  // Delay
+    Set(5 + 16 + 9, 1.0f);    // ModFrqIx: LFO 8
+    Set(5 + 16 + 15, 0.251f); // Feeds
+    for (int kind : {0, 4, 5}) // shape, resync value and smoothing as LFO 1's
+        Set(133 + 42 + kind, Param(133 + kind));
+    Set(133 + 42 + 2, 0.77f); // LfoFreq of LFO 8
+    gAutomations.clear();
+
+    window_->Click(Centre(*form.ChannelButtons[1]));
+    Tick();
+    std::vector<int> written;
+    for (const Automation& a : gAutomations)
+        written.push_back(a.index);
+    EXPECT_EQ(written, (std::vector<int>{22, 30, 36, 177})) << "delay, source, feedback, then LFO 8's rate";
+    EXPECT_EQ(Param(22), 0.33f);
+    EXPECT_EQ(Param(36), 0.25f);
+    EXPECT_EQ(form.SelectedLfo, 7) << "the source knob moved by the refresh switches the LFO section";
+    for (int t = 0; t < 8; ++t)
+        EXPECT_EQ(form.LfoButtons[static_cast<std::size_t>(t)]->Down(), t == 7) << "LFO button " << t;
+    EXPECT_EQ(form.DIBKnob16->Position(), 77);
+    EXPECT_EQ(form.ValueBox->Caption(), "7.70 Hz") << "the read-out of the last knob moved";
+}
+
 TEST_F(EditorTest, CopyAndPasteCarryValuesWithTheMiddleFeedback) {
     TPluginEditorwindow& form = Open();
     Tick();
