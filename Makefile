@@ -5,9 +5,10 @@ CMAKE_FLAGS ?=
 LINUX_BUILD := build/linux
 WIN32_BUILD := build/win32
 WIN64_BUILD := build/win64
+TSAN_BUILD := build/tsan
 VORELAN := $(LINUX_BUILD)/tools/vorelan/vorelan
 
-.PHONY: all deps plugins linux win32 win64 test demo clean
+.PHONY: all deps plugins linux win32 win64 test tsan demo clean
 
 all: plugins
 
@@ -20,6 +21,8 @@ $(WIN32_BUILD)/CMakeCache.txt:
 	cmake -S . -B $(WIN32_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake -DVORELAN_BENCH=OFF $(CMAKE_FLAGS)
 $(WIN64_BUILD)/CMakeCache.txt:
 	cmake -S . -B $(WIN64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake -DVORELAN_BENCH=OFF $(CMAKE_FLAGS)
+$(TSAN_BUILD)/CMakeCache.txt:
+	cmake -S . -B $(TSAN_BUILD) -DVORELAN_TSAN=ON -DVORELAN_BENCH=OFF $(CMAKE_FLAGS)
 
 linux: $(LINUX_BUILD)/CMakeCache.txt
 	cmake --build $(LINUX_BUILD) -j $(JOBS)
@@ -43,8 +46,30 @@ test: plugins
 	        || { status=1; echo "== FAILED: tests of $$build"; }; \
 	    grep -h '^skipped:' $$build/Testing/Temporary/LastTest.log 2>/dev/null | sort -u | sed 's/^/   /'; \
 	done; \
+	echo "== threaded tests under ThreadSanitizer"; \
+	$(MAKE) --no-print-directory tsan || { status=1; echo "== FAILED: threaded tests under ThreadSanitizer"; }; \
 	if [ $$status -ne 0 ]; then echo "make test: SOME TESTS FAILED (see above)"; exit 1; fi; \
 	echo "make test: all tests passed"
+
+# The tests that run the plug-in from two threads at once (a user-interface thread writing parameters
+# while the audio thread renders), built with ThreadSanitizer. Any report of a data race fails the run;
+# so does a filter that no longer selects any test.
+TSAN_TESTS := tests/unit/engine/engine_tests:TPluginThreadTest.* \
+              tests/host/vorelan_host_tests:Processing.ParametersChangeWhileAudioRuns
+tsan: $(TSAN_BUILD)/CMakeCache.txt
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target engine_tests vorelan_host_tests
+	@status=0; \
+	for entry in $(TSAN_TESTS); do \
+	    program=$(TSAN_BUILD)/$${entry%%:*}; filter=$${entry#*:}; log=$(TSAN_BUILD)/tsan-$$(basename $$program).log; \
+	    echo "== $$program --gtest_filter=$$filter"; \
+	    TSAN_OPTIONS="halt_on_error=1 exitcode=66 second_deadlock_stack=1" \
+	        $$program --gtest_filter="$$filter" >$$log 2>&1; code=$$?; \
+	    cat $$log; \
+	    if [ $$code -ne 0 ] || grep -q 'WARNING: ThreadSanitizer' $$log || ! grep -q '^\[  PASSED  \] [1-9]' $$log; then \
+	        status=1; echo "== FAILED under ThreadSanitizer: $$program ($$filter), exit code $$code"; \
+	    fi; \
+	done; \
+	exit $$status
 
 # The built-in demo (plucked chords, a melody, drums) through the factory program, rendered by the
 # vorelan tool hosting the Linux plug-in binary.
