@@ -3,6 +3,7 @@
 #include "engine/FastMath.h"
 #include "engine/ParameterTable.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <limits>
@@ -48,6 +49,18 @@ inline float ReadCubic(const float* line, int rm1, int r0, int r1, int r2, doubl
 
 inline float FiniteOrSilence(float x) {
     return std::isfinite(x) ? x : 0.0f;
+}
+
+// Input samples beyond this magnitude (about 300 dB above full scale) are clipped to it. Any finite
+// sample is then small enough that the input gain, the filters' resonance, the voice sum and the
+// output gain cannot carry it past the largest float, where it would turn into an infinity that
+// stays in the delay lines and the filter states for good. No real signal comes near it.
+constexpr float kInputLimit = 1e15f;
+
+// A host input sample as the engine takes it: not-a-number and infinities as silence, the rest
+// within the input limit.
+inline float EngineInput(float x) {
+    return std::isfinite(x) ? std::clamp(x, -kInputLimit, kInputLimit) : 0.0f;
 }
 
 } // namespace
@@ -201,9 +214,10 @@ void TPlugin::ProcessAudio(float** inputs, float** outputs, vst2::VstInt32 sampl
         if (WritePos > length - 1)
             WritePos = 0;
 
-        // A sample that is not a finite number would stay in the feedback loop for good: take it as silence.
-        const float inputL = FiniteOrSilence(inL[j]);
-        const float inputR = FiniteOrSilence(inR[j]);
+        // A sample that is not a finite number would stay in the feedback loop for good: take it as
+        // silence, and keep huge finite ones from overflowing further on.
+        const float inputL = EngineInput(inL[j]);
+        const float inputR = EngineInput(inR[j]);
 
         // The feedback sum of all eight voices, on or off, through a sine: a soft limiter that folds
         // back above pi/2.

@@ -310,18 +310,19 @@ TEST(Render, OutputStaysFiniteWhateverTheHostSends) {
         EXPECT_GE(host.CountCalls(audioMasterGetTime), 10u * 16u) << "one time query per block";
     }
 
-    // Samples that are not finite numbers, mixed into the input, with both processing calls.
+    // Samples that are not finite numbers, and the largest finite ones, mixed into the input, with
+    // both processing calls.
     {
         Stereo poisoned = input;
-        const float bad[4] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
-                              -std::numeric_limits<float>::infinity(),
-                              std::numeric_limits<float>::quiet_NaN()};
+        const float bad[6] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                              -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::max(),
+                              std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::max()};
         for (int i = 100, n = 0; i < 8192; i += 397, ++n) {
-            poisoned.left[i] = bad[n % 4];
-            poisoned.right[i + 1 < 8192 ? i + 1 : i] = bad[(n + 1) % 4];
+            poisoned.left[i] = bad[n % 6];
+            poisoned.right[i + 1 < 8192 ? i + 1 : i] = bad[(n + 1) % 6];
         }
         const std::vector<float> rendered = Render(loud, poisoned, 256);
-        EXPECT_TRUE(AllFinite(rendered)) << "not-a-number and infinite input samples";
+        EXPECT_TRUE(AllFinite(rendered)) << "not-a-number, infinite and huge input samples";
         hosttest::Started started = Prepare(Scenario{}, 1024);
         ASSERT_TRUE(started.plugin != nullptr);
         std::vector<float> outL(1024, 0.0f), outR(1024, 0.0f);
@@ -335,7 +336,7 @@ TEST(Render, OutputStaysFiniteWhateverTheHostSends) {
             for (int i = 0; i < 1024; ++i)
                 finite = finite && std::isfinite(outL[i]) && std::isfinite(outR[i]);
         }
-        EXPECT_TRUE(finite) << "the accumulating call with not-a-number and infinite input samples";
+        EXPECT_TRUE(finite) << "the accumulating call with not-a-number, infinite and huge input samples";
     }
 
     // Random settings of all 181 parameters (the "Random" LFO shape included) at rates from 8 kHz to
