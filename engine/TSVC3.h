@@ -51,7 +51,7 @@ public:
     float bandState = 1e-18f;
     float damping = 0;
     float frequencyCoefficient = 0;
-    float inputPeak = 0;                  // largest input magnitude so far
+    float inputPeak = 0;                 // largest input magnitude so far
     float stateLimit = kStateLimitFloor; // bound of |L| and |B| for that peak
 };
 
