@@ -372,10 +372,14 @@ void TPlugin::HealNonFiniteState(float** outputs, int sampleFrames) {
                        SyncInput[k], s.output, s.previousInput, s.previousOutput});
     };
 
-    bool outputsFinite = true;
+    // A float is not finite when its exponent bits are all set.
+    std::uint32_t nonFinite = 0;
     for (int j = 0; j < sampleFrames; ++j)
-        outputsFinite &= std::fabs(outputs[0][j]) <= std::numeric_limits<float>::max() &&
-                         std::fabs(outputs[1][j]) <= std::numeric_limits<float>::max();
+        nonFinite |= static_cast<std::uint32_t>((std::bit_cast<std::uint32_t>(outputs[0][j]) & 0x7f800000u) ==
+                                                0x7f800000u) |
+                     static_cast<std::uint32_t>((std::bit_cast<std::uint32_t>(outputs[1][j]) & 0x7f800000u) ==
+                                                0x7f800000u);
+    const bool outputsFinite = nonFinite == 0;
     bool statesFinite = true;
     for (int k = 0; k < kVoiceCount; ++k)
         statesFinite &= filterFinite(FiltersL[k]) && filterFinite(FiltersR[k]) && lfoFinite(k) &&

@@ -16,9 +16,10 @@ constexpr float kMinDamping = 0.001f;
 // The three-pass resonance at the Nyquist frequency: the bound for a moving cut-off.
 constexpr float kMaxCoefficient = 1.0f;
 
+// Each comparison is written so that a NaN passes unchanged (and each maps onto one min or max).
 inline float Limit(float state, float limit) noexcept {
-    // Written so that a NaN passes unchanged.
-    return state > limit ? limit : state < -limit ? -limit : state;
+    const float below = state > limit ? limit : state;
+    return below < -limit ? -limit : below;
 }
 
 } // namespace
