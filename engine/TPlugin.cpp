@@ -47,6 +47,12 @@ inline float ReadCubic(double ym1, double y0, double y1, double y2, double t) {
                                                     t * (3.0 * (y0 - y1) - ym1 + y2))));
 }
 
+// 1 for an infinity or a not-a-number (all exponent bits set), else 0; a plain integer test, so a loop
+// over a block's samples vectorises.
+inline std::uint32_t NonFinite(float x) {
+    return (std::bit_cast<std::uint32_t>(x) & 0x7f800000u) == 0x7f800000u ? 1u : 0u;
+}
+
 inline float FiniteOrSilence(float x) {
     return std::isfinite(x) ? x : 0.0f;
 }
@@ -372,13 +378,9 @@ void TPlugin::HealNonFiniteState(float** outputs, int sampleFrames) {
                        SyncInput[k], s.output, s.previousInput, s.previousOutput});
     };
 
-    // A float is not finite when its exponent bits are all set.
     std::uint32_t nonFinite = 0;
     for (int j = 0; j < sampleFrames; ++j)
-        nonFinite |= static_cast<std::uint32_t>((std::bit_cast<std::uint32_t>(outputs[0][j]) & 0x7f800000u) ==
-                                                0x7f800000u) |
-                     static_cast<std::uint32_t>((std::bit_cast<std::uint32_t>(outputs[1][j]) & 0x7f800000u) ==
-                                                0x7f800000u);
+        nonFinite |= NonFinite(outputs[0][j]) | NonFinite(outputs[1][j]);
     const bool outputsFinite = nonFinite == 0;
     bool statesFinite = true;
     for (int k = 0; k < kVoiceCount; ++k)
