@@ -4,9 +4,10 @@
 // modifier), the engine and the editor (knob positions, light levels).
 //
 // All conversions use one SSE2 conversion under the default rounding mode (to nearest, ties to even);
-// none changes the rounding mode, and the result does not depend on the C library. Results are defined
-// for |x| < 2^30; outside that range and for NaN the conversion yields the processor's "integer
-// indefinite" and the helpers return a large but harmless value.
+// none changes the rounding mode, and the result does not depend on the C library. RoundEven and
+// RoundEvenDouble are defined while the rounded value fits in 32 bits, FastRound and FastTrunc for
+// |x| < 2^30; outside that range and for NaN the conversion yields the processor's "integer indefinite"
+// and the helpers return a large but harmless value.
 
 #include <cstdint>
 #include <emmintrin.h>
@@ -18,8 +19,7 @@ inline int32_t RoundEven(float x) noexcept {
     return _mm_cvtss_si32(_mm_set_ss(x));
 }
 
-// The same conversion for a double, for expressions evaluated in double precision. Exact for every
-// double whose rounded value fits in 32 bits.
+// The same conversion for a double, for expressions evaluated in double precision.
 inline int32_t RoundEvenDouble(double x) noexcept {
     return _mm_cvtsd_si32(_mm_set_sd(x));
 }
