@@ -21,6 +21,8 @@ TEST_F(PresetCommandTest, PresetsByNameInAnyCase) {
     RunResult list = run("preset list");
     ASSERT_EQ(list.status, 0) << list.output;
     EXPECT_NE(list.output.find(presetFolder() + "\n  My Sound\n"), std::string::npos) << list.output;
+    EXPECT_NE(list.output.find("  Wide Ensemble\n"), std::string::npos)
+        << "the build's library is listed too";
 
     const std::string in = writeMonoInput(4800);
     RunResult render = run("render " + quoted(in) + " " + quoted(path("o.wav")) + " --preset 'MY SOUND.FXP'");
