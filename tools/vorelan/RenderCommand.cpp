@@ -193,8 +193,8 @@ void checkJobs(std::vector<Job>& jobs, const Options& options, std::unique_ptr<F
         std::unique_ptr<FrameSource> source = openInput(job, options);
         job.hostRate = options.rate ? *options.rate : source->SampleRate();
         if (const std::optional<std::int64_t> frames = source->Frames())
-            job.frames = std::llround(static_cast<double>(*frames) * job.hostRate / source->SampleRate()) +
-                         options.tailFrames(job.hostRate);
+            job.frames = std::llround(static_cast<double>(*frames) * (job.hostRate / source->SampleRate())) +
+                         options.tailFrames(job.hostRate); // as the resampler counts them
         if (job.input == "-")
             standardInput = std::move(source); // a stream can be opened only once
         const int rate = static_cast<int>(job.hostRate);
