@@ -74,9 +74,9 @@ public:
     // Whether a fill is still being written into the lines (audio thread).
     bool DelayFillInProgress() const { return clearing_.Active(); }
 
-    // The preset reader (TPluginPresetLoad.cpp): loads the preset file named by PresetName
-    // (user-interface thread).
-    void LoadPresetFile();
+    // Applies a preset the editor has read (TPluginPresetLoad.cpp): the program name, the request to
+    // fill both delay lines with 0.0001, then the 181 values through setParameter (user-interface thread).
+    void LoadPresetFile(const PresetValues& preset);
 
     // Values published by the audio thread at the end of each block.
     float PublishedLfoOut(int lfo) const { return publishedLfoOut_[static_cast<std::size_t>(lfo)]; }
@@ -87,7 +87,8 @@ public:
     EngineValues Values;
     // File name of the preset to load (user-interface thread).
     std::string PresetName;
-    // 1 only while the preset reader shows its rejection message; a load requested meanwhile is dropped.
+    // 1 only while the editor reads a preset for a load (and shows its rejection message); a load
+    // requested meanwhile is dropped.
     std::uint8_t PresetLoadBusy = 0;
 
     // ---- audio thread state ----
@@ -118,6 +119,7 @@ public:
 private:
     static constexpr int kChangedWords = (kParameterCount + 31) / 32;
 
+    void ServePresetLoad(EditorExchange& editor);
     void ReadTimeInfo();
     void UseSampleRate(double rate);
     void ServeDelayFill();

@@ -11,7 +11,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <random>
 #include <vector>
 
 namespace engine {
@@ -19,15 +18,7 @@ namespace {
 
 using testing::Host;
 using testing::MakePlugin;
-
-std::vector<float> Noise(int frames, unsigned seed) {
-    std::mt19937 random(seed);
-    std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
-    std::vector<float> samples(static_cast<std::size_t>(frames));
-    for (float& s : samples)
-        s = uniform(random);
-    return samples;
-}
+using testing::Noise;
 
 // Renders frames [start, start + count) of the input in one block.
 void RenderBlock(TPlugin& plugin, std::vector<float>& in, std::vector<float>& outL, std::vector<float>& outR,

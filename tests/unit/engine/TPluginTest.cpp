@@ -19,6 +19,7 @@ namespace {
 
 using testing::Host;
 using testing::MakePlugin;
+using testing::Noise;
 using testing::Render;
 using testing::SilenceAllVoices;
 
@@ -34,15 +35,6 @@ protected:
             float* channels[2] = {dummy, dummy + 2};
             plugin.processReplacing(channels, channels, 0);
         }
-    }
-
-    static std::vector<float> Noise(int frames, unsigned seed) {
-        std::mt19937 random(seed);
-        std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
-        std::vector<float> samples(static_cast<std::size_t>(frames));
-        for (float& s : samples)
-            s = uniform(random);
-        return samples;
     }
 };
 
