@@ -20,9 +20,10 @@ namespace engine {
 // Under a moving cut-off the coefficient is further bounded to f <= 1. At f = 1 (q = 0) each pass turns
 // the state by pi/3, so the three passes put the filter's resonance exactly at the Nyquist frequency;
 // larger coefficients only fold it back below Nyquist. Below that bound cut-off jumps at every sample
-// (random modulation) leave the filter's mean energy bounded at every resonance; above it they pump
-// the state up without bound. Only cut-offs above 0.524 times the sample rate reach the bound (at
-// 14.9 kHz: sample rates below 28.5 kHz), so the filter is unchanged wherever it was already stable.
+// (random modulation) leave the filter's mean energy bounded at every resonance; above it they could
+// pump the state up without bound (at sample rates below 20 kHz they did). Only cut-offs above 0.524
+// times the sample rate reach the bound (at 14.9 kHz: sample rates below 28.5 kHz), so the filter is
+// unchanged wherever it was already stable.
 //
 // State limit: no coefficient bound can keep every conceivable modulation sequence from pumping a
 // resonant filter, so after the three passes L and B are kept within +-(256 * the largest input
