@@ -15,7 +15,8 @@ namespace host {
 namespace {
 
 // Host buffers for texts: the longest texts written are a parameter name (30 characters), a
-// program name (48) and the names answered to the host's effect-name (31) and vendor (63) queries.
+// program name (23, kHostProgramNameSize) and the names answered to the host's effect-name (31) and
+// vendor (63) queries.
 constexpr std::size_t kParameterTextSize = TVstParameterProperty::kNameSize;
 constexpr std::size_t kEffectNameSize = 32;
 constexpr std::size_t kVendorNameSize = 64;
@@ -137,18 +138,19 @@ void TVstTemplate::setProgramName(char* name) {
     CurrentProgram().SetName(std::string_view(name, BoundedLength(name, TVstProgram::kNameLength)));
 }
 
+// The program keeps up to 48 characters; hosts get the first 23, as the interface sizes their buffers.
 void TVstTemplate::getProgramName(char* name) {
     if (programs_.empty())
-        CopyText(name, "", TVstProgram::kNameSize);
+        CopyText(name, "", kHostProgramNameSize);
     else
-        CopyText(name, CurrentProgram().Name, TVstProgram::kNameSize);
+        CopyText(name, CurrentProgram().Name, kHostProgramNameSize);
 }
 
 bool TVstTemplate::getProgramNameIndexed(VstInt32, VstInt32 index, char* text) {
     TVstProgram* program = Program(index);
     if (program == nullptr)
         return false;
-    CopyText(text, program->Name, TVstProgram::kNameSize);
+    CopyText(text, program->Name, kHostProgramNameSize);
     return true;
 }
 

@@ -80,6 +80,8 @@ class TVstTemplate : public AudioEffectX {
 public:
     static constexpr int kMaxOutgoingEvents = 2048;
     static constexpr int kDefaultBlockLength = 2048;
+    // Program names handed to the host are cut to the interface's 24 bytes, NUL included.
+    static constexpr int kHostProgramNameSize = 24;
 
     // formClass null: the effect has no editor.
     TVstTemplate(vst2::audioMasterCallback audioMaster, const TVstIdentity& identity, VstInt32 numPrograms,

@@ -116,15 +116,20 @@ TEST(TVstTemplate, ProgramChangesReapplyEveryValueInOrder) {
     EXPECT_EQ(effect.getProgram(), 0);
 }
 
-TEST(TVstTemplate, ProgramNamesAreCutToTheirField) {
+TEST(TVstTemplate, ProgramNamesAreCutToTheirFieldAndToTheHostsBuffer) {
     TestEffect effect;
     std::string longName(300, 'n');
     effect.setProgramName(longName.data());
+    EXPECT_EQ(std::string(effect.CurrentProgram().Name), std::string(48, 'n')) << "the program keeps 48";
     char buffer[128];
     std::memset(buffer, 0x5A, sizeof buffer);
     effect.getProgramName(buffer);
-    EXPECT_EQ(std::string(buffer), std::string(48, 'n'));
-    EXPECT_EQ(buffer[49], 0x5A) << "nothing written after the terminating NUL";
+    EXPECT_EQ(std::string(buffer), std::string(23, 'n')) << "the host gets 23 characters and the NUL";
+    EXPECT_EQ(buffer[24], 0x5A) << "nothing written beyond the interface's 24 bytes";
+    std::memset(buffer, 0x5A, sizeof buffer);
+    EXPECT_EQ(effect.dispatcher(effGetProgramNameIndexed, 0, 0, buffer, 0.0f), 1);
+    EXPECT_EQ(std::string(buffer), std::string(23, 'n'));
+    EXPECT_EQ(buffer[24], 0x5A);
     char name[] = "Short";
     effect.dispatcher(effSetProgramName, 0, 0, name, 0.0f);
     effect.getProgramName(buffer);
