@@ -340,7 +340,7 @@ void TVstTemplate::sendPendingEvents() {
 
 void TVstTemplate::processBlock(float** inputs, float** outputs, VstInt32 sampleFrames, bool accumulate) {
     const std::size_t total = sampleFrames > 0 ? static_cast<std::size_t>(sampleFrames) : 0;
-    if (scratchInUse_.exchange(true, std::memory_order_acquire) || !scratch_) {
+    if (scratchInUse_.exchange(true, std::memory_order_acquire)) {
         // The scratch is being replaced this very moment, or another processing call runs at the same
         // time (which the interface does not allow): this block is not rendered. Replacing gives
         // silence, accumulating adds nothing.
@@ -348,8 +348,6 @@ void TVstTemplate::processBlock(float** inputs, float** outputs, VstInt32 sample
             for (VstInt32 c = 0; c < cEffect.numOutputs; ++c)
                 if (outputs[c] != nullptr)
                     std::fill_n(outputs[c], total, 0.0f);
-        if (!scratch_)
-            scratchInUse_.store(false, std::memory_order_release);
         return;
     }
     struct Release {
@@ -357,7 +355,8 @@ void TVstTemplate::processBlock(float** inputs, float** outputs, VstInt32 sample
         ~Release() { flag.store(false, std::memory_order_release); }
     } release{scratchInUse_};
 
-    // A block of 0 frames still runs ProcessAudio once; a longer one runs in pieces of the scratch.
+    // A block of 0 frames still runs ProcessAudio once; a longer one runs in pieces of the scratch. The
+    // constructor made sure there is one.
     Scratch& scratch = *scratch_;
     const std::size_t piece = static_cast<std::size_t>(scratch.frames);
     std::size_t offset = 0;
