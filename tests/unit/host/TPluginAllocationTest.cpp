@@ -3,15 +3,11 @@
 // lands. Driven through the effect record's entry points, as a host drives it.
 
 #include "engine/TPlugin.h"
-#include "platform/headless/FakeFolders.h"
-#include "presets/FxpFile.h"
-#include "presets/PresetFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
+#include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -57,19 +53,15 @@ int AllocationsWhileProcessing(AEffect* effect, const std::vector<Block>& blocks
     return allocations;
 }
 
+// An editor side whose preset reads give one fixed preset.
+struct PresetSource : engine::EditorExchange {
+    engine::PresetValues preset;
+    std::optional<engine::PresetValues> ReadPreset(const std::string&) override { return preset; }
+};
+
 } // namespace
 
 TEST(TPluginAllocation, ProcessingAllocatesNothingWhateverTheHostDoesBetweenBlocks) {
-    namespace fs = std::filesystem;
-    const fs::path root =
-        fs::temp_directory_path() / ("tplugin-allocation-test-" + std::to_string(::getpid()));
-    platform::headless::FakeFolders folders(root.string(), root.string() + "/");
-    fs::create_directories(presets::PresetFolder());
-    presets::ParameterValues values{};
-    for (int i = 0; i < presets::kParameterCount; ++i)
-        values[i] = static_cast<float>(i % 11) / 10.0f;
-    ASSERT_TRUE(presets::WriteFxpFile(presets::PresetFilePath("Busy"), presets::WriteFxp("Busy", values)));
-
     timeInfo = {};
     timeInfo.sampleRate = 44100.0;
     timeInfo.tempo = 120.0;
@@ -109,16 +101,19 @@ TEST(TPluginAllocation, ProcessingAllocatesNothingWhateverTheHostDoesBetweenBloc
             << "after a block size of " << size << " was announced";
     }
 
-    // A preset load and a panic, each carried out by the audio thread at the start of its next block.
-    plugin->PresetName = "Busy";
-    plugin->LoadPresetFile();
-    ASSERT_EQ(plugin->getParameter(12), values[12]) << "the preset was applied";
+    // A preset load and a panic as the editor asks for them; the audio thread carries out the line fill
+    // of each at the start of its next block.
+    PresetSource editor;
+    editor.preset.Name = "Busy";
+    for (int i = 0; i < engine::kParameterCount; ++i)
+        editor.preset.Values[static_cast<std::size_t>(i)] = static_cast<float>(i % 11) / 10.0f;
+    editor.PresetLoadRequest = true;
+    plugin->ExchangeWithEditor(editor);
+    ASSERT_EQ(plugin->getParameter(12), editor.preset.Values[12]) << "the preset was applied";
     EXPECT_EQ(AllocationsWhileProcessing(effect, {{1024}, {9000}}), 0) << "after a preset load";
-    engine::EditorExchange editor;
     editor.PanicRequest = true;
     plugin->ExchangeWithEditor(editor);
     EXPECT_EQ(AllocationsWhileProcessing(effect, {{1024}, {9000}}), 0) << "after a panic";
 
     dispatch(effClose, 0);
-    fs::remove_all(root);
 }
