@@ -17,6 +17,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <unistd.h>
 #include <vector>
@@ -492,6 +493,58 @@ TEST_F(EditorTest, SaveAsWritesThePresetAndRenamesTheProgram) {
     EXPECT_NE(messages_.messages[0].text.find(blocked + ".fxp"), std::string::npos)
         << messages_.messages[0].text;
     EXPECT_EQ(ProgramName(), longName);
+}
+
+// File names here are UTF-8; program names, the files' name fields and the menu's captions are in the
+// code page the editor draws, Windows-1252.
+TEST_F(EditorTest, PresetNamesAreStoredAndShownInTheEditorsCodePage) {
+    TPluginEditorwindow& form = Open();
+    Tick();
+    window_->answerAtOnce = true;
+    const fs::path dir(presetDir_);
+    auto save = [&](const std::string& chosen) {
+        window_->scriptedMenuChoices.push_back(0);
+        window_->scriptedSaveAnswers.push_back((dir / chosen).string());
+        window_->Click({20, 20}, platform::MouseButton::Right);
+    };
+    auto nameField = [&](const std::string& file) {
+        const std::vector<std::uint8_t> bytes = ReadFile(dir / file);
+        return bytes.size() == 780u ? std::string(bytes.begin() + 28, bytes.begin() + 56) : std::string();
+    };
+
+    const std::string accented = "Crème brûlée € and a long tail";
+    const std::string accentedField = "Cr\xE8me br\xFBl\xE9"
+                                      "e \x80 and a long ta";
+    save(accented);
+    EXPECT_EQ(nameField(accented + ".fxp"), accentedField) << "Windows-1252, cut at 28 characters";
+    EXPECT_EQ(ProgramName(), accentedField + "il");
+
+    save("Caf\xE9"); // a file name in the code page itself, which is no UTF-8
+    EXPECT_EQ(nameField("Caf\xE9.fxp"), "Caf\xE9" + std::string(24, ' '));
+    EXPECT_EQ(ProgramName(), "Caf\xE9");
+
+    save("Snow ☃");
+    EXPECT_FALSE(fs::exists(dir / "Snow ☃.fxp")) << "a name the code page cannot hold writes nothing";
+    EXPECT_EQ(ProgramName(), "Caf\xE9") << "and keeps the program's name";
+    ASSERT_EQ(messages_.messages.size(), 1u);
+    EXPECT_NE(messages_.messages[0].text.find("\"☃\" (U+2603)"), std::string::npos)
+        << messages_.messages[0].text;
+
+    // The menu shows every file, drawn in the code page, and loads each by its own name.
+    WriteFile("日本.fxp", ReadFile(dir / "Caf\xE9.fxp"));
+    form.RefreshFxps();
+    std::map<std::string, std::string> hintOf;
+    for (const auto& item : form.PresetItems)
+        hintOf[item.Caption] = item.Hint;
+    EXPECT_EQ(hintOf, (std::map<std::string, std::string>{
+                          {accentedField + "il", accented}, {"Caf\xE9", "Caf\xE9"}, {"??", "日本"}}));
+    for (const auto& [caption, programName] : {std::pair{accentedField + "il", accentedField},
+                                               std::pair{std::string("??"), std::string("Caf\xE9")}}) {
+        form.Open1Click({caption, hintOf[caption]});
+        Idle();
+        EXPECT_EQ(ProgramName(), programName) << "loading the entry " << caption;
+    }
+    EXPECT_EQ(messages_.messages.size(), 1u) << "every entry loaded";
 }
 
 TEST_F(EditorTest, OldFolderNoticeComesFirstAtEveryOpening) {
