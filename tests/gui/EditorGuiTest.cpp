@@ -183,6 +183,16 @@ std::unique_ptr<testhost::PluginLibrary> loadPlugin() {
     return library;
 }
 
+// A test host with the plug-in, and a window of its own for the editor, made in that order and undone
+// in the reverse one.
+struct PlugInInHostWindow {
+    std::unique_ptr<testhost::PluginLibrary> library = loadPlugin();
+    testhost::Host host;
+    std::unique_ptr<testhost::PluginInstance> plugin =
+        library ? testhost::PluginInstance::Create(*library, host) : nullptr;
+    guitest::HostWindow frame{900, 400};
+};
+
 // The screenshot as the in-memory picture's layout (BGRA, bottom-up), for saving as PNG.
 void savePng(const guitest::Screenshot& shot, const std::string& path) {
     std::vector<std::uint32_t> bits(shot.pixels.size());
@@ -338,11 +348,9 @@ void CALLBACK driveMenuAndDialog(HWND, UINT, UINT_PTR, DWORD) {
 } // namespace
 
 TEST(EditorGui, OperatedWithTheMouseShowsWhatTheHeadlessEditorShows) {
-    auto library = loadPlugin();
-    ASSERT_TRUE(library != nullptr);
-    testhost::Host host;
-    auto plugin = testhost::PluginInstance::Create(*library, host);
-    ASSERT_TRUE(plugin != nullptr);
+    PlugInInHostWindow setup;
+    ASSERT_TRUE(setup.plugin != nullptr);
+    auto& [library, host, plugin, frame] = setup;
     plugin->Dispatch(vst2::effOpen);
     const HMODULE module = GetModuleHandleA(pluginName.c_str());
 
@@ -351,7 +359,6 @@ TEST(EditorGui, OperatedWithTheMouseShowsWhatTheHeadlessEditorShows) {
     ASSERT_TRUE(rect != nullptr);
     EXPECT_EQ(rect->right - rect->left, 0) << "the size before the first open is 0 x 0";
 
-    guitest::HostWindow frame(900, 400);
     ASSERT_TRUE(frame.Handle() != nullptr);
     EXPECT_EQ(plugin->Dispatch(vst2::effEditOpen, 0, 0, frame.Handle()), 1);
     const HWND editor = GetWindow(frame.Handle(), GW_CHILD);
@@ -422,12 +429,9 @@ TEST(EditorGui, OperatedWithTheMouseShowsWhatTheHeadlessEditorShows) {
 }
 
 TEST(EditorGui, OpenAndCloseManyTimesAndCloseThePlugInWithTheEditorOpen) {
-    auto library = loadPlugin();
-    ASSERT_TRUE(library != nullptr);
-    testhost::Host host;
-    auto plugin = testhost::PluginInstance::Create(*library, host);
-    ASSERT_TRUE(plugin != nullptr);
-    guitest::HostWindow frame(900, 400);
+    PlugInInHostWindow setup;
+    ASSERT_TRUE(setup.plugin != nullptr);
+    auto& [library, host, plugin, frame] = setup;
     const int cursorBefore = cursorDisplayCount();
     for (int i = 0; i < 40; ++i) {
         plugin->Dispatch(vst2::effEditOpen, 0, 0, frame.Handle());
@@ -464,12 +468,9 @@ TEST(EditorGui, OpenAndCloseManyTimesAndCloseThePlugInWithTheEditorOpen) {
 }
 
 TEST(EditorGui, PresetMenuLooksLikeTheHeadlessMenuAndSavesThroughTheSystemDialog) {
-    auto library = loadPlugin();
-    ASSERT_TRUE(library != nullptr);
-    testhost::Host host;
-    auto plugin = testhost::PluginInstance::Create(*library, host);
-    ASSERT_TRUE(plugin != nullptr);
-    guitest::HostWindow frame(900, 400);
+    PlugInInHostWindow setup;
+    ASSERT_TRUE(setup.plugin != nullptr);
+    auto& [library, host, plugin, frame] = setup;
     plugin->Dispatch(vst2::effEditOpen, 0, 0, frame.Handle());
     const HWND editor = GetWindow(frame.Handle(), GW_CHILD);
     ASSERT_TRUE(editor != nullptr);
@@ -579,12 +580,9 @@ void CALLBACK closeInModalLoop(HWND, UINT, UINT_PTR, DWORD) {
 } // namespace
 
 TEST(EditorGui, TheHostClosesTheEditorWhileItsMenuOrDialogIsOpen) {
-    auto library = loadPlugin();
-    ASSERT_TRUE(library != nullptr);
-    testhost::Host host;
-    auto plugin = testhost::PluginInstance::Create(*library, host);
-    ASSERT_TRUE(plugin != nullptr);
-    guitest::HostWindow frame(900, 400);
+    PlugInInHostWindow setup;
+    ASSERT_TRUE(setup.plugin != nullptr);
+    auto& [library, host, plugin, frame] = setup;
     for (const bool throughDialog : {false, true}) {
         plugin->Dispatch(vst2::effEditOpen, 0, 0, frame.Handle());
         const HWND editor = GetWindow(frame.Handle(), GW_CHILD);
@@ -644,12 +642,9 @@ LONG CALLBACK reportTrap(EXCEPTION_POINTERS* info) {
 // A host that unmasks every floating-point exception and keeps that state in its message loop: the
 // editor's window procedure (timer, painting, mouse) neither traps nor leaves the state changed.
 TEST(EditorGui, TheWindowProcedureRunsInThePlugInsFloatingPointState) {
-    auto library = loadPlugin();
-    ASSERT_TRUE(library != nullptr);
-    testhost::Host host;
-    auto plugin = testhost::PluginInstance::Create(*library, host);
-    ASSERT_TRUE(plugin != nullptr);
-    guitest::HostWindow frame(900, 400);
+    PlugInInHostWindow setup;
+    ASSERT_TRUE(setup.plugin != nullptr);
+    auto& [library, host, plugin, frame] = setup;
     plugin->Dispatch(vst2::effEditOpen, 0, 0, frame.Handle());
     const HWND editor = GetWindow(frame.Handle(), GW_CHILD);
     ASSERT_TRUE(editor != nullptr);
