@@ -191,6 +191,12 @@ struct PlugInInHostWindow {
     std::unique_ptr<testhost::PluginInstance> plugin =
         library ? testhost::PluginInstance::Create(*library, host) : nullptr;
     guitest::HostWindow frame{900, 400};
+
+    // Opens the editor in the window; answers the editor's window, or null.
+    HWND OpenEditor() {
+        plugin->Dispatch(vst2::effEditOpen, 0, 0, frame.Handle());
+        return GetWindow(frame.Handle(), GW_CHILD);
+    }
 };
 
 // The screenshot as the in-memory picture's layout (BGRA, bottom-up), for saving as PNG.
@@ -471,8 +477,7 @@ TEST(EditorGui, PresetMenuLooksLikeTheHeadlessMenuAndSavesThroughTheSystemDialog
     PlugInInHostWindow setup;
     ASSERT_TRUE(setup.plugin != nullptr);
     auto& [library, host, plugin, frame] = setup;
-    plugin->Dispatch(vst2::effEditOpen, 0, 0, frame.Handle());
-    const HWND editor = GetWindow(frame.Handle(), GW_CHILD);
+    const HWND editor = setup.OpenEditor();
     ASSERT_TRUE(editor != nullptr);
     WineDriver driver(*plugin, editor);
     driver.Settle();
@@ -584,8 +589,7 @@ TEST(EditorGui, TheHostClosesTheEditorWhileItsMenuOrDialogIsOpen) {
     ASSERT_TRUE(setup.plugin != nullptr);
     auto& [library, host, plugin, frame] = setup;
     for (const bool throughDialog : {false, true}) {
-        plugin->Dispatch(vst2::effEditOpen, 0, 0, frame.Handle());
-        const HWND editor = GetWindow(frame.Handle(), GW_CHILD);
+        const HWND editor = setup.OpenEditor();
         ASSERT_TRUE(editor != nullptr);
         WineDriver driver(*plugin, editor);
         driver.Settle();
@@ -645,8 +649,7 @@ TEST(EditorGui, TheWindowProcedureRunsInThePlugInsFloatingPointState) {
     PlugInInHostWindow setup;
     ASSERT_TRUE(setup.plugin != nullptr);
     auto& [library, host, plugin, frame] = setup;
-    plugin->Dispatch(vst2::effEditOpen, 0, 0, frame.Handle());
-    const HWND editor = GetWindow(frame.Handle(), GW_CHILD);
+    const HWND editor = setup.OpenEditor();
     ASSERT_TRUE(editor != nullptr);
     WineDriver(*plugin, editor).Settle();
     // The next timer tick moves the knob to 0.123 and rewrites the value; the click toggles a button.
