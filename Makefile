@@ -6,9 +6,10 @@ LINUX_BUILD := build/linux
 WIN32_BUILD := build/win32
 WIN64_BUILD := build/win64
 TSAN_BUILD := build/tsan
+ASAN_BUILD := build/asan
 VORELAN := $(LINUX_BUILD)/tools/vorelan/vorelan
 
-.PHONY: all deps plugins linux win32 win64 test tsan demo clean
+.PHONY: all deps plugins linux win32 win64 test tsan asan demo clean
 
 all: plugins
 
@@ -23,6 +24,9 @@ $(WIN64_BUILD)/CMakeCache.txt:
 	cmake -S . -B $(WIN64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake -DVORELAN_BENCH=OFF $(CMAKE_FLAGS)
 $(TSAN_BUILD)/CMakeCache.txt:
 	cmake -S . -B $(TSAN_BUILD) -DVORELAN_TSAN=ON -DVORELAN_BENCH=OFF $(CMAKE_FLAGS)
+$(ASAN_BUILD)/CMakeCache.txt:
+	cmake -S . -B $(ASAN_BUILD) -DVORELAN_ASAN=ON -DVORELAN_BENCH=OFF -DVORELAN_VALIDATE_STEPS=20000 \
+	    -DVORELAN_VALIDATE_SEEDS=1 $(CMAKE_FLAGS)
 
 linux: $(LINUX_BUILD)/CMakeCache.txt
 	cmake --build $(LINUX_BUILD) -j $(JOBS)
@@ -48,6 +52,8 @@ test: plugins
 	done; \
 	echo "== threaded tests under ThreadSanitizer"; \
 	$(MAKE) --no-print-directory tsan || { status=1; echo "== FAILED: threaded tests under ThreadSanitizer"; }; \
+	echo "== unit, host and validate tests under AddressSanitizer and UndefinedBehaviorSanitizer"; \
+	$(MAKE) --no-print-directory asan || { status=1; echo "== FAILED: tests under AddressSanitizer and UndefinedBehaviorSanitizer"; }; \
 	if [ $$status -ne 0 ]; then echo "make test: SOME TESTS FAILED (see above)"; exit 1; fi; \
 	echo "make test: all tests passed"
 
@@ -70,6 +76,16 @@ tsan: $(TSAN_BUILD)/CMakeCache.txt
 	    fi; \
 	done; \
 	exit $$status
+
+# The unit tests, the host-level tests and short validate runs, built with AddressSanitizer and
+# UndefinedBehaviorSanitizer. A memory error, a leak or undefined behaviour ends the test that meets
+# it, which then fails. The instrumented plug-in binary stays in build/asan/dist.
+ASAN_OPTIONS_RUN := detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=1
+UBSAN_OPTIONS_RUN := print_stacktrace=1:halt_on_error=1
+asan: $(ASAN_BUILD)/CMakeCache.txt
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=$(ASAN_OPTIONS_RUN) UBSAN_OPTIONS=$(UBSAN_OPTIONS_RUN) \
+	    $(CURDIR)/scripts/with-display ctest --output-on-failure -j $(JOBS)
 
 # The built-in demo (plucked chords, a melody, drums) through the factory program, rendered by the
 # vorelan tool hosting the Linux plug-in binary.
