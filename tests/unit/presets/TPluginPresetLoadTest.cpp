@@ -1,6 +1,8 @@
 #include "engine/TPlugin.h"
 
+#include "editor/TPluginEditorwindow.h"
 #include "platform/headless/FakeFolders.h"
+#include "platform/headless/HeadlessWindowFactory.h"
 #include "platform/headless/RecordingMessageBox.h"
 #include "presets/FxpFile.h"
 #include "presets/PresetFolder.h"
@@ -41,9 +43,8 @@ protected:
         timeInfo.sampleRate = 44100;
         timeInfo.tempo = 120;
         timeInfo.flags = vst2::kVstTempoValid;
-        root_ = fs::temp_directory_path() /
-                ("tplugin-preset-load-test-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        root_ = fs::temp_directory_path() / ("tplugin-preset-load-test-" + std::to_string(::getpid()) + "-" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(root_);
         folders_ = std::make_unique<platform::headless::FakeFolders>(root_.string(), root_.string() + "/");
         fs::create_directories(presets::PresetFolder());
@@ -87,11 +88,15 @@ protected:
         return std::count(plugin_->DelayLineL.begin(), plugin_->DelayLineL.end(), value) +
                std::count(plugin_->DelayLineR.begin(), plugin_->DelayLineR.end(), value);
     }
+    // The editor's idle handshake: the form reads the file, the effect applies it.
     void load(const std::string& name) {
-        plugin_->PresetName = name;
-        plugin_->LoadPresetFile();
+        form_.PendingPreset = name;
+        form_.PresetLoadRequest = true;
+        plugin_->ExchangeWithEditor(form_);
     }
 
+    platform::headless::HeadlessWindowFactory windows_;
+    editor::TPluginEditorwindow form_{nullptr, windows_};
     fs::path root_;
     std::unique_ptr<platform::headless::FakeFolders> folders_;
     std::unique_ptr<engine::TPlugin> plugin_;
