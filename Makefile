@@ -24,9 +24,11 @@ $(WIN64_BUILD)/CMakeCache.txt:
 	cmake -S . -B $(WIN64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-w64-mingw32.cmake -DVORELAN_BENCH=OFF $(CMAKE_FLAGS)
 $(TSAN_BUILD)/CMakeCache.txt:
 	cmake -S . -B $(TSAN_BUILD) -DVORELAN_TSAN=ON -DVORELAN_BENCH=OFF $(CMAKE_FLAGS)
+# Sanitizer builds are optimised less (-O1): they compile much faster and still run the tests briskly.
 $(ASAN_BUILD)/CMakeCache.txt:
-	cmake -S . -B $(ASAN_BUILD) -DVORELAN_ASAN=ON -DVORELAN_BENCH=OFF -DVORELAN_VALIDATE_STEPS=20000 \
-	    -DVORELAN_VALIDATE_SEEDS=1 $(CMAKE_FLAGS)
+	cmake -S . -B $(ASAN_BUILD) -DVORELAN_ASAN=ON -DVORELAN_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g" "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g" \
+	    -DVORELAN_VALIDATE_STEPS=20000 -DVORELAN_VALIDATE_SEEDS=1 $(CMAKE_FLAGS)
 
 linux: $(LINUX_BUILD)/CMakeCache.txt
 	cmake --build $(LINUX_BUILD) -j $(JOBS)

@@ -1,5 +1,6 @@
 #include "tools/validate/Session.h"
 
+#include "host/Capabilities.h"
 #include "tools/validate/AllocationCounter.h"
 #include "tools/validate/EditorParent.h"
 #include "tools/validate/FloatState.h"
@@ -64,40 +65,21 @@ struct VstPatchChunkInfo {
 };
 static_assert(sizeof(VstPatchChunkInfo) == 64);
 
-// Every capability string of the interface, and a few that are not.
-constexpr const char* kCapabilities[] = {"sendVstEvents",
-                                         "sendVstMidiEvent",
-                                         "sendVstTimeInfo",
-                                         "receiveVstEvents",
-                                         "receiveVstMidiEvent",
-                                         "receiveVstTimeInfo",
-                                         "offline",
-                                         "plugAsChannelInsert",
-                                         "plugAsSend",
-                                         "mixDryWet",
-                                         "noRealTime",
-                                         "multipass",
-                                         "metapass",
-                                         "1in1out",
-                                         "1in2out",
-                                         "2in1out",
-                                         "2in2out",
-                                         "2in4out",
-                                         "4in2out",
-                                         "4in4out",
-                                         "4in8out",
-                                         "8in4out",
-                                         "8in8out",
-                                         "midiProgramNames",
-                                         "conformsToWindowRules",
-                                         "bypass",
-                                         "",
-                                         "ReceiveVstEvents",
-                                         "receiveVstTimeInfo ",
-                                         "hasCockosExtensions",
-                                         "supportsViewDpiScaling",
-                                         "MPE",
-                                         "receiveVstSysexEvent"};
+// Capability strings that are not among the interface's, or only nearly.
+constexpr const char* kOddCapabilities[] = {"",
+                                            "ReceiveVstEvents",
+                                            "receiveVstTimeInfo ",
+                                            "MPE",
+                                            "hasCockosExtensions",
+                                            "supportsViewDpiScaling",
+                                            "receiveVstSysexEvent"};
+
+// A capability string a host asks about: mostly one of the interface's, sometimes another.
+std::string capability(Random& random) {
+    const std::uint32_t count = host::kCapabilityNames.size(), odd = std::size(kOddCapabilities);
+    const std::uint32_t pick = random.Below(count + odd);
+    return pick < count ? host::kCapabilityNames[pick] : kOddCapabilities[pick - count];
+}
 
 struct RecordField {
     const char* name;
@@ -754,11 +736,9 @@ std::optional<Finding> Session::Impl::dispatch(const Step& s, Role role) {
         break;
     case Argument::TextIn:
     case Argument::Capability: {
-        const std::string text =
-            argument == Argument::Capability
-                ? (random.Chance(900) ? kCapabilities[random.Below(std::size(kCapabilities))]
-                                      : textFromSeed(s.seed))
-                : textFromSeed(s.seed);
+        const std::string text = argument == Argument::Capability && random.Chance(900)
+                                     ? capability(random)
+                                     : textFromSeed(s.seed);
         unsigned char* bytes = sc.bytes.Prepare(text.size() + 1, 0);
         std::memcpy(bytes, text.c_str(), text.size() + 1);
         ptr = bytes;

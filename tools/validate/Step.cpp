@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <map>
 #include <sstream>
+#include <type_traits>
 
 namespace validate {
 

@@ -55,12 +55,14 @@ public:
     ~Workers() { Stop(); }
 
     // Holds both threads between two of their calls; closing asks the user-interface thread to close
-    // its editor first, as a host does before it unloads a plug-in.
-    void Pause(bool closing) {
+    // its editor first, as a host does before it unloads a plug-in. False when a thread has found
+    // something instead, which ends the run.
+    bool Pause(bool closing) {
         closeEditor_.store(closing);
         pause_.store(true);
-        while (paused_.load() < 2 && !stopped_.load())
+        while (paused_.load() + exited_.load() < 2)
             YieldThread();
+        return !found_.load();
     }
     void Resume() { pause_.store(false); }
 
@@ -79,6 +81,11 @@ public:
 
 private:
     template <typename Filter> void loop(Role role, StepGenerator& steps, Filter allowed) {
+        run(role, steps, allowed);
+        exited_.fetch_add(1);
+    }
+
+    template <typename Filter> void run(Role role, StepGenerator& steps, Filter allowed) {
         while (!stop_.load()) {
             if (pause_.load()) {
                 if (role == Role::UserInterface && closeEditor_.load())
@@ -102,11 +109,10 @@ private:
                     result_.finding = f;
                     result_.role = role;
                 }
-                stopped_.store(true);
+                stop_.store(true);
                 return;
             }
         }
-        stopped_.store(true);
     }
 
     void closeEditors() {
@@ -120,8 +126,8 @@ private:
     Session& session_;
     ThreadedResult& result_;
     std::unique_ptr<WorkerThread> automation_, userInterface_;
-    std::atomic<bool> stop_{false}, pause_{false}, closeEditor_{false}, found_{false}, stopped_{false};
-    std::atomic<int> paused_{0};
+    std::atomic<bool> stop_{false}, pause_{false}, closeEditor_{false}, found_{false};
+    std::atomic<int> paused_{0}, exited_{0};
     int openEditors_ = 0; // the user-interface thread's own count
 };
 
@@ -150,7 +156,8 @@ ThreadedResult RunThreaded(testhost::EntryPoint entry, const SessionOptions& opt
             if (concurrentOnMain(step)) {
                 f = session.Execute(step, Role::Main);
             } else {
-                workers.Pause(step.kind == StepKind::Reopen);
+                if (!workers.Pause(step.kind == StepKind::Reopen))
+                    break;
                 f = session.Execute(step, Role::Main);
                 workers.Resume();
             }

@@ -85,6 +85,7 @@ struct Options {
 // Where the run is, for the crash and hang reports, which interrupt the normal flow.
 struct Whereabouts {
     std::atomic<std::uint64_t> progress{0};
+    std::atomic<bool> waiting{false}; // for a child process, which watches itself
     std::uint64_t index = 0;
     Step step;
     std::string source;        // "seed 7", "the list in F", ...
@@ -144,7 +145,7 @@ public:
               while (!stop_.load()) {
                   SleepMilliseconds(200);
                   const std::uint64_t now = where.progress.load();
-                  if (now != seen) {
+                  if (now != seen || where.waiting.load()) {
                       seen = now;
                       since = Seconds();
                   } else if (Seconds() - since > kHangSeconds) {
@@ -514,7 +515,9 @@ private:
                 command.insert(command.end(), {"--ignore", o_.ignoreText});
             if (!o_.editor)
                 command.push_back("--no-editor");
+            where.waiting.store(true);
             const ChildResult result = RunChild(command);
+            where.waiting.store(false);
             int kind = -1;
             if (result.crashed || result.status == kExitCrash)
                 kind = static_cast<int>(FindingKind::Crash);
