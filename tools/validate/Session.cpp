@@ -4,6 +4,7 @@
 #include "tools/validate/AllocationCounter.h"
 #include "tools/validate/EditorParent.h"
 #include "tools/validate/FloatState.h"
+#include "tools/validate/HostBuffers.h"
 #include "tools/validate/Opcodes.h"
 #include "tools/validate/Random.h"
 
@@ -29,21 +30,13 @@ std::atomic<ThreadAllocationCounter> allocationCounter{nullptr};
 // Whether the calling thread is inside an audio-thread call (the host's process level answers it).
 thread_local bool inAudioCall = false;
 
-// Bit patterns around and inside the host's channel buffers: signalling NaNs, which no arithmetic
-// produces, so a plug-in that copies or computes never leaves one by chance.
-constexpr std::uint32_t kGuardBits = 0x7FBADBADu;  // before and after every channel
-constexpr std::uint32_t kMarkerBits = 0x7FB0CAFEu; // in every frame processReplacing must write
-constexpr int kGuardFrames = 64;
-constexpr int kMaxChannels = 64;
-// Bytes around and in host buffers that hold no data.
-constexpr unsigned char kSentinel = 0xA5;
-constexpr std::size_t kGuardBytes = 512;
 // An address no process can read: for opcodes that take no pointer, ptr may hold anything.
 void* const kBogusPointer = reinterpret_cast<void*>(std::uintptr_t{0x1F});
 // What the plug-in finds in a pointer it is asked to set, so that "not set" shows.
 constexpr std::uintptr_t kUnsetPointer = 0x5A5A5A5Au;
 constexpr std::int64_t kMaxChunkBytes = std::int64_t{64} << 20;
 constexpr int kMaxEditorSide = 16384;
+constexpr int kMaxChannels = 64;
 
 // Structures of the interface that the validator hands over and the plug-in frame has no use for.
 struct VstMidiSysexEvent {
@@ -115,18 +108,6 @@ constexpr RecordField kRecordFields[] = {VALIDATE_FIELD(magic),
                                          VALIDATE_FIELD(future)};
 #undef VALIDATE_FIELD
 
-std::uint32_t bitsOf(float value) noexcept {
-    std::uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
-float floatOf(std::uint32_t bits) noexcept {
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
 // What setParameter stores: above 1 becomes 1; below 0, or not a number, becomes 0.
 float clampParameter(float value) noexcept {
     if (value > 1.0f)
@@ -143,137 +124,6 @@ std::string describe(double value) {
 Finding finding(FindingKind kind, const std::string& message) {
     return Finding{kind, message};
 }
-
-// The input samples of a block: each channel from the step's seed and the channel number.
-void fillSignal(Signal signal, std::uint32_t seed, int channel, float* out, int frames) {
-    Random random((static_cast<std::uint64_t>(seed) << 8) | static_cast<std::uint64_t>(channel));
-    switch (signal) {
-    case Signal::Silence:
-        std::fill(out, out + frames, 0.0f);
-        break;
-    case Signal::Noise:
-        for (int i = 0; i < frames; ++i)
-            out[i] = 0.8f * random.Bipolar();
-        break;
-    case Signal::Tone: {
-        // y[n] = k·y[n-1] − y[n-2] with k = 2·cos(w): a sine of amplitude 0.5 made with exactly
-        // rounded operations only, so every platform produces the same samples.
-        const float u = 0.02f + 0.98f * random.Unit();
-        const float k = 2.0f - u * u;
-        float y2 = 0.0f;
-        float y1 = 0.5f * std::sqrt(1.0f - 0.25f * k * k);
-        for (int i = 0; i < frames; ++i) {
-            out[i] = y1;
-            const float y = k * y1 - y2;
-            y2 = y1;
-            y1 = y;
-        }
-        break;
-    }
-    case Signal::Loud:
-        for (int i = 0; i < frames; ++i)
-            out[i] = 1000.0f * random.Bipolar();
-        break;
-    case Signal::Denormal:
-        for (int i = 0; i < frames; ++i)
-            out[i] =
-                random.Chance(100) ? std::numeric_limits<float>::denorm_min() : 1e-39f * random.Bipolar();
-        break;
-    case Signal::Dc:
-        std::fill(out, out + frames, random.Bipolar());
-        break;
-    case Signal::Impulse:
-        std::fill(out, out + frames, 0.0f);
-        if (frames > 0)
-            out[random.Below(static_cast<std::uint32_t>(frames))] = 1.0f;
-        break;
-    case Signal::NonFinite: {
-        const float bad[] = {std::numeric_limits<float>::quiet_NaN(),
-                             -std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
-                             -std::numeric_limits<float>::infinity()};
-        for (int i = 0; i < frames; ++i)
-            out[i] = random.Chance(60) ? bad[random.Below(4)] : 0.5f * random.Bipolar();
-        break;
-    }
-    case Signal::Huge:
-        for (int i = 0; i < frames; ++i)
-            out[i] = random.Chance(50) ? FLT_MAX * random.Bipolar() : 0.5f * random.Bipolar();
-        break;
-    }
-}
-
-std::string textFromSeed(std::uint32_t seed) {
-    Random random(seed);
-    const std::uint32_t roll = random.Below(10);
-    const std::uint32_t length = roll < 6   ? random.Below(24)
-                                 : roll < 9 ? 24 + random.Below(41)
-                                            : 65 + random.Below(336);
-    std::string text;
-    for (std::uint32_t i = 0; i < length; ++i)
-        text += static_cast<char>(random.Chance(50) ? 128 + random.Below(128) : 32 + random.Below(95));
-    return text;
-}
-
-// Bytes the host hands over or gets back: a region followed by a guard of sentinel bytes, kept
-// 8-byte aligned so structures with pointers can live in it.
-class HostBytes {
-public:
-    unsigned char* Prepare(std::size_t region, unsigned char fill) {
-        region_ = region;
-        storage_.assign((region + kGuardBytes + 7) / 8, 0);
-        std::memset(data(), fill, region);
-        std::memset(data() + region, kSentinel, kGuardBytes);
-        return data();
-    }
-    void Remember() { before_.assign(data(), data() + region_); }
-    unsigned char* data() { return reinterpret_cast<unsigned char*>(storage_.data()); }
-    std::size_t Region() const { return region_; }
-    bool GuardIntact() {
-        const unsigned char* guard = data() + region_;
-        return std::all_of(guard, guard + kGuardBytes, [](unsigned char b) { return b == kSentinel; });
-    }
-    bool Unchanged() { return std::memcmp(before_.data(), data(), region_) == 0; }
-    // How far the plug-in wrote: one past the last byte that is no longer the sentinel.
-    std::size_t WrittenExtent() {
-        std::size_t end = region_ + kGuardBytes;
-        while (end > 0 && data()[end - 1] == kSentinel)
-            --end;
-        return end;
-    }
-
-private:
-    std::vector<std::uint64_t> storage_;
-    std::vector<unsigned char> before_;
-    std::size_t region_ = 0;
-};
-
-// A host's channel buffers for one block: the frames between guards.
-struct Channels {
-    std::vector<std::vector<float>> store;
-    std::vector<float*> pointers, pointersBefore;
-
-    void Prepare(int count, int frames) {
-        store.resize(static_cast<std::size_t>(count));
-        pointers.assign(static_cast<std::size_t>(count), nullptr);
-        for (int c = 0; c < count; ++c) {
-            std::vector<float>& channel = store[static_cast<std::size_t>(c)];
-            channel.assign(static_cast<std::size_t>(frames) + 2 * kGuardFrames, floatOf(kGuardBits));
-            pointers[static_cast<std::size_t>(c)] = channel.data() + kGuardFrames;
-        }
-        pointersBefore = pointers;
-    }
-    // The first guard sample a call overwrote, as a frame number relative to the block; INT32_MIN if none.
-    std::int64_t BrokenGuard(int channel, int frames) const {
-        const std::vector<float>& c = store[static_cast<std::size_t>(channel)];
-        for (int i = 0; i < kGuardFrames; ++i) {
-            if (bitsOf(c[static_cast<std::size_t>(i)]) != kGuardBits)
-                return i - kGuardFrames;
-            if (bitsOf(c[static_cast<std::size_t>(kGuardFrames + frames + i)]) != kGuardBits)
-                return frames + i;
-        }
-        return INT32_MIN;
-    }
-};
 
 struct Scratch {
     Channels inputs, outputs;
@@ -624,7 +474,7 @@ std::optional<Finding> Session::Impl::process(const Step& s, Role role) {
     sc.inputCopy.resize(static_cast<std::size_t>(numIn));
     for (int c = 0; c < numIn; ++c) {
         float* samples = sc.inputs.pointers[static_cast<std::size_t>(c)];
-        fillSignal(s.signal, s.seed, c, samples, n);
+        FillSignal(s.signal, s.seed, c, samples, n);
         sc.inputCopy[static_cast<std::size_t>(c)].assign(samples, samples + n);
         for (int i = 0; i < n; ++i)
             if (std::isfinite(samples[i]))
@@ -638,7 +488,7 @@ std::optional<Finding> Session::Impl::process(const Step& s, Role role) {
         float* samples = sc.outputs.pointers[static_cast<std::size_t>(c)];
         // processReplacing must overwrite the marker; process adds to what the host's bus holds.
         for (int i = 0; i < n; ++i)
-            samples[i] = replacing ? floatOf(kMarkerBits) : silentBus ? 0.0f : 0.5f * bus.Bipolar();
+            samples[i] = replacing ? FloatOf(kMarkerBits) : silentBus ? 0.0f : 0.5f * bus.Bipolar();
         sc.prefill[static_cast<std::size_t>(c)].assign(samples, samples + n);
     }
     if (inPlace)
@@ -676,8 +526,8 @@ std::optional<Finding> Session::Impl::process(const Step& s, Role role) {
     if (!inPlace)
         for (int c = 0; c < numIn; ++c)
             for (int i = 0; i < n; ++i)
-                if (bitsOf(sc.inputs.pointers[static_cast<std::size_t>(c)][i]) !=
-                    bitsOf(sc.inputCopy[static_cast<std::size_t>(c)][static_cast<std::size_t>(i)]))
+                if (BitsOf(sc.inputs.pointers[static_cast<std::size_t>(c)][i]) !=
+                    BitsOf(sc.inputCopy[static_cast<std::size_t>(c)][static_cast<std::size_t>(i)]))
                     return finding(FindingKind::InputChanged, std::string(what) + " changed input channel " +
                                                                   std::to_string(c) + " at frame " +
                                                                   std::to_string(i) + block);
@@ -689,11 +539,11 @@ std::optional<Finding> Session::Impl::process(const Step& s, Role role) {
                 replacing ? out
                           : static_cast<double>(out) -
                                 sc.prefill[static_cast<std::size_t>(c)][static_cast<std::size_t>(i)];
-            if (std::isfinite(out) && std::fabs(added) <= bound && bitsOf(out) != kMarkerBits)
+            if (std::isfinite(out) && std::fabs(added) <= bound && BitsOf(out) != kMarkerBits)
                 continue;
             const std::string where =
                 std::string(what) + ": output channel " + std::to_string(c) + " frame " + std::to_string(i);
-            if (replacing && !inPlace && bitsOf(out) == kMarkerBits)
+            if (replacing && !inPlace && BitsOf(out) == kMarkerBits)
                 return finding(FindingKind::FrameNotWritten, where + " was not written" + block);
             if (!std::isfinite(out))
                 return finding(FindingKind::NotFinite, where + " is " + describe(out) + block);
@@ -738,7 +588,7 @@ std::optional<Finding> Session::Impl::dispatch(const Step& s, Role role) {
     case Argument::Capability: {
         const std::string text = argument == Argument::Capability && random.Chance(900)
                                      ? capability(random)
-                                     : textFromSeed(s.seed);
+                                     : TextFromSeed(s.seed);
         unsigned char* bytes = sc.bytes.Prepare(text.size() + 1, 0);
         std::memcpy(bytes, text.c_str(), text.size() + 1);
         ptr = bytes;
