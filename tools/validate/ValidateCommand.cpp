@@ -385,8 +385,9 @@ private:
             if (result.role == Role::Main)
                 std::printf("    the audio thread's step %llu: %s\n",
                             static_cast<unsigned long long>(where.index + 1), ToText(where.step).c_str());
+            // The other threads' calls come from generators of their own: the whole run is the lead.
             std::printf("A threaded run cannot be replayed exactly; look for it on one thread:\n  %s\n",
-                        commandFor(where.index + 1).c_str());
+                        commandFor(result.role == Role::Main ? where.index + 1 : o_.steps).c_str());
             return kExitFinding;
         }
         const SessionCounts& a = result.counts[0];
