@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 
 namespace engine {
@@ -16,7 +17,12 @@ host::TVstIdentity MakeIdentity() {
     host::TVstIdentity identity;
     identity.Capabilities = host::kCapSendVstEvents | host::kCapReceiveVstEvents |
                             host::kCapReceiveVstMidiEvent | host::kCapReceiveVstTimeInfo;
-    identity.Options = 0; // accumulating process only, no chunks
+#if defined(_WIN32) && !defined(_WIN64)
+    identity.Options = 0; // 32-bit Windows: accumulating process only, no chunks
+#else
+    // Linux and 64-bit Windows hosts follow VST 2.4, which requires replacing processing. No chunks.
+    identity.Options = host::kOptionReplacing;
+#endif
     identity.InputCount = 2;
     identity.OutputCount = 2;
     identity.UniqueID = "QR14";
@@ -40,11 +46,16 @@ inline int Wrap(int position, int length) {
 
 // Four-point cubic (Catmull-Rom) read between y0 (t = 0) and the older neighbour y1 (t = 1); ym1 is the
 // newer neighbour and y2 the older one beyond y1.
-inline float ReadCubic(const float* line, int rm1, int r0, int r1, int r2, double t) {
-    const double ym1 = line[rm1], y0 = line[r0], y1 = line[r1], y2 = line[r2];
+inline float ReadCubic(double ym1, double y0, double y1, double y2, double t) {
     return RoundToFloat(y0 + 0.5 * t *
                                  ((y1 - ym1) + t * ((4.0 * y1 + 2.0 * ym1 - 5.0 * y0 - y2) +
                                                     t * (3.0 * (y0 - y1) - ym1 + y2))));
+}
+
+// 1 for an infinity or a not-a-number (all exponent bits set), else 0; a plain integer test, so a loop
+// over a block's samples vectorises.
+inline std::uint32_t NonFinite(float x) {
+    return (std::bit_cast<std::uint32_t>(x) & 0x7f800000u) == 0x7f800000u ? 1u : 0u;
 }
 
 inline float FiniteOrSilence(float x) {
@@ -94,6 +105,9 @@ void TPlugin::OnParameterChanged(vst2::VstInt32 index) {
     if (index < 0 || index >= kParameterCount)
         return;
     ConvertParameter(Values, index, getParameter(index));
+    // Marked after the store: should this thread's conversion land after a newer one from another
+    // thread, the audio thread still converts the stored (newest) value again at its next block.
+    changed_[static_cast<std::size_t>(index / 32)].fetch_or(1u << (index % 32), std::memory_order_release);
 }
 
 void TPlugin::OnEditorIdle(host::EditorForm& form) {
@@ -127,29 +141,45 @@ void TPlugin::RequestDelayFill(float value) {
 
 void TPlugin::ServeDelayFill() {
     const std::uint64_t request = delayFillRequest_.exchange(0);
-    if (request == 0)
+    if (request != 0)
+        clearing_.Start(std::bit_cast<float>(static_cast<std::uint32_t>(request)), WritePos);
+    clearing_.Step(DelayLineL.data(), DelayLineR.data(), kFillPerBlock);
+}
+
+void TPlugin::ConvertMarkedParameters() {
+    for (int w = 0; w < kChangedWords; ++w) {
+        std::atomic<std::uint32_t>& word = changed_[static_cast<std::size_t>(w)];
+        if (word.load(std::memory_order_relaxed) == 0)
+            continue;
+        for (std::uint32_t bits = word.exchange(0, std::memory_order_acquire); bits != 0; bits &= bits - 1) {
+            const int index = 32 * w + std::countr_zero(bits);
+            ConvertParameter(Values, index, getParameter(index));
+        }
+    }
+}
+
+// A sample rate that is not a number above 0 (or is infinite) leaves the previous one in effect; any
+// other is kept within kMinSampleRate .. kMaxSampleRate.
+void TPlugin::UseSampleRate(double rate) {
+    if (!(rate > 0.0) || !std::isfinite(rate))
         return;
-    const float value = std::bit_cast<float>(static_cast<std::uint32_t>(request));
-    DelayLineL.fill(value);
-    DelayLineR.fill(value);
+    sampleRate_ = static_cast<float>(std::clamp(rate, double{kMinSampleRate}, double{kMaxSampleRate}));
 }
 
 void TPlugin::ReadTimeInfo() {
-    // Without time information the previous sample rate, tempo and transport flags stay in effect;
-    // so does the previous value of a sample rate that is not a positive finite number or a tempo that
-    // is not a finite number of at least 0.
+    // Without time information the rate the host set with its sample-rate call is used, and the
+    // previous tempo and transport flags stay in effect. A tempo that is not a number from 0 up leaves
+    // the previous one; a higher one than kMaxTempo is taken as kMaxTempo.
     const vst2::VstTimeInfo* time = getTimeInfo(kTimeInfoFilter);
-    if (time == nullptr)
+    if (time == nullptr) {
+        UseSampleRate(getSampleRate());
         return;
+    }
     TimeFlags = time->flags;
-    // The range is checked on the double: a value beyond the float range has no float to become.
-    const double sampleRate = time->sampleRate;
-    if (sampleRate > 0.0 && sampleRate <= std::numeric_limits<float>::max() &&
-        static_cast<float>(sampleRate) > 0.0f)
-        Values.HostSampleRate = static_cast<float>(sampleRate);
+    UseSampleRate(time->sampleRate);
     const double tempo = time->tempo;
-    if (tempo >= 0.0 && tempo <= std::numeric_limits<float>::max())
-        tempo_ = static_cast<float>(tempo);
+    if (tempo >= 0.0)
+        tempo_ = tempo < kMaxTempo ? static_cast<float>(tempo) : kMaxTempo;
 }
 
 // Every float the engine keeps is rounded from a double through RoundToFloat, which the optimiser cannot
@@ -158,17 +188,15 @@ void TPlugin::ProcessAudio(float** inputs, float** outputs, vst2::VstInt32 sampl
     // Requests from the user-interface thread that rewrite the lines land between blocks.
     ServeDelayFill();
 
-    // Block steps: time information, sample-rate refresh, tempo, voice scales, transport reset, rates.
+    // Block steps: time information, values converted on other threads, tempo, voice scales, transport
+    // reset, rates.
     ReadTimeInfo();
-    const float sampleRate = Values.HostSampleRate;
-    if (sampleRate != LastSampleRate) {
-        for (int i = 0; i < kParameterCount; ++i)
-            OnParameterChanged(i);
-        LastSampleRate = sampleRate;
-    }
+    const float sampleRate = sampleRate_;
+    ConvertMarkedParameters();
     const float tempo = tempo_;
     TakeSnapshot(block_, Values);
     const EngineSnapshot& e = block_;
+    BufferLength = BufferLengthFor(e.BufferSize, sampleRate);
 
     // Each voice switched on lowers the overall level by 0.94, rounded to float at every step.
     ActiveScale = 1.0f;
@@ -200,9 +228,25 @@ void TPlugin::ProcessAudio(float** inputs, float** outputs, vst2::VstInt32 sampl
         }
         LfoRate[k] = rate;
     }
+    publishedSampleRate_ = sampleRate;
     publishedTempo_ = tempo;
 
-    const int length = e.BufferLength; // kept within kMinBufferLength .. kDelayCapacity by the conversion
+    // While a fill is being written, every read checks whether its position is already valid; otherwise
+    // the frames carry no such check.
+    const int frames = sampleFrames > 0 ? sampleFrames : 0;
+    if (clearing_.Active())
+        RenderFrames<true>(inputs, outputs, frames);
+    else
+        RenderFrames<false>(inputs, outputs, frames);
+
+    HealNonFiniteState(outputs, frames);
+    PublishForEditor();
+}
+
+template <bool kFilling> void TPlugin::RenderFrames(float** inputs, float** outputs, int sampleFrames) {
+    const EngineSnapshot& e = block_;
+    const float sampleRate = sampleRate_;
+    const int length = BufferLength; // kMinBufferLength .. kDelayCapacity
     const float* inL = inputs[0];
     const float* inR = inputs[1];
     float* outL = outputs[0];
@@ -210,8 +254,11 @@ void TPlugin::ProcessAudio(float** inputs, float** outputs, vst2::VstInt32 sampl
     const double mix = e.Mix;
 
     for (int j = 0; j < sampleFrames; ++j) {
-        if (WritePos > length - 1)
+        if (WritePos > length - 1) {
             WritePos = 0;
+            if constexpr (kFilling)
+                clearing_.WriterWrapped();
+        }
 
         // A sample that is not a finite number would stay in the feedback loop for good: take it as
         // silence, and keep huge finite ones from overflowing further on.
@@ -230,6 +277,8 @@ void TPlugin::ProcessAudio(float** inputs, float** outputs, vst2::VstInt32 sampl
             RoundToFloat(PortableSin(feedbackL) * FeedbackScale + static_cast<double>(inputL) * e.InpGain);
         DelayLineR[WritePos] =
             RoundToFloat(PortableSin(feedbackR) * FeedbackScale + static_cast<double>(inputR) * e.InpGain);
+        if constexpr (kFilling)
+            clearing_.Wrote(WritePos);
 
         StepLfos(e, sampleRate);
 
@@ -263,8 +312,19 @@ void TPlugin::ProcessAudio(float** inputs, float** outputs, vst2::VstInt32 sampl
             const int rm1 = Wrap(r0 + 1, length); // one frame newer; the oldest sample when whole = 0
             const int r1 = Wrap(r0 - 1, length);
             const int r2 = Wrap(r1 - 1, length);
-            VoiceOutL[k] = ReadCubic(DelayLineL.data(), rm1, r0, r1, r2, t);
-            VoiceOutR[k] = ReadCubic(DelayLineR.data(), rm1, r0, r1, r2, t);
+            if constexpr (kFilling) {
+                // A position not yet written or cleared since the fill request reads the fill value.
+                const float fill = clearing_.Value();
+                const bool vm1 = clearing_.Valid(rm1), v0 = clearing_.Valid(r0), v1 = clearing_.Valid(r1),
+                           v2 = clearing_.Valid(r2);
+                VoiceOutL[k] = ReadCubic(vm1 ? DelayLineL[rm1] : fill, v0 ? DelayLineL[r0] : fill,
+                                         v1 ? DelayLineL[r1] : fill, v2 ? DelayLineL[r2] : fill, t);
+                VoiceOutR[k] = ReadCubic(vm1 ? DelayLineR[rm1] : fill, v0 ? DelayLineR[r0] : fill,
+                                         v1 ? DelayLineR[r1] : fill, v2 ? DelayLineR[r2] : fill, t);
+            } else {
+                VoiceOutL[k] = ReadCubic(DelayLineL[rm1], DelayLineL[r0], DelayLineL[r1], DelayLineL[r2], t);
+                VoiceOutR[k] = ReadCubic(DelayLineR[rm1], DelayLineR[r0], DelayLineR[r1], DelayLineR[r2], t);
+            }
 
             const int code = e.FType[k];
             if (code != 0) {
@@ -299,8 +359,61 @@ void TPlugin::ProcessAudio(float** inputs, float** outputs, vst2::VstInt32 sampl
 
         ++WritePos;
     }
+}
 
-    PublishForEditor();
+// Nothing in the engine should ever leave a state that is not a finite number. Should one appear anyway,
+// it is found here once per block: its output samples become silence, every poisoned filter, feedback
+// tap and LFO is reset, and the lines are filled with 0 (they may hold what the poisoned state wrote),
+// so the next block plays normally.
+void TPlugin::HealNonFiniteState(float** outputs, int sampleFrames) {
+    const auto finite = [](std::initializer_list<float> values) {
+        double sum = 0.0;
+        for (float v : values)
+            sum += v;
+        return std::isfinite(sum);
+    };
+    const auto filterFinite = [&](const TSVC3& f) {
+        return finite({f.lowOut, f.highOut, f.bandOut, f.lowState, f.highState, f.bandState});
+    };
+    const auto lfoFinite = [&](int k) {
+        const TmultiAll& o = Lfos[k];
+        const TLp1& s = LfoSmoothers[k];
+        return finite({o.parabolic, o.triangle, o.risingSaw, o.fallingSaw, o.square, o.random, LfoOut[k],
+                       SyncInput[k], s.output, s.previousInput, s.previousOutput});
+    };
+
+    std::uint32_t nonFinite = 0;
+    for (int j = 0; j < sampleFrames; ++j)
+        nonFinite |= NonFinite(outputs[0][j]) | NonFinite(outputs[1][j]);
+    const bool outputsFinite = nonFinite == 0;
+    bool statesFinite = true;
+    for (int k = 0; k < kVoiceCount; ++k)
+        statesFinite &= filterFinite(FiltersL[k]) && filterFinite(FiltersR[k]) && lfoFinite(k) &&
+                        finite({FeedbackTapL[k], FeedbackTapR[k], VoiceOutL[k], VoiceOutR[k]});
+    if (outputsFinite && statesFinite)
+        return;
+
+    for (int j = 0; j < sampleFrames; ++j) {
+        outputs[0][j] = FiniteOrSilence(outputs[0][j]);
+        outputs[1][j] = FiniteOrSilence(outputs[1][j]);
+    }
+    for (int k = 0; k < kVoiceCount; ++k) {
+        if (!filterFinite(FiltersL[k]))
+            FiltersL[k] = TSVC3{};
+        if (!filterFinite(FiltersR[k]))
+            FiltersR[k] = TSVC3{};
+        if (!finite({FeedbackTapL[k], FeedbackTapR[k], VoiceOutL[k], VoiceOutR[k]}))
+            FeedbackTapL[k] = FeedbackTapR[k] = VoiceOutL[k] = VoiceOutR[k] = 0.0f;
+        if (!lfoFinite(k)) {
+            Lfos[k] = TmultiAll{};
+            Lfos[k].SetPhase(block_.SyncOf[k]);
+            LfoSmoothers[k] = TLp1{};
+            ShapeOutputs[k] = {};
+            LfoOut[k] = 0.0f;
+            SyncInput[k] = 0.0f;
+        }
+    }
+    clearing_.Start(0.0f, WritePos);
 }
 
 void TPlugin::StepLfos(const EngineSnapshot& e, float sampleRate) {

@@ -67,6 +67,7 @@ struct Scenario {
     double sampleRate = 44100.0;
     double tempo = 120.0;
     bool playing = false;
+    bool timeInformation = true; // whether the host answers the time-information request
 };
 
 constexpr int kVoice(int v, int kind) {
@@ -135,7 +136,7 @@ Scenario LongFeedbackAt96k() {
     return s;
 }
 
-// A plug-in started as a host starts one, with the scenario applied.
+// A plug-in started as a host starts one, announcing blockSize, with the scenario applied.
 hosttest::Started Prepare(const Scenario& scenario, int blockSize) {
     hosttest::Started started = hosttest::Start();
     if (!started.plugin)
@@ -144,6 +145,7 @@ hosttest::Started Prepare(const Scenario& scenario, int blockSize) {
     host.SetSampleRate(scenario.sampleRate);
     host.SetTempo(scenario.tempo);
     host.SetPlaying(scenario.playing);
+    host.ProvideTimeInfo = scenario.timeInformation;
     testhost::PluginInstance& p = *started.plugin;
     p.Dispatch(effOpen);
     p.Dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(scenario.sampleRate));
@@ -155,9 +157,10 @@ hosttest::Started Prepare(const Scenario& scenario, int blockSize) {
 }
 
 // Renders the input in blocks of blockSize frames with the host's song position advancing; the left
-// and right outputs are interleaved. Empty when the plug-in cannot be started.
-std::vector<float> Render(const Scenario& scenario, const Stereo& input, int blockSize) {
-    hosttest::Started started = Prepare(scenario, blockSize);
+// and right outputs are interleaved. The host announces blockSize, or announced when it is given.
+// Empty when the plug-in cannot be started.
+std::vector<float> Render(const Scenario& scenario, const Stereo& input, int blockSize, int announced = 0) {
+    hosttest::Started started = Prepare(scenario, announced > 0 ? announced : blockSize);
     if (!started.plugin)
         return {};
     const int frames = static_cast<int>(input.left.size());
@@ -233,8 +236,11 @@ TEST(Render, BlockSizeDoesNotChangeTheOutput) {
         const std::vector<float> reference = Render(scenario, input, 4096);
         ASSERT_EQ(reference.size(), 2 * input.left.size());
         EXPECT_GT(Energy(reference), 1.0) << "the scenario makes sound";
-        for (int blockSize : {1, 37, 512}) {
-            const std::vector<float> rendered = Render(scenario, input, blockSize);
+        // The last rendering hands the whole input in one call after announcing 512-frame blocks: the
+        // plug-in runs it in pieces of its scratch.
+        const std::pair<int, int> blockings[] = {{1, 0}, {37, 0}, {512, 0}, {44100, 512}};
+        for (const auto& [blockSize, announced] : blockings) {
+            const std::vector<float> rendered = Render(scenario, input, blockSize, announced);
             EXPECT_EQ(FirstDifference(rendered, reference), -1L)
                 << "blocks of " << blockSize << " frames against blocks of 4096 (first differing "
                 << "interleaved sample; -1 means the same bits), " << scenario.parameters.size()
@@ -266,6 +272,17 @@ TEST(Render, OutputMatchesTheReferenceHashes) {
         const std::uint64_t hash = Hash(rendered);
         EXPECT_EQ(Hex(hash), Hex(c.expected)) << c.name;
     }
+}
+
+// A host that never answers the time-information request still runs the engine at the rate it set
+// with its sample-rate call (here 96 kHz, where the line lengths differ from the 44.1 kHz default).
+TEST(Render, WithoutTimeInformationTheRateTheHostSetCounts) {
+    const Stereo input = TestSignal(20000);
+    Scenario silent = LongFeedbackAt96k();
+    silent.timeInformation = false;
+    const std::vector<float> reference = Render(LongFeedbackAt96k(), input, 512);
+    ASSERT_EQ(reference.size(), 2 * input.left.size());
+    EXPECT_EQ(FirstDifference(Render(silent, input, 512), reference), -1L);
 }
 
 TEST(Render, OutputStaysFiniteWhateverTheHostSends) {

@@ -531,7 +531,7 @@ std::optional<Finding> Session::Impl::process(const Step& s, Role role) {
                     return finding(FindingKind::InputChanged, std::string(what) + " changed input channel " +
                                                                   std::to_string(c) + " at frame " +
                                                                   std::to_string(i) + block);
-    const double bound = options.outputBound * (1.0 + inputPeak);
+    const double bound = options.outputBound * (1.0 + kInputGainBound * std::min(inputPeak, kInputPeakClip));
     for (int c = 0; c < numOut; ++c)
         for (int i = 0; i < n; ++i) {
             const float out = sc.outputs.pointers[static_cast<std::size_t>(c)][i];
@@ -549,7 +549,8 @@ std::optional<Finding> Session::Impl::process(const Step& s, Role role) {
                 return finding(FindingKind::NotFinite, where + " is " + describe(out) + block);
             return finding(FindingKind::OutOfBound,
                            where + " is " + describe(added) + ", beyond " + describe(options.outputBound) +
-                               " x (1 + input peak " + describe(inputPeak) + ")" + block);
+                               " x (1 + " + describe(kInputGainBound) + " x input peak " +
+                               describe(inputPeak) + ")" + block);
         }
     return std::nullopt;
 }

@@ -14,10 +14,13 @@ namespace validate {
 
 class EditorParent;
 
-// The output bound the validator holds a plug-in to: every output sample (for the accumulating call,
-// what the call added) satisfies |out| <= bound * (1 + peak), where peak is the largest finite input
-// magnitude the plug-in object has been given since it was created.
-inline constexpr double kDefaultOutputBound = 1000.0;
+// The output bound the validator holds a plug-in to, the one the effect documents: every output sample
+// (for the accumulating call, what the call added) satisfies |out| <= bound * (1 + kInputGainBound *
+// peak), where peak is the largest finite input magnitude the plug-in object has been given since it
+// was created, taken at most as kInputPeakClip (the effect clips larger inputs there).
+inline constexpr double kDefaultOutputBound = 3760.0;
+inline constexpr double kInputGainBound = 1.4;
+inline constexpr double kInputPeakClip = 1e15;
 
 // The threads of a host. The main thread runs the step list (in a threaded run it is the audio
 // thread); the others are the automation and user-interface threads of a threaded run.

@@ -58,7 +58,7 @@ options:
   --shrink          cut the steps of --replay, or of --seed and --steps, down to a minimal list,
                     running each candidate in a separate process (also for crashes)
   --save FILE       where to save the minimal list (default: in the temporary folder)
-  --bound C         output bound: |out| <= C x (1 + largest input magnitude) (default %g)
+  --bound C         output bound: |out| <= C x (1 + 1.4 x largest input magnitude) (default %g)
   --ignore KINDS    findings of these kinds (comma-separated) are counted and passed over: %s
   --no-editor       never open editor windows
 
