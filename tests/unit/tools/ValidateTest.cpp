@@ -29,7 +29,8 @@ enum class Fault {
 Fault planted = Fault::None;
 
 // A stereo effect with four parameters that halves its input, written the way a careful plug-in is:
-// exceptions masked inside every call, non-finite input taken as silence, texts within their limits.
+// exceptions masked inside every call, non-finite input taken as silence and huge input clipped, texts
+// within their limits.
 struct FakeEffect {
     AEffect record{};
     float parameters[4] = {};
@@ -46,7 +47,7 @@ FakeEffect& fake(AEffect* e) {
 }
 
 float sample(float x) {
-    return std::isfinite(x) ? 0.5f * x : 0.0f;
+    return std::isfinite(x) ? 0.5f * std::fmax(-1e15f, std::fmin(x, 1e15f)) : 0.0f;
 }
 
 VstIntPtr fakeDispatcher(AEffect* e, VstInt32 opcode, VstInt32, VstIntPtr, void* ptr, float) {
