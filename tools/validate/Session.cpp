@@ -547,10 +547,10 @@ std::optional<Finding> Session::Impl::process(const Step& s, Role role) {
                 return finding(FindingKind::FrameNotWritten, where + " was not written" + block);
             if (!std::isfinite(out))
                 return finding(FindingKind::NotFinite, where + " is " + describe(out) + block);
-            return finding(FindingKind::OutOfBound,
-                           where + " is " + describe(added) + ", beyond " + describe(options.outputBound) +
-                               " x (1 + " + describe(kInputGainBound) + " x input peak " +
-                               describe(inputPeak) + ")" + block);
+            return finding(FindingKind::OutOfBound, where + " is " + describe(added) + ", beyond " +
+                                                        describe(options.outputBound) + " x (1 + " +
+                                                        describe(kInputGainBound) + " x input peak " +
+                                                        describe(inputPeak) + ")" + block);
         }
     return std::nullopt;
 }

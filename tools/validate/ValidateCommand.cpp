@@ -589,7 +589,10 @@ Options parseOptions(const std::vector<std::string>& args, const CommandSetup& s
         return o;
     if (!a.positional().empty())
         throw vorelan::UsageError("unexpected argument \"" + a.positional().front() + "\"");
-    o.plugin = a.value("--plugin").value_or(setup.defaultPlugin);
+    if (const auto v = a.value("--plugin"))
+        o.plugin = *v;
+    else
+        o.plugin = setup.findPlugin ? setup.findPlugin() : setup.defaultPlugin;
     if (const auto v = a.value("--seed"))
         o.seed = static_cast<std::uint64_t>(vorelan::ParseNumber(*v, "--seed", 0, 9007199254740991.0));
     if (const auto v = a.value("--steps"))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,9 @@ namespace validate {
 struct CommandSetup {
     std::string name;              // as printed: "vorelan validate"
     std::vector<std::string> self; // what runs it: the program's path, then "validate" if needed
-    std::string defaultPlugin;     // without --plugin
+    std::string defaultPlugin;     // without --plugin, as the help describes it
+    // Finds the plug-in without --plugin: only asked then, as finding it may fail (throws ToolError).
+    std::function<std::string()> findPlugin;
 };
 
 // `validate [--plugin P] [--seed S] [--steps N] [--seeds K] [--minutes M] [--threads] [--replay FILE]

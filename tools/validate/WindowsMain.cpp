@@ -12,7 +12,8 @@
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    const validate::CommandSetup setup{"vorelan-validate", {validate::ExecutablePath()}, "VorelanEn2.dll"};
+    const validate::CommandSetup setup{
+        "vorelan-validate", {validate::ExecutablePath()}, "VorelanEn2.dll", nullptr};
     try {
         return validate::RunValidateCommand(args, setup);
     } catch (const vorelan::ToolError& error) {

@@ -6,8 +6,10 @@
 namespace vorelan {
 
 int RunValidate(const std::vector<std::string>& args) {
-    const validate::CommandSetup setup{
-        "vorelan validate", {validate::ExecutablePath(), "validate"}, PluginPath(nullptr)};
+    const validate::CommandSetup setup{"vorelan validate",
+                                       {validate::ExecutablePath(), "validate"},
+                                       "the first one vorelan finds, as for its other commands",
+                                       [] { return PluginPath(nullptr); }};
     return validate::RunValidateCommand(args, setup);
 }
 
