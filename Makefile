@@ -11,11 +11,12 @@ LINUX_BUILD := build/linux
 WIN32_BUILD := build/win32
 WIN64_BUILD := build/win64
 TSAN_BUILD := build/tsan
+ASAN_BUILD := build/asan
 LOGS := build/logs
 STEP := scripts/step
 VORELAN := $(LINUX_BUILD)/tools/vorelan/vorelan
 
-.PHONY: all deps plugins linux win32 win64 tool test tsan demo docs install uninstall package clean
+.PHONY: all deps plugins linux win32 win64 tool test tsan asan demo docs install uninstall package clean
 
 all: plugins
 
@@ -34,6 +35,12 @@ $(WIN64_BUILD)/CMakeCache.txt:
 $(TSAN_BUILD)/CMakeCache.txt:
 	@$(STEP) "configuring the ThreadSanitizer build" $(LOGS)/configure-tsan.log \
 	    cmake -S . -B $(TSAN_BUILD) -DVORELAN_TSAN=ON -DVORELAN_BENCH=OFF $(CMAKE_FLAGS)
+# Sanitizer builds are optimised less (-O1): they compile much faster and still run the tests briskly.
+$(ASAN_BUILD)/CMakeCache.txt:
+	@$(STEP) "configuring the AddressSanitizer build" $(LOGS)/configure-asan.log \
+	    cmake -S . -B $(ASAN_BUILD) -DVORELAN_ASAN=ON -DVORELAN_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g" "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g" \
+	    -DVORELAN_VALIDATE_STEPS=20000 -DVORELAN_VALIDATE_SEEDS=1 $(CMAKE_FLAGS)
 
 linux: $(LINUX_BUILD)/CMakeCache.txt
 	@$(STEP) "building Linux x86-64 (plug-in, tools, presets, tests)" $(LOGS)/build-linux.log \
@@ -65,6 +72,7 @@ test: plugins
 	    grep -h '^skipped:' $$build/Testing/Temporary/LastTest.log 2>/dev/null | sort -u | sed 's/^/   /'; \
 	done; \
 	$(MAKE) --no-print-directory tsan || status=1; \
+	$(MAKE) --no-print-directory asan || status=1; \
 	if [ $$status -ne 0 ]; then echo "make test: SOME TESTS FAILED (see above)"; exit 1; fi; \
 	echo "make test: all tests passed"
 
@@ -88,6 +96,20 @@ tsan: $(TSAN_BUILD)/CMakeCache.txt
 	    fi; \
 	done; \
 	exit $$status
+
+# The unit tests, the host-level tests and short validate runs, built with AddressSanitizer and
+# UndefinedBehaviorSanitizer. A memory error, a leak or undefined behaviour ends the test that meets
+# it, which then fails. The instrumented plug-in binary stays in build/asan/dist/linux-x86_64. A test
+# preloads a small library into the tool to make files fail; ahead of the sanitizer runtime it is
+# harmless, so the runtime's check of the library order is off.
+ASAN_OPTIONS_RUN := detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=1:verify_asan_link_order=0
+UBSAN_OPTIONS_RUN := print_stacktrace=1:halt_on_error=1
+asan: $(ASAN_BUILD)/CMakeCache.txt
+	@$(STEP) "building everything with AddressSanitizer and UndefinedBehaviorSanitizer" $(LOGS)/build-asan.log \
+	    cmake --build $(ASAN_BUILD) -j $(JOBS)
+	@$(STEP) --summary 'tests passed|tests failed' "tests under AddressSanitizer and UndefinedBehaviorSanitizer" \
+	    $(LOGS)/test-asan.log sh -c "cd $(ASAN_BUILD) && ASAN_OPTIONS=$(ASAN_OPTIONS_RUN) \
+	    UBSAN_OPTIONS=$(UBSAN_OPTIONS_RUN) $(CURDIR)/scripts/with-display ctest --output-on-failure -j $(JOBS)"
 
 # The built-in demo (plucked chords, a melody, drums) through the factory program, rendered by the
 # vorelan tool hosting the Linux plug-in binary.

@@ -12,6 +12,7 @@ int RunRender(const std::vector<std::string>& args);
 int RunInfo(const std::vector<std::string>& args);
 int RunPreset(const std::vector<std::string>& args);
 int RunScreenshot(const std::vector<std::string>& args);
+int RunValidate(const std::vector<std::string>& args);
 
 // The plug-in binary to host: --plugin's value, else the first plug-in found where PluginCandidates
 // looks. Throws ToolError listing those places when there is none.

@@ -18,6 +18,7 @@ commands:
   preset show P     a preset's name and parameters
   preset save F     write a preset file
   screenshot OUT    the editor's picture as PNG
+  validate          drive the plug-in as a hostile host and check it after every call
 
 "vorelan COMMAND --help" describes each command; "vorelan --version" tells the version.
 )";
@@ -45,6 +46,8 @@ int main(int argc, char** argv) {
             return vorelan::RunPreset(args);
         if (command == "screenshot")
             return vorelan::RunScreenshot(args);
+        if (command == "validate")
+            return vorelan::RunValidate(args);
         throw vorelan::UsageError("unknown command \"" + command + "\" (vorelan --help lists them)");
     } catch (const vorelan::ToolError& error) {
         std::cerr << "vorelan: " << error.what() << "\n";

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "tests/host/lib/PluginLibrary.h"
+#include "tools/validate/Finding.h"
+#include "tools/validate/Step.h"
+#include "tools/validate/StepGenerator.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace validate {
+
+class EditorParent;
+
+// The output bound the validator holds a plug-in to, the one the effect documents: every output sample
+// (for the accumulating call, what the call added) satisfies |out| <= bound * (1 + kInputGainBound *
+// peak), where peak is the largest finite input magnitude the plug-in object has been given since it
+// was created, taken at most as kInputPeakClip (the effect clips larger inputs there).
+inline constexpr double kDefaultOutputBound = 3760.0;
+inline constexpr double kInputGainBound = 1.4;
+inline constexpr double kInputPeakClip = 1e15;
+
+// The threads of a host. The main thread runs the step list (in a threaded run it is the audio
+// thread); the others are the automation and user-interface threads of a threaded run.
+enum class Role { Main, Automation, UserInterface };
+inline constexpr int kRoleCount = 3;
+
+struct SessionOptions {
+    double outputBound = kDefaultOutputBound;
+    // Whether getParameter must give back exactly what was set; off while several threads write.
+    bool exactParameters = true;
+    // Kinds of finding that are counted and passed over instead of ending the run (bit = kind).
+    std::uint32_t ignored = 0;
+};
+
+struct SessionCounts {
+    std::uint64_t steps = 0;
+    std::uint64_t blocks = 0;
+    std::uint64_t frames = 0;
+    std::uint64_t editorOpens = 0;
+    std::uint64_t reopens = 0;
+    std::uint64_t skippedEditor = 0; // editor opens without a window system
+    std::array<std::uint64_t, kFindingKinds> ignored{};
+};
+
+// A plug-in under test, driven as a host drives it: runs steps, checks the plug-in after every call
+// and answers its host callbacks. One session per process at a time: the host callback finds it
+// through a global, as the version query arrives before the record exists.
+class Session {
+public:
+    Session(testhost::EntryPoint entry, const SessionOptions& options);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Creates the plug-in object; a finding when the entry point gives none that is usable.
+    std::optional<Finding> Start();
+    // Runs one step on the calling thread in the given role; the first fault it shows, if any.
+    std::optional<Finding> Execute(const Step& step, Role role = Role::Main);
+    // The window editors open in for a role; null means there is no window system.
+    void SetParent(Role role, EditorParent* parent);
+
+    PluginShape Shape() const;
+    const SessionCounts& Counts(Role role = Role::Main) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace validate
