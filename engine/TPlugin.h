@@ -1,11 +1,8 @@
 #pragma once
 
+#include "engine/AudioEngine.h"
 #include "engine/EditorExchange.h"
 #include "engine/EngineValues.h"
-#include "engine/TFastP2F.h"
-#include "engine/TLp1.h"
-#include "engine/TSVC3.h"
-#include "engine/TmultiAll.h"
 #include "host/RelaxedAtomic.h"
 #include "host/TVstTemplate.h"
 
@@ -20,21 +17,25 @@ namespace engine {
 // feedback, is written into one pair of delay lines; eight voices read them at their own delays, which
 // eight LFOs modulate together with pan, filter cut-off and amplitude.
 //
+// ProcessAudio runs the block steps (host time information, sample-rate refresh, voice-count scales,
+// transport restart, LFO rates) and hands the frames to its frame engine, which holds the delay lines,
+// voices, filters and LFOs.
+//
 // Threads: ParameterChanged stores converted values (`Values`) on whatever thread sets a parameter;
 // ProcessAudio copies them once per block and runs the block from that copy. Everything below "audio
 // thread state" belongs to the audio thread alone. The editor reads the published LFO outputs, sample
 // rate and tempo, and hands its delay-line requests to the audio thread through an atomic word.
-//
-// The object holds both delay lines (about 5.6 MB): create it on the heap.
 class TPlugin : public host::TVstTemplate {
 public:
     static constexpr vst2::VstInt32 kVendorVersion = 2003;
     // Host time information requested once per block: tempo valid and musical position valid.
     static constexpr vst2::VstInt32 kTimeInfoFilter = 0x600;
 
-    // formClass: the editor's form class, or null for an effect without an editor.
+    // formClass: the editor's form class, or null for an effect without an editor. frames: the frame
+    // engine, null for the fast engine the effect ships with.
     explicit TPlugin(vst2::audioMasterCallback audioMaster,
-                     std::unique_ptr<host::EditorFormFactory> formClass = nullptr);
+                     std::unique_ptr<host::EditorFormFactory> formClass = nullptr,
+                     std::unique_ptr<AudioEngine> frames = nullptr);
     ~TPlugin() override;
 
     // Names the parameters and stores the factory program "8 Voices Chorus".
@@ -71,36 +72,23 @@ public:
     std::uint8_t PresetLoadBusy = 0;
 
     // ---- audio thread state ----
-    TFastP2F PitchToFreq;
-    std::array<float, kDelayCapacity> DelayLineL{};
-    std::array<float, kDelayCapacity> DelayLineR{};
-    std::array<TmultiAll, kLfoCount> Lfos{};
-    std::array<TSVC3, kVoiceCount> FiltersL{};
-    std::array<TSVC3, kVoiceCount> FiltersR{};
-    std::array<TLp1, kLfoCount> LfoSmoothers{};
+    // The frame engine: delay lines, voices, filters and LFOs.
+    AudioEngine& Frames() noexcept { return *frames_; }
 
-    std::array<float, kLfoCount> SyncInput{}; // sync source's output as seen at the LFO's last step
-    std::array<float, kLfoCount> LfoRate{};   // rate in Hz for the current block
-    std::array<float, kLfoCount> LfoOut{};    // unipolar 0..1 after smoothing
-    std::array<std::array<float, 8>, kLfoCount> ShapeOutputs{}; // 0, then the six waveforms
-    std::array<float, kVoiceCount> VoiceOutL{};
-    std::array<float, kVoiceCount> VoiceOutR{};
-    std::array<float, kVoiceCount> FeedbackTapL{}; // post-filter output of the last active frame + 1e-8
-    std::array<float, kVoiceCount> FeedbackTapR{};
-    float ActiveScale = 1;        // 0.94 per voice switched on
-    float FeedbackScale = 1;      // 0.94 per voice switched on with non-zero feedback
-    std::uint8_t LastPlaying = 3; // no transport state seen yet: the first block resets the LFOs
+    std::array<float, kLfoCount> LfoRate{}; // rate in Hz for the current block
+    float ActiveScale = 1;                  // 0.94 per voice switched on
+    float FeedbackScale = 1;                // 0.94 per voice switched on with non-zero feedback
+    std::uint8_t LastPlaying = 3;           // no transport state seen yet: the first block resets the LFOs
     std::uint8_t Playing = 0;
-    std::int32_t WritePos = 0;
     std::int32_t TimeFlags = 0;
     float LastSampleRate = 44100; // rate at which all engine values were last converted
 
 private:
     void ReadTimeInfo();
     void ServeDelayFill();
-    void StepLfos(const EngineSnapshot& e, float sampleRate);
     void PublishForEditor();
 
+    std::unique_ptr<AudioEngine> frames_;
     EngineSnapshot block_; // this block's copy of Values
     float tempo_ = 0;      // host tempo in bpm, audio thread
     std::array<host::RelaxedAtomic<float>, kLfoCount> publishedLfoOut_{};

@@ -9,7 +9,7 @@ namespace engine {
 
 void TmultiAll::Advance(float rate, float sampleRate) noexcept {
     if (rate != lastRate) {
-        increment = RoundToFloat((1.0 / sampleRate) * rate);
+        increment = static_cast<float>((1.0 / sampleRate) * rate);
         lastRate = rate;
     }
     phase = phase + increment;
@@ -23,12 +23,12 @@ void TmultiAll::Advance(float rate, float sampleRate) noexcept {
     const float p = phase;
     const float absP = std::fabs(p);
     const float u = 0.25f - absP;
-    const float g = RoundToFloat(1.0 - 2.0 * std::fabs(u));
-    parabolic = RoundToFloat(8.0 * u * g);
-    triangle = RoundToFloat(1.0 - 4.0 * absP);
+    const float g = static_cast<float>(1.0 - 2.0 * std::fabs(u));
+    parabolic = static_cast<float>(8.0 * u * g);
+    triangle = static_cast<float>(1.0 - 4.0 * absP);
     square = p >= 0.0f ? 1.0f : -1.0f;
     if (p == -0.5f)
-        random = RoundToFloat(2.0 * (host::RandomGenerator::Next() - 0.5));
+        random = static_cast<float>(2.0 * (host::RandomGenerator::Next() - 0.5));
     risingSaw = 2.0f * p;
     fallingSaw = -2.0f * p;
 }
