@@ -6,7 +6,7 @@
 
 namespace engine {
 
-void TLp1::Filter(float input, float cutoff, float sampleRate) noexcept {
+void TLp1::SetCutoff(float cutoff, float sampleRate) noexcept {
     if (cutoff != lastCutoff) {
         twoFs = static_cast<float>(2.0 * sampleRate);
         w = static_cast<float>(6.2831853071795 * cutoff);
@@ -20,6 +20,10 @@ void TLp1::Filter(float input, float cutoff, float sampleRate) noexcept {
         }
         lastCutoff = cutoff;
     }
+}
+
+void TLp1::Filter(float input, float cutoff, float sampleRate) noexcept {
+    SetCutoff(cutoff, sampleRate);
     const float y = static_cast<float>((static_cast<double>(input) + 1e-18) * a0 +
                                        static_cast<double>(a0) * previousInput +
                                        static_cast<double>(previousOutput) * b1);

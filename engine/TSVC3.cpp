@@ -22,11 +22,14 @@ float TSVC3::MaxFrequencyCoefficient(float q) noexcept {
     return static_cast<float>((1.0 - kStabilityMargin) * 4.0 / (std::sqrt(qd * qd + 4.0) + qd));
 }
 
-void TSVC3::Filter(float input, float frequency, float resonance, float sampleRate) noexcept {
+float TSVC3::Damping(float resonance) noexcept {
+    const float q = static_cast<float>(1.0 - resonance);
+    return q >= kMinDamping ? q : kMinDamping;
+}
+
+void TSVC3::SetCoefficients(float frequency, float resonance, float sampleRate) noexcept {
     if (lastFrequency != frequency || lastResonance != resonance) {
-        float q = static_cast<float>(1.0 - resonance);
-        if (!(q >= kMinDamping))
-            q = kMinDamping;
+        const float q = Damping(resonance);
         float f = static_cast<float>(
             2.0 * SinApprox(static_cast<float>(static_cast<double>(frequency) / sampleRate)));
         const float fMax = MaxFrequencyCoefficient(q);
@@ -39,6 +42,10 @@ void TSVC3::Filter(float input, float frequency, float resonance, float sampleRa
         lastFrequency = frequency;
         lastResonance = resonance;
     }
+}
+
+void TSVC3::Filter(float input, float frequency, float resonance, float sampleRate) noexcept {
+    SetCoefficients(frequency, resonance, sampleRate);
     const double f = frequencyCoefficient;
     const double q = damping;
     const double x = input;

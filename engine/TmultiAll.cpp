@@ -7,11 +7,15 @@
 
 namespace engine {
 
-void TmultiAll::Advance(float rate, float sampleRate) noexcept {
+void TmultiAll::SetRate(float rate, float sampleRate) noexcept {
     if (rate != lastRate) {
         increment = static_cast<float>((1.0 / sampleRate) * rate);
         lastRate = rate;
     }
+}
+
+void TmultiAll::Advance(float rate, float sampleRate) noexcept {
+    SetRate(rate, sampleRate);
     phase = phase + increment;
     // A phase that is not a finite number also restarts: an infinite increment after SetPhase gives
     // -inf + inf, and a finite one after it would leave the -inf that SetPhase left.
@@ -28,9 +32,13 @@ void TmultiAll::Advance(float rate, float sampleRate) noexcept {
     triangle = static_cast<float>(1.0 - 4.0 * absP);
     square = p >= 0.0f ? 1.0f : -1.0f;
     if (p == -0.5f)
-        random = static_cast<float>(2.0 * (host::RandomGenerator::Next() - 0.5));
+        random = DrawRandom();
     risingSaw = 2.0f * p;
     fallingSaw = -2.0f * p;
+}
+
+float TmultiAll::DrawRandom() noexcept {
+    return static_cast<float>(2.0 * (host::RandomGenerator::Next() - 0.5));
 }
 
 void TmultiAll::SetPhase(float value) noexcept {

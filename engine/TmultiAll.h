@@ -15,13 +15,18 @@ namespace engine {
 //   random      2 (R - 0.5) with R the next value of the module-wide generator, drawn only in a step
 //               that leaves the phase at exactly -0.5, and held otherwise.
 // A rate of 0 stands still; an infinite rate wraps to -0.5 at every step. A phase that is not a finite
-// number (SetPhase with an infinite increment) also restarts at -0.5, and with a negative rate the phase wraps from below -0.5 to +0.5, so the
-// outputs stay within -1..+1 whatever the rate.
+// number (SetPhase with an infinite increment) also restarts at -0.5, and with a negative rate the phase
+// wraps from below -0.5 to +0.5, so the outputs stay within -1..+1 whatever the rate.
 class TmultiAll {
 public:
     // One step. The increment is recomputed only when the rate changes, not when only the sample rate
     // does.
     void Advance(float rate, float sampleRate) noexcept;
+    // The first part of a step: recomputes the increment if the rate changed.
+    void SetRate(float rate, float sampleRate) noexcept;
+    // The value of the "Random" shape after a draw: 2 (R - 0.5), R the next value of the module-wide
+    // generator.
+    static float DrawRandom() noexcept;
     // Places the phase so that the next Advance reaches value (value - the current increment).
     void SetPhase(float value) noexcept;
 
