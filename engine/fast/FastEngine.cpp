@@ -2,6 +2,8 @@
 
 #include "engine/FastMath.h"
 
+#include <initializer_list>
+
 namespace engine {
 
 namespace fast {
@@ -65,53 +67,62 @@ void FastEngine::Plan(const BlockContext& block) {
         slotOf[k] = s;
         p.slotVoice[s] = k;
         const int code = e.FType[k];
-        for (int c = 0; c < 2; ++c) {
-            const int lane = 2 * s + c;
-            p.delay[lane] = e.Delay[k];
-            p.modDelAmp[lane] = e.ModDelAmp[k];
-            p.delIx[lane] = e.ModDelIx[k];
-            p.gain[lane] = c == 0 ? static_cast<float>(1.0 - e.Pan[k]) : e.Pan[k];
-            p.modPanAmp[lane] = e.ModPanAmp[k];
-            p.panIx[lane] = e.ModPanIx[k];
-            p.rightLane[lane] = c == 1 ? kTrue64 : 0;
-            p.amp[lane] = e.Amp[k];
-            p.modAmpAmp[lane] = e.ModAmpAmp[k];
-            p.ampIx[lane] = e.ModAmpIx[k];
-            p.filtered[lane] = code != 0 ? kTrue64 : 0;
-            p.filteredF[lane] = code != 0 ? kTrue32 : 0;
-            if (code != 0) {
-                const auto& row = FilterMix[static_cast<std::size_t>(code / 3 - 1)];
-                p.mixLow[lane] = row[0];
-                p.mixBand[lane] = row[1];
-                p.mixHigh[lane] = row[2];
-            }
-            p.freq[lane] = e.Freq[k];
-            p.modFrqAmp[lane] = e.ModFrqAmp[k];
-            p.frqIx[lane] = e.ModFrqIx[k];
-            p.resonance[lane] = e.Res[k];
-            p.damping[lane] = TSVC3::Damping(e.Res[k]);
-            p.maxCoefficient[lane] = TSVC3::MaxFrequencyCoefficient(p.damping[lane]);
+        p.delay[s] = e.Delay[k];
+        p.modDelAmp[s] = e.ModDelAmp[k];
+        p.delIx[s] = e.ModDelIx[k];
+        p.gainL[s] = static_cast<float>(1.0 - e.Pan[k]);
+        p.gainR[s] = e.Pan[k];
+        p.modPanAmp[s] = e.ModPanAmp[k];
+        p.panIx[s] = e.ModPanIx[k];
+        p.amp[s] = e.Amp[k];
+        p.modAmpAmp[s] = e.ModAmpAmp[k];
+        p.ampIx[s] = e.ModAmpIx[k];
+        p.filtered[s] = code != 0 ? kTrue64 : 0;
+        p.filteredF[s] = code != 0 ? kTrue32 : 0;
+        if (code != 0) {
+            const auto& row = FilterMix[static_cast<std::size_t>(code / 3 - 1)];
+            p.mixLow[s] = row[0];
+            p.mixBand[s] = row[1];
+            p.mixHigh[s] = row[2];
         }
+        p.freq[s] = e.Freq[k];
+        p.modFrqAmp[s] = e.ModFrqAmp[k];
+        p.frqIx[s] = e.ModFrqIx[k];
+        p.resonance[s] = e.Res[k];
+        p.damping[s] = TSVC3::Damping(e.Res[k]);
+        p.maxCoefficient[s] = TSVC3::MaxFrequencyCoefficient(p.damping[s]);
         p.delayModulated = p.delayModulated || e.ModDelAmp[k] != 0.0f;
         p.panModulated = p.panModulated || e.ModPanAmp[k] > 0.0f;
         p.ampModulated = p.ampModulated || e.ModAmpAmp[k] != 0.0f;
         p.anyFilter = p.anyFilter || code != 0;
         p.cutoffModulated = p.cutoffModulated || (code != 0 && e.ModFrqAmp[k] != 0.0f);
     }
-    // Lanes beyond the voices in use read the line harmlessly and are never summed.
-    for (int lane = 2 * p.slots; lane < fast::kLanes; ++lane) {
-        p.delay[lane] = p.modDelAmp[lane] = p.modPanAmp[lane] = p.modAmpAmp[lane] = p.modFrqAmp[lane] = 0.0;
-        p.delIx[lane] = p.panIx[lane] = p.ampIx[lane] = p.frqIx[lane] = 0;
-        p.filtered[lane] = 0;
-        p.filteredF[lane] = 0;
+    // Slots beyond the voices in use read the line where the first slot does, so they neither widen the
+    // range of delays nor leave the line, and add zeros to the voice sum.
+    for (int s = p.slots; s < fast::kSlots; ++s) {
+        const int first = p.slots > 0 ? 0 : s;
+        p.delay[s] = p.slots > 0 ? p.delay[first] : 0.5;
+        p.modDelAmp[s] = p.slots > 0 ? p.modDelAmp[first] : 0.0;
+        p.delIx[s] = p.slots > 0 ? p.delIx[first] : 0;
+        p.modPanAmp[s] = p.modAmpAmp[s] = p.modFrqAmp[s] = 0.0;
+        p.gainL[s] = p.gainR[s] = p.amp[s] = 0.0;
+        p.panIx[s] = p.ampIx[s] = p.frqIx[s] = 0;
+        p.filtered[s] = 0;
+        p.filteredF[s] = 0;
     }
 
     // Every voice's feedback tap in voice order: this block's lane for a voice switched on, the kept tap
     // for one switched off.
-    p.feedCount = kVoiceCount;
+    p.all.count = p.feeding.count = 0;
     for (int k = 0; k < kVoiceCount; ++k) {
-        p.feedTap[k] = slotOf[k] >= 0 ? &state_.tap[2 * slotOf[k]] : &taps_[2 * static_cast<std::size_t>(k)];
-        p.feeds[k] = e.Feeds[k];
+        const int index = slotOf[k] >= 0 ? 2 * slotOf[k] : 2 * (fast::kSlots + k);
+        for (fast::FramePlan::FeedList* list : {&p.all, &p.feeding}) {
+            if (list == &p.feeding && e.Feeds[k] == 0.0f)
+                continue;
+            list->index[list->count] = index;
+            list->feeds[list->count][0] = list->feeds[list->count][1] = e.Feeds[k];
+            ++list->count;
+        }
     }
 
     p.length = e.BufferLength;
@@ -128,9 +139,12 @@ void FastEngine::Plan(const BlockContext& block) {
     p.pitchTable = pitchToFreq_.table.data();
 
     p.anySmoothing = p.anySync = false;
+    p.commonShape = -1;
     for (int k = 0; k < kLfoCount; ++k) {
         const int shape = e.Shape[k];
         const bool stepping = shape != 0;
+        if (stepping)
+            p.commonShape = p.commonShape == -1 || p.commonShape == shape ? shape : 0;
         p.stepping[k] = stepping ? kTrue32 : 0;
         for (int i = 0; i < 6; ++i)
             p.shape[i][k] = shape == i + 1 ? kTrue32 : 0;
@@ -144,6 +158,8 @@ void FastEngine::Plan(const BlockContext& block) {
         p.syncKind[k] = source == k ? 0 : (source < k && e.Shape[source] != 0) ? 1 : 2;
         p.anySync = p.anySync || (stepping && source != k);
     }
+    if (p.commonShape < 0)
+        p.commonShape = 0;
 }
 
 // Coefficients that stay fixed over the block, and the state copied into lanes.
@@ -173,19 +189,21 @@ void FastEngine::StartBlock(const BlockContext& block) {
             filtersL_[k].SetCoefficients(frequency, e.Res[k], sampleRate);
             filtersR_[k].SetCoefficients(frequency, e.Res[k], sampleRate);
         }
+        state_.coefficient[s] = filtersL_[k].frequencyCoefficient;
+        state_.damping[s] = filtersL_[k].damping;
+        state_.lastFrequency[s] = filtersL_[k].lastFrequency;
+        state_.lastResonance[s] = filtersL_[k].lastResonance;
         for (int c = 0; c < 2; ++c) {
             const TSVC3& filter = c == 0 ? filtersL_[k] : filtersR_[k];
-            const int lane = 2 * s + c;
-            state_.low[lane] = filter.lowState;
-            state_.high[lane] = filter.highState;
-            state_.band[lane] = filter.bandState;
-            state_.coefficient[lane] = filter.frequencyCoefficient;
-            state_.damping[lane] = filter.damping;
-            state_.lastFrequency[lane] = filter.lastFrequency;
-            state_.lastResonance[lane] = filter.lastResonance;
-            state_.tap[lane] = taps_[2 * static_cast<std::size_t>(k) + c];
+            state_.low[c][s] = filter.lowState;
+            state_.high[c][s] = filter.highState;
+            state_.band[c][s] = filter.bandState;
+            state_.tap[2 * s + c] = taps_[2 * static_cast<std::size_t>(k) + c];
         }
     }
+    // Every voice's kept tap after the slots' taps: those of the voices switched off stay as they are.
+    for (int i = 0; i < 2 * kVoiceCount; ++i)
+        state_.tap[2 * fast::kSlots + i] = taps_[static_cast<std::size_t>(i)];
     // The guard mirrors the last three samples of the line in use, whatever its length was before.
     const int length = plan_.length;
     for (int i = 0; i < 2 * fast::kGuard; ++i)
@@ -204,16 +222,16 @@ void FastEngine::EndBlock() {
     for (int s = 0; s < plan_.slots; ++s) {
         const int k = plan_.slotVoice[s];
         for (int c = 0; c < 2; ++c) {
+            // Both channels' filters always see the same cut-off and resonance.
             TSVC3& filter = c == 0 ? filtersL_[k] : filtersR_[k];
-            const int lane = 2 * s + c;
-            filter.lowState = static_cast<float>(state_.low[lane]);
-            filter.highState = static_cast<float>(state_.high[lane]);
-            filter.bandState = static_cast<float>(state_.band[lane]);
-            filter.frequencyCoefficient = state_.coefficient[lane];
-            filter.damping = state_.damping[lane];
-            filter.lastFrequency = state_.lastFrequency[lane];
-            filter.lastResonance = state_.lastResonance[lane];
-            taps_[2 * static_cast<std::size_t>(k) + c] = state_.tap[lane];
+            filter.lowState = static_cast<float>(state_.low[c][s]);
+            filter.highState = static_cast<float>(state_.high[c][s]);
+            filter.bandState = static_cast<float>(state_.band[c][s]);
+            filter.frequencyCoefficient = state_.coefficient[s];
+            filter.damping = state_.damping[s];
+            filter.lastFrequency = state_.lastFrequency[s];
+            filter.lastResonance = state_.lastResonance[s];
+            taps_[2 * static_cast<std::size_t>(k) + c] = state_.tap[2 * s + c];
         }
     }
 }

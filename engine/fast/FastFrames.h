@@ -10,38 +10,41 @@ namespace engine::fast {
 
 inline constexpr int kVoices = 8;
 inline constexpr int kLfos = 8;
-// Voice lanes: slot s, the s-th voice switched on counted by voice number, holds lanes 2s (left) and
-// 2s + 1 (right).
-inline constexpr int kLanes = 2 * kVoices;
+// Voice slots: slot s is the s-th voice switched on, counted by voice number. Vectors hold the same
+// quantity of consecutive slots, one channel at a time.
+inline constexpr int kSlots = kVoices;
+// Frames per sub-block: the kernel runs a sub-block pass by pass (LFOs, per-voice parameters, reads,
+// filters, outputs, line writes) while that is exact, and frame by frame otherwise.
+inline constexpr int kSubBlock = 32;
 // Stereo samples before position 0 of the line that mirror its last three, so the four taps of a read
 // are always one contiguous run of memory.
 inline constexpr int kGuard = 3;
 
-// What stays the same for a whole block: the switched-on voices in lanes, their constants, and the LFOs'
-// shapes and sync sources. Per-lane values are repeated for the left and right lane of a slot.
+// What stays the same for a whole block: the switched-on voices in slots with their constants, and the
+// LFOs' shapes and sync sources.
 struct alignas(64) FramePlan {
-    // Voices.
-    alignas(64) double delay[kLanes]; // fraction of the line
-    alignas(64) double modDelAmp[kLanes];
-    alignas(64) double modPanAmp[kLanes];
-    alignas(64) double gain[kLanes]; // pan gain before modulation: 1 - Pan (left), Pan (right)
-    alignas(64) double amp[kLanes];
-    alignas(64) double modAmpAmp[kLanes];
-    alignas(64) double freq[kLanes]; // cut-off pitch
-    alignas(64) double modFrqAmp[kLanes];
-    alignas(64) double mixLow[kLanes]; // weights of the filter outputs for the filter's code
-    alignas(64) double mixBand[kLanes];
-    alignas(64) double mixHigh[kLanes];
-    alignas(64) float resonance[kLanes];
-    alignas(64) float damping[kLanes]; // what a coefficient update sets for this resonance
-    alignas(64) float maxCoefficient[kLanes];
-    alignas(64) std::int64_t rightLane[kLanes]; // all bits set in right lanes
-    alignas(64) std::int64_t filtered[kLanes];  // all bits set in lanes whose voice has a filter
-    alignas(64) std::int32_t filteredF[kLanes]; // the same for 32-bit lanes
-    alignas(64) std::int32_t delIx[kLanes];     // LFO of each modulation
-    alignas(64) std::int32_t panIx[kLanes];
-    alignas(64) std::int32_t ampIx[kLanes];
-    alignas(64) std::int32_t frqIx[kLanes];
+    // Voices, per slot.
+    alignas(64) double delay[kSlots]; // fraction of the line
+    alignas(64) double modDelAmp[kSlots];
+    alignas(64) double modPanAmp[kSlots];
+    alignas(64) double gainL[kSlots]; // pan gains before modulation: 1 - Pan, Pan
+    alignas(64) double gainR[kSlots];
+    alignas(64) double amp[kSlots];
+    alignas(64) double modAmpAmp[kSlots];
+    alignas(64) double freq[kSlots]; // cut-off pitch
+    alignas(64) double modFrqAmp[kSlots];
+    alignas(64) double mixLow[kSlots]; // weights of the filter outputs for the filter's code
+    alignas(64) double mixBand[kSlots];
+    alignas(64) double mixHigh[kSlots];
+    alignas(64) float resonance[kSlots];
+    alignas(64) float damping[kSlots]; // what a coefficient update sets for this resonance
+    alignas(64) float maxCoefficient[kSlots];
+    alignas(64) std::int64_t filtered[kSlots];  // all bits set for a voice with a filter
+    alignas(64) std::int32_t filteredF[kSlots]; // the same in 32 bits
+    alignas(64) std::int32_t delIx[kSlots];     // LFO of each modulation
+    alignas(64) std::int32_t panIx[kSlots];
+    alignas(64) std::int32_t ampIx[kSlots];
+    alignas(64) std::int32_t frqIx[kSlots];
     int slots = 0;
     int slotVoice[kVoices] = {};
     bool delayModulated = false; // some voice in use has a non-zero amount of that modulation
@@ -50,11 +53,17 @@ struct alignas(64) FramePlan {
     bool anyFilter = false;
     bool cutoffModulated = false;
 
-    // Feedback: the voices with non-zero Feeds in voice order, switched on or not, and where the
-    // feedback tap (left, right) of each is kept.
-    int feedCount = 0;
-    const float* feedTap[kVoices] = {};
-    double feeds[kVoices] = {};
+    // Feedback: voices in voice order, with where a frame's feedback tap (left, right) of each is found in
+    // a tap row (two floats per slot, then two per voice for the taps of voices switched off) and its
+    // feedback factor in both halves. `all` lists every voice; `feeding` only those with non-zero Feeds,
+    // which gives the same sum as long as the others' taps are finite (they add zeros).
+    struct FeedList {
+        int count = 0;
+        int index[kVoices] = {};
+        alignas(16) double feeds[kVoices][2] = {};
+    };
+    FeedList all;
+    FeedList feeding;
 
     // Globals.
     int length = 0; // samples of the line in use
@@ -75,6 +84,7 @@ struct alignas(64) FramePlan {
     alignas(32) std::int32_t smoothing[kLfos];   // stepping and smoothed
     alignas(64) std::int64_t smoothing64[kLfos]; // the same for 64-bit lanes
     alignas(32) float syncOffset[kLfos];
+    int commonShape = 0; // the shape of every LFO that steps when they share one, else 0
     bool anySmoothing = false;
     bool anySync = false;
     // Per LFO: 0 no sync source, 1 a lower-numbered source that has stepped in this frame, 2 any other
@@ -97,16 +107,32 @@ struct alignas(64) FrameState {
     alignas(64) double smoothX1[kLfos]; // previous input
     alignas(64) double smoothY1[kLfos]; // previous output
 
-    // Voice lanes.
-    alignas(64) double low[kLanes]; // filter states
-    alignas(64) double high[kLanes];
-    alignas(64) double band[kLanes];
-    alignas(64) float coefficient[kLanes]; // frequency coefficient and damping in use
-    alignas(64) float damping[kLanes];
-    alignas(64) float lastFrequency[kLanes];
-    alignas(64) float lastResonance[kLanes];
-    alignas(64) float tap[kLanes];      // feedback tap of each lane's last frame
-    alignas(64) float voiceOut[kLanes]; // this frame's voice outputs
+    // Voice slots: filter states per channel (left, right); the filter coefficients, which both channels
+    // share; feedback taps and this frame's voice outputs, left and right side by side.
+    alignas(64) double low[2][kSlots];
+    alignas(64) double high[2][kSlots];
+    alignas(64) double band[2][kSlots];
+    alignas(64) float coefficient[kSlots]; // frequency coefficient and damping in use
+    alignas(64) float damping[kSlots];
+    alignas(64) float lastFrequency[kSlots];
+    alignas(64) float lastResonance[kSlots];
+    alignas(64) float tap[4 * kSlots]; // the tap row of the last frame: slots, then voices switched off
+    int tapsNotFinite = 0;             // whether that row holds a tap that is not finite
+
+    // One sub-block, frame by frame.
+    alignas(64) float input[kSubBlock][2];        // host input as the engine takes it
+    alignas(64) std::int32_t writeAt[kSubBlock];  // line position written
+    alignas(64) float lfo[kSubBlock][kLfos];      // LFO outputs
+    alignas(64) double delayT[kSubBlock][kSlots]; // interpolation point between taps
+    alignas(64) std::int32_t newestTap[kSubBlock][kSlots];
+    alignas(64) double gainL[kSubBlock][kSlots];
+    alignas(64) double gainR[kSubBlock][kSlots];
+    alignas(64) double amplitude[kSubBlock][kSlots];
+    alignas(64) float filterF[kSubBlock][kSlots]; // frequency coefficient and damping
+    alignas(64) float filterQ[kSubBlock][kSlots];
+    alignas(64) double voice[kSubBlock][2][kSlots]; // read, then filtered, per channel
+    alignas(64) float taps[kSubBlock][4 * kSlots];  // tap rows
+    alignas(64) float voiceOut[kSubBlock][2 * kSlots];
 
     // The line: stereo sample p of the line, left then right, at line[2 * (p + kGuard)].
     float* line = nullptr;

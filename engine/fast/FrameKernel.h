@@ -102,11 +102,24 @@ inline __m128d LimiterSinePair(__m128d x) {
     return small ? direct : result;
 }
 
-// A host input sample: not-a-number and infinities as silence, the rest within the input limit.
-inline float EngineInputSample(float x, float limit) {
-    if (!(x - x == 0.0f))
-        return 0.0f;
-    return x < -limit ? -limit : (limit < x ? limit : x);
+// Two floats (a stereo pair) to and from memory, in the low half of a vector. The 64-bit integer moves
+// may alias any type, unlike a double load or store on float memory.
+inline __m128 LoadTwo(const float* p) {
+    return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+}
+inline void StoreTwo(float* p, __m128 v) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_castps_si128(v));
+}
+
+// Host input samples as the engine takes them: not-a-number and infinities as silence, the rest within
+// the input limit (the comparisons of a clamp, so that a flushed denormal stays what it was).
+inline __m128 EngineInput(__m128 x, float limit) {
+    const __m128 finite = _mm_cmpeq_ps(_mm_sub_ps(x, x), _mm_setzero_ps());
+    const __m128 high = _mm_set1_ps(limit), low = _mm_set1_ps(-limit);
+    __m128 clamped = _mm_or_ps(_mm_and_ps(_mm_cmplt_ps(x, low), low), _mm_andnot_ps(_mm_cmplt_ps(x, low), x));
+    const __m128 above = _mm_cmplt_ps(high, clamped);
+    clamped = _mm_or_ps(_mm_and_ps(above, high), _mm_andnot_ps(above, clamped));
+    return _mm_and_ps(finite, clamped);
 }
 
 template <class S> struct FrameLoop {
@@ -117,26 +130,19 @@ template <class S> struct FrameLoop {
     using VL = typename S::VL;
     using ML = typename S::ML;
 
-    static constexpr int kSlotsPerVector = S::kLanes / 2;
-
     // Rounds each lane to float and back, as storing a float does.
     static VD R(VD v) { return S::ToDouble(S::ToFloat(v)); }
 
-    static void WriteLine(const FramePlan& plan, FrameState& st, int wp, float inL, float inR) {
-        // The feedback sum of all eight voices in voice order, through the sine.
-        __m128d sum = _mm_setzero_pd();
-        for (int i = 0; i < plan.feedCount; ++i)
-            sum = sum +
-                  _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(plan.feedTap[i])))) *
-                      plan.feeds[i];
-        const __m128d input = _mm_set_pd(inR, inL);
-        const __m128d written = LimiterSinePair(sum) * plan.feedbackScale + input * plan.inpGain;
-        const __m128d pair = _mm_castps_pd(_mm_cvtpd_ps(written));
-        _mm_store_sd(reinterpret_cast<double*>(st.line + 2 * (wp + kGuard)), pair);
-        // The guard before the line mirrors its last samples.
-        if (wp >= plan.length - kGuard)
-            _mm_store_sd(reinterpret_cast<double*>(st.line + 2 * (wp - plan.length + kGuard)), pair);
+    static __m128d LoadPair(const float* p) { return _mm_cvtps_pd(LoadTwo(p)); }
+
+    // ---- per frame, line-independent: LFOs and the voices' parameters ----
+
+    // The waveforms of phase p: 8 u (1 - 2|u|) with u = 0.25 - |p|, and 1 - 4|p|.
+    static VL Parabolic(VL p) {
+        const VL u = 0.25f - S::AbsL(p);
+        return (8.0f * u) * (1.0f - 2.0f * S::AbsL(u));
     }
+    static VL Triangle(VL p) { return 1.0f - 4.0f * S::AbsL(p); }
 
     static void StepLfos(const FramePlan& plan, FrameState& st) {
         alignas(32) float next[kLfos];
@@ -153,32 +159,46 @@ template <class S> struct FrameLoop {
             phase = stepping ? stepped : phase;
 
             const VL p = phase;
-            const VL absP = S::AbsL(p);
-            const VL u = 0.25f - absP;
-            const VL g = 1.0f - 2.0f * S::AbsL(u);
-            const VL parabolic = (8.0f * u) * g;
-            const VL triangle = 1.0f - 4.0f * absP;
-            const VL square = p >= 0.0f ? S::SetL(1.0f) : S::SetL(-1.0f);
-            const VL risingSaw = 2.0f * p;
-            const VL fallingSaw = -2.0f * p;
             // A step that lands exactly on -0.5 draws the next random value, LFO by LFO.
             if (const int draws = S::MaskBitsL(stepping & (p == -0.5f)))
                 for (int i = 0; i < S::kLfoLanes; ++i)
                     if (draws & (1 << i))
                         st.random[o + i] = DrawRandom();
-            const VL random = S::LoadL(st.random + o);
 
-            // Hard sync from the source's value seen at the previous step: restart at the offset.
+            // Hard sync from the source's value seen at the previous step: restart at the offset. This
+            // frame's outputs still come from the phase before the restart.
             const ML hit = stepping & (S::LoadL(st.syncInput + o) == 1.0f);
-            phase = hit ? S::LoadL(plan.syncOffset + o) - increment : phase;
-            S::StoreL(st.phase + o, phase);
+            S::StoreL(st.phase + o, hit ? S::LoadL(plan.syncOffset + o) - increment : phase);
 
-            VL bipolar = random;
-            bipolar = S::LoadLMask(plan.shape[4] + o) ? square : bipolar;
-            bipolar = S::LoadLMask(plan.shape[3] + o) ? fallingSaw : bipolar;
-            bipolar = S::LoadLMask(plan.shape[2] + o) ? risingSaw : bipolar;
-            bipolar = S::LoadLMask(plan.shape[1] + o) ? triangle : bipolar;
-            bipolar = S::LoadLMask(plan.shape[0] + o) ? parabolic : bipolar;
+            VL bipolar;
+            switch (plan.commonShape) { // the one shape of every LFO that steps, if they share one
+            case 1:
+                bipolar = Parabolic(p);
+                break;
+            case 2:
+                bipolar = Triangle(p);
+                break;
+            case 3:
+                bipolar = 2.0f * p;
+                break;
+            case 4:
+                bipolar = -2.0f * p;
+                break;
+            case 5:
+                bipolar = p >= 0.0f ? S::SetL(1.0f) : S::SetL(-1.0f);
+                break;
+            case 6:
+                bipolar = S::LoadL(st.random + o);
+                break;
+            default:
+                bipolar = S::LoadL(st.random + o);
+                bipolar =
+                    S::LoadLMask(plan.shape[4] + o) ? (p >= 0.0f ? S::SetL(1.0f) : S::SetL(-1.0f)) : bipolar;
+                bipolar = S::LoadLMask(plan.shape[3] + o) ? -2.0f * p : bipolar;
+                bipolar = S::LoadLMask(plan.shape[2] + o) ? 2.0f * p : bipolar;
+                bipolar = S::LoadLMask(plan.shape[1] + o) ? Triangle(p) : bipolar;
+                bipolar = S::LoadLMask(plan.shape[0] + o) ? Parabolic(p) : bipolar;
+            }
             const VL unipolar = (bipolar + 1.0f) * 0.5f;
             S::StoreL(next + o, stepping ? unipolar : S::LoadL(st.out + o));
         }
@@ -205,9 +225,8 @@ template <class S> struct FrameLoop {
         if (!plan.anySmoothing)
             return;
         // The smoothers: y = (x + 1e-18) a0 + a0 x1 + b1 y1.
-        for (int o = 0; o < kLfos; o += S::kLanes) {
-            const VF in = S::LoadF(st.out + o);
-            const VD x = S::ToDouble(in);
+        for (int o = 0; o < kLfos; o += S::kWidth) {
+            const VD x = S::ToDouble(S::LoadF(st.out + o));
             const VD a0 = S::Load(st.smoothA0 + o);
             const VD y = R((x + 1e-18) * a0 + a0 * S::Load(st.smoothX1 + o) +
                            S::Load(st.smoothY1 + o) * S::Load(st.smoothB1 + o));
@@ -218,10 +237,10 @@ template <class S> struct FrameLoop {
         }
     }
 
-    // The cut-off of the lanes' filters for this frame; recomputes the coefficients of the filtered lanes
-    // whose frequency or resonance changed.
-    static void UpdateCoefficients(const FramePlan& plan, FrameState& st, int base) {
-        const VD m = S::Gather(st.out, plan.frqIx + base);
+    // The filter coefficients of slots [base, base + width) for a frame whose LFO outputs are `lfo`:
+    // the filtered slots whose frequency or resonance changed get new ones.
+    static void UpdateCoefficients(const FramePlan& plan, FrameState& st, const float* lfo, int base) {
+        const VD m = S::Gather(lfo, plan.frqIx + base);
         const VF pitch = S::ToFloat((1.0 - m * S::Load(plan.modFrqAmp + base)) * S::Load(plan.freq + base));
         // Pitch to frequency: truncation toward zero (as FastTrunc), a table segment, linear in it.
         const VD pitchD = S::ToDouble(pitch);
@@ -231,10 +250,10 @@ template <class S> struct FrameLoop {
         VI index = whole + 480;
         index = index < 0 ? VI{} : index;
         index = index > 648 ? VI{} + 648 : index;
-        alignas(64) std::int32_t indices[S::kLanes];
+        alignas(64) std::int32_t indices[S::kWidth];
         S::StoreI(indices, index);
-        alignas(64) float below[S::kLanes], above[S::kLanes];
-        for (int i = 0; i < S::kLanes; ++i) {
+        alignas(64) float below[S::kWidth], above[S::kWidth];
+        for (int i = 0; i < S::kWidth; ++i) {
             below[i] = plan.pitchTable[indices[i]];
             above[i] = plan.pitchTable[indices[i] + 1];
         }
@@ -264,12 +283,104 @@ template <class S> struct FrameLoop {
         S::StoreF(st.lastResonance + base, changed ? resonance : lastResonance);
     }
 
-    // Three passes of the state-variable filter on the lanes; answers the output its code selects.
-    static VD Filter(const FramePlan& plan, FrameState& st, int base, VD x) {
-        const VD f = S::ToDouble(S::LoadF(st.coefficient + base));
-        const VD q = S::ToDouble(S::LoadF(st.damping + base));
-        VD L = S::Load(st.low + base);
-        VD B = S::Load(st.band + base);
+    // Frame j's parameters of every slot: the interpolation point and newest tap position of the read,
+    // pan gains, amplitude and filter coefficients. Widens [lowest, highest] by the delays' whole parts.
+    static void Parameters(const FramePlan& plan, FrameState& st, int j, VI& lowest, VI& highest) {
+        const float* lfo = st.lfo[j];
+        const int wp = st.writeAt[j];
+        for (int base = 0; base < plan.slots; base += S::kWidth) {
+            // Delay in samples; modulation only shortens it.
+            VD m = S::Set(0.0);
+            if (plan.delayModulated)
+                m = S::Gather(lfo, plan.delIx + base);
+            VF delay = S::ToFloat((1.0 - m * S::Load(plan.modDelAmp + base)) * plan.lengthMinus1 *
+                                  S::Load(plan.delay + base));
+            delay = delay >= 0.0f ? delay : S::SetF(0.0f);
+            delay = delay > plan.lengthMinus1f ? S::SetF(plan.lengthMinus1f) : delay;
+            const VI whole = S::Truncate(delay);
+            S::Store(st.delayT[j] + base, S::ToDouble(delay - S::IntToFloat(whole)));
+            lowest = whole < lowest ? whole : lowest;
+            highest = whole > highest ? whole : highest;
+            // The newest tap, one frame newer than the sample `whole` frames back: the oldest sample of
+            // the line when whole = 0. The three older taps lie before it, through the guard at the line's
+            // start.
+            VI newest = (VI{} + wp) - whole;
+            newest = newest < 0 ? newest + plan.length : newest;
+            newest = newest + 1;
+            newest = newest == plan.length ? VI{} : newest;
+            S::StoreI(st.newestTap[j] + base, newest);
+
+            if (plan.panModulated) {
+                const VD mp = S::Gather(lfo, plan.panIx + base);
+                const VD amount = S::Load(plan.modPanAmp + base);
+                S::Store(st.gainL[j] + base, R((1.0 - mp * amount) * S::Load(plan.gainL + base)));
+                S::Store(st.gainR[j] + base, R((1.0 - (1.0 - mp) * amount) * S::Load(plan.gainR + base)));
+            }
+            if (plan.ampModulated) {
+                const VD ma = S::Gather(lfo, plan.ampIx + base);
+                S::Store(st.amplitude[j] + base,
+                         R((1.0 - ma * S::Load(plan.modAmpAmp + base)) * S::Load(plan.amp + base)));
+            }
+            if (plan.anyFilter) {
+                if (plan.cutoffModulated)
+                    UpdateCoefficients(plan, st, lfo, base);
+                S::StoreF(st.filterF[j] + base, S::LoadF(st.coefficient + base));
+                S::StoreF(st.filterQ[j] + base, S::LoadF(st.damping + base));
+            }
+        }
+    }
+
+    // ---- per frame, on the line ----
+
+    // Frame j's write: the feedback sum of the voices in voice order (taps of the previous frame),
+    // through the sine, plus the input.
+    static void Write(const FramePlan& plan, FrameState& st, int j, const float* previousTaps,
+                      const FramePlan::FeedList& feed) {
+        __m128d sum = _mm_setzero_pd();
+        for (int i = 0; i < feed.count; ++i)
+            sum = sum + LoadPair(previousTaps + feed.index[i]) * _mm_load_pd(feed.feeds[i]);
+        const __m128d input = LoadPair(st.input[j]);
+        const __m128d written = LimiterSinePair(sum) * plan.feedbackScale + input * plan.inpGain;
+        const __m128 pair = _mm_cvtpd_ps(written);
+        const int wp = st.writeAt[j];
+        StoreTwo(st.line + 2 * (wp + kGuard), pair);
+        // The guard before the line mirrors its last samples.
+        if (wp >= plan.length - kGuard)
+            StoreTwo(st.line + 2 * (wp - plan.length + kGuard), pair);
+    }
+
+    // Four-point cubic (Catmull-Rom) read; y holds y2, y1, y0, ym1.
+    static VD Cubic(const VD (&y)[4], VD t) {
+        const VD y2 = y[0], y1 = y[1], y0 = y[2], ym1 = y[3];
+        return R(y0 + 0.5 * t *
+                          ((y1 - ym1) +
+                           t * ((4.0 * y1 + 2.0 * ym1 - 5.0 * y0 - y2) + t * (3.0 * (y0 - y1) - ym1 + y2))));
+    }
+
+    // Frame j's interpolated reads of every slot.
+    static void Read(const FramePlan& plan, FrameState& st, int j) {
+        for (int base = 0; base < plan.slots; base += S::kWidth) {
+            VD left[4], right[4];
+            S::Taps(st.line, st.newestTap[j] + base, left, right);
+            const VD t = S::Load(st.delayT[j] + base);
+            S::Store(st.voice[j][0] + base, Cubic(left, t));
+            S::Store(st.voice[j][1] + base, Cubic(right, t));
+        }
+    }
+
+    // Three passes of the state-variable filter of one channel's slots [base, base + width), frame j;
+    // slots without a filter keep their read and their filter states.
+    static void Filter(const FramePlan& plan, FrameState& st, int j, int channel, int base) {
+        const MD on = S::LoadMask(plan.filtered + base);
+        const VD f = S::ToDouble(S::LoadF(st.filterF[j] + base));
+        const VD q = S::ToDouble(S::LoadF(st.filterQ[j] + base));
+        double* voice = st.voice[j][channel] + base;
+        double* low = st.low[channel] + base;
+        double* high = st.high[channel] + base;
+        double* band = st.band[channel] + base;
+        const VD x = S::Load(voice);
+        VD L = S::Load(low);
+        VD B = S::Load(band);
         VD H;
         const VD xe = x + 1e-18;
         L = R(L + f * B);
@@ -288,92 +399,145 @@ template <class S> struct FrameLoop {
         const VD lowOut = R((lo + L) * 0.3333333333333);
         const VD highOut = R((hi + H) * 0.3333333333333);
         const VD bandOut = R((bp + B) * 0.3333333333333);
-        const MD on = S::LoadMask(plan.filtered + base);
-        S::Store(st.low + base, on ? L : S::Load(st.low + base));
-        S::Store(st.high + base, on ? H : S::Load(st.high + base));
-        S::Store(st.band + base, on ? B : S::Load(st.band + base));
+        S::Store(low, on ? L : S::Load(low));
+        S::Store(high, on ? H : S::Load(high));
+        S::Store(band, on ? B : S::Load(band));
         const VD mixed = R(S::Load(plan.mixLow + base) * lowOut + S::Load(plan.mixBand + base) * bandOut +
                            S::Load(plan.mixHigh + base) * highOut);
-        return on ? mixed : x;
+        S::Store(voice, on ? mixed : x);
     }
 
-    // One vector of voice lanes for one frame: delay, interpolated read, filter, feedback tap, pan and
-    // amplitude; the voice outputs go to st.voiceOut.
-    static void Voices(const FramePlan& plan, FrameState& st, int base, int wp) {
-        // Delay in samples; modulation only shortens it.
-        VD m = S::Set(0.0);
-        if (plan.delayModulated)
-            m = S::Gather(st.out, plan.delIx + base);
-        VF delay = S::ToFloat((1.0 - m * S::Load(plan.modDelAmp + base)) * plan.lengthMinus1 *
-                              S::Load(plan.delay + base));
-        delay = delay >= 0.0f ? delay : S::SetF(0.0f);
-        delay = delay > plan.lengthMinus1f ? S::SetF(plan.lengthMinus1f) : delay;
-        const VI whole = S::Truncate(delay);
-        const VD t = S::ToDouble(delay - S::IntToFloat(whole));
-        // The newest tap, one frame newer than the sample `whole` frames back: the oldest sample of the
-        // line when whole = 0. The three older taps lie before it, through the guard at the line's start.
-        VI newest = (VI{} + wp) - whole;
-        newest = newest < 0 ? newest + plan.length : newest;
-        newest = newest + 1;
-        newest = newest == plan.length ? VI{} : newest;
-        alignas(64) std::int32_t q[S::kLanes];
-        S::StoreI(q, newest);
-        VD y2, y1, y0, ym1;
-        S::Taps(st.line, q, y2, y1, y0, ym1);
-        // Four-point cubic (Catmull-Rom) read.
-        VD v = R(y0 + 0.5 * t *
-                          ((y1 - ym1) +
-                           t * ((4.0 * y1 + 2.0 * ym1 - 5.0 * y0 - y2) + t * (3.0 * (y0 - y1) - ym1 + y2))));
-
-        if (plan.anyFilter && S::MaskBitsD(S::LoadMask(plan.filtered + base)) != 0) {
-            if (plan.cutoffModulated)
-                UpdateCoefficients(plan, st, base);
-            v = Filter(plan, st, base, v);
+    static void Filters(const FramePlan& plan, FrameState& st, int j) {
+        for (int base = 0; base < plan.slots; base += S::kWidth) {
+            if (S::MaskBitsD(S::LoadMask(plan.filtered + base)) == 0)
+                continue;
+            Filter(plan, st, j, 0, base);
+            Filter(plan, st, j, 1, base);
         }
+    }
 
-        // Post-filter, before pan and amplitude.
-        S::StoreF(st.tap + base, S::ToFloat(v + 1e-8));
+    // Frame j's feedback taps (post-filter, before pan and amplitude) and voice outputs. Answers a
+    // mask with a bit set where a tap is not finite.
+    static int Outputs(const FramePlan& plan, FrameState& st, int j) {
+        int notFinite = 0;
+        for (int base = 0; base < plan.slots; base += S::kWidth) {
+            const VD vL = S::Load(st.voice[j][0] + base);
+            const VD vR = S::Load(st.voice[j][1] + base);
+            const VF tapL = S::ToFloat(vL + 1e-8), tapR = S::ToFloat(vR + 1e-8);
+            notFinite |= S::MaskBitsI(~((tapL - tapL == 0.0f) & (tapR - tapR == 0.0f)));
+            S::StoreInterleaved(st.taps[j] + 2 * base, tapL, tapR);
+            const VD gainL = S::Load((plan.panModulated ? st.gainL[j] : plan.gainL) + base);
+            const VD gainR = S::Load((plan.panModulated ? st.gainR[j] : plan.gainR) + base);
+            const VD amplitude = S::Load((plan.ampModulated ? st.amplitude[j] : plan.amp) + base);
+            S::StoreInterleaved(st.voiceOut[j] + 2 * base, S::ToFloat(vL * gainL * amplitude),
+                                S::ToFloat(vR * gainR * amplitude));
+        }
+        return notFinite;
+    }
 
-        VD gain = S::Load(plan.gain + base);
-        if (plan.panModulated) {
-            const VD mp = S::Gather(st.out, plan.panIx + base);
-            const VD mEff = S::LoadMask(plan.rightLane + base) ? 1.0 - mp : mp;
-            gain = R((1.0 - mEff * S::Load(plan.modPanAmp + base)) * gain);
+    // Whether some tap of a tap row is not finite.
+    static int RowNotFinite(const float* row) {
+        __m128 finite = _mm_castsi128_ps(_mm_set1_epi32(-1));
+        for (int i = 0; i < 4 * kSlots; i += 4) {
+            const __m128 x = _mm_load_ps(row + i);
+            finite = _mm_and_ps(finite, _mm_cmpeq_ps(_mm_sub_ps(x, x), _mm_setzero_ps()));
         }
-        VD amplitude = S::Load(plan.amp + base);
-        if (plan.ampModulated) {
-            const VD ma = S::Gather(st.out, plan.ampIx + base);
-            amplitude = R((1.0 - ma * S::Load(plan.modAmpAmp + base)) * amplitude);
-        }
-        S::StoreF(st.voiceOut + base, S::ToFloat(v * gain * amplitude));
+        return _mm_movemask_ps(finite) != 15;
     }
 
     static void Run(const FramePlan& plan, FrameState& st, const float* inL, const float* inR, float* outL,
                     float* outR, int frames) {
-        const int lanes = 2 * plan.slots;
+        // The voices switched off keep their taps: every tap row carries them after the slots'.
+        for (int j = 0; j < kSubBlock; ++j)
+            for (int i = 2 * kSlots; i < 4 * kSlots; ++i)
+                st.taps[j][i] = st.tap[i];
+        st.tapsNotFinite = RowNotFinite(st.tap);
+        // Slots beyond the last vector of slots in use are never written: their outputs stay zero.
+        for (int j = 0; j < kSubBlock; ++j)
+            for (int i = 2 * ((plan.slots + S::kWidth - 1) / S::kWidth * S::kWidth); i < 2 * kSlots; ++i)
+                st.voiceOut[j][i] = 0.0f;
         int wp = st.writePos;
-        for (int j = 0; j < frames; ++j) {
-            if (wp > plan.length - 1)
-                wp = 0;
-            const float inputL = EngineInputSample(inL[j], plan.inputLimit);
-            const float inputR = EngineInputSample(inR[j], plan.inputLimit);
-            WriteLine(plan, st, wp, inputL, inputR);
-            StepLfos(plan, st);
-            for (int base = 0; base < lanes; base += S::kLanes)
-                Voices(plan, st, base, wp);
+        for (int start = 0; start < frames; start += kSubBlock) {
+            const int n = frames - start < kSubBlock ? frames - start : kSubBlock;
+            int j = 0;
+            for (; j + 4 <= n; j += 4) {
+                const __m128 left = EngineInput(_mm_loadu_ps(inL + start + j), plan.inputLimit);
+                const __m128 right = EngineInput(_mm_loadu_ps(inR + start + j), plan.inputLimit);
+                _mm_store_ps(st.input[j], _mm_unpacklo_ps(left, right));
+                _mm_store_ps(st.input[j + 2], _mm_unpackhi_ps(left, right));
+            }
+            for (; j < n; ++j) {
+                const __m128 pair =
+                    EngineInput(_mm_set_ps(0.0f, 0.0f, inR[start + j], inL[start + j]), plan.inputLimit);
+                StoreTwo(st.input[j], pair);
+            }
+            for (j = 0; j < n; ++j) {
+                if (wp > plan.length - 1)
+                    wp = 0;
+                st.writeAt[j] = wp++;
+            }
+
+            // Everything the line does not decide, frame by frame.
+            VI lowest = VI{} + plan.length;
+            VI highest = VI{};
+            for (int j = 0; j < n; ++j) {
+                StepLfos(plan, st);
+                for (int i = 0; i < kLfos; ++i)
+                    st.lfo[j][i] = st.out[i];
+                Parameters(plan, st, j, lowest, highest);
+            }
+            alignas(64) std::int32_t low[S::kWidth], high[S::kWidth];
+            S::StoreI(low, lowest);
+            S::StoreI(high, highest);
+            int minWhole = plan.length, maxWhole = 0;
+            for (int i = 0; i < S::kWidth; ++i) {
+                minWhole = low[i] < minWhole ? low[i] : minWhole;
+                maxWhole = high[i] > maxWhole ? high[i] : maxWhole;
+            }
+
+            // Reading every frame of the sub-block before writing any is exact when every tap of every
+            // frame is at least n frames old and not wrapped around the line's end.
+            const bool ahead = minWhole >= n + 1 && maxWhole <= plan.length - 3;
+            if (ahead) {
+                for (int j = 0; j < n; ++j)
+                    Read(plan, st, j);
+                if (plan.anyFilter)
+                    for (int j = 0; j < n; ++j)
+                        Filters(plan, st, j);
+                // Voices with no feedback add zeros to the sums while their taps are finite.
+                int notFinite = st.tapsNotFinite;
+                for (int j = 0; j < n; ++j)
+                    notFinite |= Outputs(plan, st, j);
+                const FramePlan::FeedList& feed = notFinite == 0 ? plan.feeding : plan.all;
+                Write(plan, st, 0, st.tap, feed);
+                for (int j = 1; j < n; ++j)
+                    Write(plan, st, j, st.taps[j - 1], feed);
+            } else {
+                for (int j = 0; j < n; ++j) {
+                    Write(plan, st, j, j == 0 ? st.tap : st.taps[j - 1], plan.all);
+                    Read(plan, st, j);
+                    if (plan.anyFilter)
+                        Filters(plan, st, j);
+                    st.tapsNotFinite |= Outputs(plan, st, j);
+                }
+            }
+            for (int i = 0; i < 2 * kSlots; ++i)
+                st.tap[i] = st.taps[n - 1][i];
+            st.tapsNotFinite = RowNotFinite(st.tap);
 
             // The voices in voice order, then the dry part, which bypasses the input gain.
-            __m128d wet = _mm_setzero_pd();
-            for (int lane = 0; lane < lanes; lane += 2)
-                wet = wet + _mm_cvtps_pd(_mm_castpd_ps(
-                                _mm_load_sd(reinterpret_cast<const double*>(st.voiceOut + lane))));
-            const __m128d out = (wet * plan.mix + plan.dryGain * _mm_set_pd(inputR, inputL)) * plan.outGain *
-                                plan.activeScale;
-            alignas(16) float pair[4];
-            _mm_store_ps(pair, _mm_cvtpd_ps(out));
-            outL[j] = pair[0];
-            outR[j] = pair[1];
-            ++wp;
+            for (int j = 0; j < n; ++j) {
+                // Slots not in use hold zeros, which leave the sum as it is.
+                __m128d wet = _mm_setzero_pd();
+                for (int s = 0; s < kSlots; ++s)
+                    wet = wet + LoadPair(st.voiceOut[j] + 2 * s);
+                const __m128d dry = LoadPair(st.input[j]);
+                const __m128d out = (wet * plan.mix + plan.dryGain * dry) * plan.outGain * plan.activeScale;
+                alignas(16) float pair[4];
+                _mm_store_ps(pair, _mm_cvtpd_ps(out));
+                outL[start + j] = pair[0];
+                outR[start + j] = pair[1];
+            }
         }
         st.writePos = wp;
     }

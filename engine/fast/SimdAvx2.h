@@ -1,8 +1,7 @@
 #pragma once
 
-// AVX2 vectors for the frame kernel: two voices (left and right lane each) per double vector, all eight
-// LFOs in one float vector. Included only by the kernel unit compiled for AVX2; everything is local to
-// that unit.
+// AVX2 vectors for the frame kernel: four voice slots per double vector, all eight LFOs in one float
+// vector. Included only by the kernel unit compiled for AVX2; everything is local to that unit.
 
 #include <immintrin.h>
 
@@ -12,7 +11,7 @@ namespace engine::fast {
 namespace {
 
 struct Simd {
-    static constexpr int kLanes = 4;
+    static constexpr int kWidth = 4;
     static constexpr int kLfoLanes = 8;
 
     using VD = __m256d;
@@ -46,16 +45,30 @@ struct Simd {
         return _mm256_cvtps_pd(_mm256_castps256_ps128(_mm256_permutevar8x32_ps(all, lanes)));
     }
 
-    // Slot s of the vector has its newest tap position in q[2s]; see the SSE2 version.
-    static void Taps(const float* line, const std::int32_t* q, VD& y2, VD& y1, VD& y0, VD& ym1) {
-        const float* p0 = line + 2 * q[0];
-        const float* p1 = line + 2 * q[2];
-        const __m128 older0 = _mm_loadu_ps(p0), newer0 = _mm_loadu_ps(p0 + 4);
-        const __m128 older1 = _mm_loadu_ps(p1), newer1 = _mm_loadu_ps(p1 + 4);
-        y2 = _mm256_cvtps_pd(_mm_movelh_ps(older0, older1));
-        y1 = _mm256_cvtps_pd(_mm_movehl_ps(older1, older0));
-        y0 = _mm256_cvtps_pd(_mm_movelh_ps(newer0, newer1));
-        ym1 = _mm256_cvtps_pd(_mm_movehl_ps(newer1, newer0));
+    // See the SSE2 version. Each slot's eight floats are one row; the rows are transposed.
+    static void Taps(const float* line, const std::int32_t* q, VD (&left)[4], VD (&right)[4]) {
+        __m256 r[4];
+        for (int s = 0; s < 4; ++s)
+            r[s] = _mm256_loadu_ps(line + 2 * q[s]); // y2L y2R y1L y1R | y0L y0R ym1L ym1R
+        const __m256 t0 = _mm256_unpacklo_ps(r[0], r[1]), t1 = _mm256_unpackhi_ps(r[0], r[1]);
+        const __m256 t2 = _mm256_unpacklo_ps(r[2], r[3]), t3 = _mm256_unpackhi_ps(r[2], r[3]);
+        const __m256 olderNewerL2 = _mm256_shuffle_ps(t0, t2, 0x44); // y2 left | y0 left
+        const __m256 olderNewerR2 = _mm256_shuffle_ps(t0, t2, 0xEE); // y2 right | y0 right
+        const __m256 olderNewerL1 = _mm256_shuffle_ps(t1, t3, 0x44); // y1 left | ym1 left
+        const __m256 olderNewerR1 = _mm256_shuffle_ps(t1, t3, 0xEE); // y1 right | ym1 right
+        left[0] = _mm256_cvtps_pd(_mm256_castps256_ps128(olderNewerL2));
+        left[1] = _mm256_cvtps_pd(_mm256_castps256_ps128(olderNewerL1));
+        left[2] = _mm256_cvtps_pd(_mm256_extractf128_ps(olderNewerL2, 1));
+        left[3] = _mm256_cvtps_pd(_mm256_extractf128_ps(olderNewerL1, 1));
+        right[0] = _mm256_cvtps_pd(_mm256_castps256_ps128(olderNewerR2));
+        right[1] = _mm256_cvtps_pd(_mm256_castps256_ps128(olderNewerR1));
+        right[2] = _mm256_cvtps_pd(_mm256_extractf128_ps(olderNewerR2, 1));
+        right[3] = _mm256_cvtps_pd(_mm256_extractf128_ps(olderNewerR1, 1));
+    }
+
+    static void StoreInterleaved(float* p, VF left, VF right) {
+        _mm_storeu_ps(p, _mm_unpacklo_ps(left, right));
+        _mm_storeu_ps(p + 4, _mm_unpackhi_ps(left, right));
     }
 
     static VL LoadL(const float* p) { return _mm256_load_ps(p); }

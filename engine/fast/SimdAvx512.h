@@ -1,8 +1,7 @@
 #pragma once
 
-// AVX-512 vectors for the frame kernel: four voices (left and right lane each) per double vector, all
-// eight LFOs in one float vector. Included only by the kernel unit compiled for AVX-512; everything is
-// local to that unit.
+// AVX-512 vectors for the frame kernel: all eight voice slots in one double vector, all eight LFOs in one
+// float vector. Included only by the kernel unit compiled for AVX-512; everything is local to that unit.
 
 #include <immintrin.h>
 
@@ -14,7 +13,7 @@ namespace {
 // Conversions use the zero-masking forms with every lane selected: the same instructions, without GCC 12's
 // false warnings about the undefined pass-through value of the plain forms.
 struct Simd {
-    static constexpr int kLanes = 8;
+    static constexpr int kWidth = 8;
     static constexpr int kLfoLanes = 8;
 
     using VD = __m512d;
@@ -46,21 +45,39 @@ struct Simd {
     static VD Gather(const float* values, const std::int32_t* index) {
         const __m256 all = _mm256_loadu_ps(values);
         const __m256i lanes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(index));
-        return _mm512_maskz_cvtps_pd(0xFF, _mm256_permutevar8x32_ps(all, lanes));
+        return ToDouble(_mm256_permutevar8x32_ps(all, lanes));
     }
 
-    // Slot s of the vector has its newest tap position in q[2s]; see the SSE2 version. Each slot's four
-    // stereo taps are loaded as four 64-bit pairs and transposed.
-    static void Taps(const float* line, const std::int32_t* q, VD& y2, VD& y1, VD& y0, VD& ym1) {
-        __m256d r[4];
-        for (int s = 0; s < 4; ++s)
-            r[s] = _mm256_loadu_pd(reinterpret_cast<const double*>(line + 2 * q[2 * s]));
-        const __m256d t0 = _mm256_unpacklo_pd(r[0], r[1]), t1 = _mm256_unpackhi_pd(r[0], r[1]);
-        const __m256d t2 = _mm256_unpacklo_pd(r[2], r[3]), t3 = _mm256_unpackhi_pd(r[2], r[3]);
-        y2 = _mm512_maskz_cvtps_pd(0xFF, _mm256_castpd_ps(_mm256_permute2f128_pd(t0, t2, 0x20)));
-        y0 = _mm512_maskz_cvtps_pd(0xFF, _mm256_castpd_ps(_mm256_permute2f128_pd(t0, t2, 0x31)));
-        y1 = _mm512_maskz_cvtps_pd(0xFF, _mm256_castpd_ps(_mm256_permute2f128_pd(t1, t3, 0x20)));
-        ym1 = _mm512_maskz_cvtps_pd(0xFF, _mm256_castpd_ps(_mm256_permute2f128_pd(t1, t3, 0x31)));
+    // See the SSE2 version. Each slot's eight floats are one row; the 8 x 8 block is transposed.
+    static void Taps(const float* line, const std::int32_t* q, VD (&left)[4], VD (&right)[4]) {
+        __m256 r[8];
+        for (int s = 0; s < 8; ++s)
+            r[s] = _mm256_loadu_ps(line + 2 * q[s]); // y2L y2R y1L y1R | y0L y0R ym1L ym1R
+        __m256 u[8]; // per quad of slots: y2|y0 left, y2|y0 right, y1|ym1 left, y1|ym1 right
+        for (int h = 0; h < 2; ++h) {
+            const __m256* q4 = r + 4 * h;
+            const __m256 t0 = _mm256_unpacklo_ps(q4[0], q4[1]), t1 = _mm256_unpackhi_ps(q4[0], q4[1]);
+            const __m256 t2 = _mm256_unpacklo_ps(q4[2], q4[3]), t3 = _mm256_unpackhi_ps(q4[2], q4[3]);
+            u[4 * h + 0] = _mm256_shuffle_ps(t0, t2, 0x44);
+            u[4 * h + 1] = _mm256_shuffle_ps(t0, t2, 0xEE);
+            u[4 * h + 2] = _mm256_shuffle_ps(t1, t3, 0x44);
+            u[4 * h + 3] = _mm256_shuffle_ps(t1, t3, 0xEE);
+        }
+        left[0] = ToDouble(_mm256_permute2f128_ps(u[0], u[4], 0x20));
+        left[2] = ToDouble(_mm256_permute2f128_ps(u[0], u[4], 0x31));
+        right[0] = ToDouble(_mm256_permute2f128_ps(u[1], u[5], 0x20));
+        right[2] = ToDouble(_mm256_permute2f128_ps(u[1], u[5], 0x31));
+        left[1] = ToDouble(_mm256_permute2f128_ps(u[2], u[6], 0x20));
+        left[3] = ToDouble(_mm256_permute2f128_ps(u[2], u[6], 0x31));
+        right[1] = ToDouble(_mm256_permute2f128_ps(u[3], u[7], 0x20));
+        right[3] = ToDouble(_mm256_permute2f128_ps(u[3], u[7], 0x31));
+    }
+
+    static void StoreInterleaved(float* p, VF left, VF right) {
+        const __m256 lo = _mm256_unpacklo_ps(left, right); // l0 r0 l1 r1 | l4 r4 l5 r5
+        const __m256 hi = _mm256_unpackhi_ps(left, right); // l2 r2 l3 r3 | l6 r6 l7 r7
+        _mm256_storeu_ps(p, _mm256_permute2f128_ps(lo, hi, 0x20));
+        _mm256_storeu_ps(p + 8, _mm256_permute2f128_ps(lo, hi, 0x31));
     }
 
     static VL LoadL(const float* p) { return _mm256_load_ps(p); }
