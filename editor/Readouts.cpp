@@ -2,38 +2,19 @@
 
 #include "host/Text.h"
 
-#include <charconv>
 #include <cmath>
 
 namespace editor {
 
 std::string FormatFixed(double value) {
-    char text[64];
-    const double magnitude = std::fabs(value);
-    if (!(magnitude < 1e15)) {
-        // Not-a-number, infinities and absurd sizes read as the host's display texts do.
-        host::FormatFixed2(static_cast<float>(value), host::DecimalSeparator(), text, sizeof text);
-        return text;
-    }
     // The value itself is rounded, not a single-precision copy of it: a read-out computed as
-    // 0.0349999... must not become 0.035 on the way and show "0.04". to_chars rounds the exact value;
-    // only exact halves (odd multiples of 1/8, such as 0.125) go to the even neighbour there, so those
-    // are rounded away from zero here.
-    std::string digits;
-    const double eighths = magnitude * 8.0;
-    if (eighths == std::floor(eighths) && std::fmod(eighths, 2.0) == 1.0) {
-        const long long cents = static_cast<long long>(std::floor(magnitude * 100.0)) + 1;
-        const long long fraction = cents % 100;
-        digits = std::to_string(cents / 100) + (fraction < 10 ? ".0" : ".") + std::to_string(fraction);
-    } else {
-        const auto result = std::to_chars(text, text + sizeof text, magnitude, std::chars_format::fixed, 2);
-        digits.assign(text, result.ptr);
-    }
-    // No minus sign before a value that reads as zero.
-    if (value < 0 && digits.find_first_not_of("0.") != std::string::npos)
-        digits.insert(digits.begin(), '-');
-    digits[digits.size() - 3] = host::DecimalSeparator();
-    return digits;
+    // 0.0349999... must not become 0.035 on the way and show "0.04". Absurd sizes (beats at tempos no
+    // host reports) read as the host's display texts of a single-precision value do.
+    if (!(std::fabs(value) < 1e15))
+        value = static_cast<float>(value);
+    char text[400];
+    host::FormatFixed2(value, host::DecimalSeparator(), text, sizeof text);
+    return text;
 }
 
 int SourceIndex(int p) {

@@ -16,7 +16,7 @@ inline constexpr std::array<std::string_view, 8> SourceNames{"Lfo1", "Lfo2", "Lf
 
 inline constexpr std::string_view kCrashText = "!! plugin may have crashed !!";
 
-// Fixed-point with two decimals.
+// Fixed-point with two decimals and the system's separator (host::FormatFixed2).
 std::string FormatFixed(double value);
 
 // The modulation source (0..7) a source knob position selects: floor(p x 7 / 100 + 0.5).

@@ -4,13 +4,23 @@
 
 #include <memory>
 
+namespace platform {
+class WindowFactory;
+}
+
 namespace editor {
 
-// The editor's form class for the plug-in frame: makes forms in windows of the current window factory
-// (platform::CurrentWindowFactory), or in memory when the build has no window system of its own.
+// The editor's form class for the plug-in frame: makes forms in windows of the factory it was given.
+// The plug-in gives the system's own windows (platform::NativeWindowFactory); the tests and the
+// screenshot command give the in-memory ones.
 class TPluginEditorFormClass : public host::EditorFormFactory {
 public:
+    explicit TPluginEditorFormClass(platform::WindowFactory& windows) : windows_(windows) {}
+
     std::unique_ptr<host::EditorForm> CreateForm(void* parentWindow) override;
+
+private:
+    platform::WindowFactory& windows_;
 };
 
 } // namespace editor

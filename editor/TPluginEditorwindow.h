@@ -17,6 +17,8 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -34,7 +36,13 @@ namespace editor {
 // The form knows the plug-in only after the attach message (posted by the editor wrapper right after
 // creation) has been delivered. Its 50 ms timer pulls the shown parameters and moves the controls;
 // the plug-in's EditorIdle fills the exchange fields (EditorExchange) and serves the requests the form
-// leaves there.
+// leaves there, reading a requested preset through ReadPreset.
+//
+// The form's parts and state are public under their form names, as the form's tables list them: the
+// tests and the screenshot command operate the controls and read the state by those names. The member
+// functions are spread over files by responsibility: TPluginEditorwindow.cpp (window, attach, input),
+// ...Controls.cpp (the control map and its construction), ...Handlers.cpp (the control handlers),
+// ...Refresh.cpp (the 50 ms refresh) and ...Presets.cpp (the preset menu, saving and reading presets).
 class TPluginEditorwindow : public skin::TComponent,
                             public host::EditorForm,
                             public engine::EditorExchange,
@@ -134,6 +142,9 @@ public:
     void Timer1Timer();
 
     // --- preset menu ---
+    // Reads the preset named name for the effect's load; tells the user about a file that cannot be
+    // used (a message box) and answers nothing then.
+    std::optional<engine::PresetValues> ReadPreset(const std::string& name) override;
     void RefreshFxps();
     void PopupMenu1Popup();
     // The menu as it opens: "Save as", the separator, then the preset entries.
@@ -170,11 +181,10 @@ private:
     void Paint(const platform::Rect& area) override;
 
     void CreateControls();
-    skin::TDIBKnob* MakeKnob(std::unique_ptr<skin::TDIBKnob>& slot, const char* name, int tag,
-                             const char* hint, int image, int frames, int left, int top, bool tweens,
-                             int kind);
-    skin::TDIBGlyphButton* MakeButton(std::unique_ptr<skin::TDIBGlyphButton>& slot, std::string name, int tag,
-                                      int image, int left, int top, bool toggles, const char* hint);
+    void CreateContainers();
+    void CreateKnobs();
+    void CreateButtons();
+    void CreateLightsAndLabels();
     skin::TCustomDIBContainer& FrontContainer();
     void ContainerPainted(skin::TCustomDIBContainer& container, const platform::Rect& area);
     // Whether the plug-in link exists; shows the crash text when not.
@@ -182,7 +192,17 @@ private:
     void SetValueText(const std::string& text);
     void WriteAutomated(int index, float value);
     void SelectLfoOfSource(int source);
-    static void PutUp(skin::TDIBGlyphButton* button);
+    // The copy buttons of the channel and the LFO: the parameters from first on into clipboard, and back.
+    void CopyParameters(int first, std::span<float> clipboard);
+    void PasteParameters(int first, std::span<const float> clipboard);
+
+    using ExclusiveRow = std::span<const std::unique_ptr<skin::TDIBGlyphButton>>;
+    // A click on an exclusive row: every button goes up, the clicked one too (its own toggle then puts it
+    // down).
+    static void PutRowUp(ExclusiveRow row);
+    // The refresh of an exclusive row: the button whose Tag is selected goes down, then every other
+    // button that is down goes up. Never runs a click handler.
+    static void SyncRow(ExclusiveRow row, int selected);
     void SyncKnob(skin::TDIBKnob& knob, int index);
     void SyncOnOff(skin::TDIBGlyphButton& button, int index);
     void SaveTo(const std::string& chosen);

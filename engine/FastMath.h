@@ -1,38 +1,17 @@
 #pragma once
 
-// Float-to-integer conversions with fixed rounding rules, the polynomial sine and cosine the filters use
-// for their coefficients, and a double-precision sine that gives the same bits on every build.
-//
-// All conversions use one SSE2 conversion under the default rounding mode (to nearest, ties to even);
-// none changes the rounding mode. Results are defined for |x| < 2^30; outside that range and for NaN the
-// conversion yields the processor's "integer indefinite" and the helpers return a large but harmless value.
+// The integer rounding rules (RoundEven, FastRound, FastTrunc) shared with the frame and the editor, the
+// polynomial sine and cosine the filters use for their coefficients, and a double-precision sine that
+// gives the same bits on every build.
 
-#include <cstdint>
-#include <emmintrin.h>
+#include "host/Rounding.h"
 
 namespace engine {
 
-// Round to nearest, halves to even: 0.5 -> 0, 1.5 -> 2, 2.5 -> 2, -2.5 -> -2.
-inline int32_t RoundEven(float x) noexcept {
-    return _mm_cvtss_si32(_mm_set_ss(x));
-}
-
-// The same conversion for a double, for expressions evaluated in double precision.
-inline int32_t RoundEvenDouble(double x) noexcept {
-    return _mm_cvtsd_si32(_mm_set_sd(x));
-}
-
-// floor(x + 0.5), halves upward: 0.5 -> 1, 2.5 -> 3, -0.5 -> 0, -0.7 -> -1.
-// 2x + 0.5 is exact in double, so rounding it to even and halving equals the floor for every x.
-inline int32_t FastRound(float x) noexcept {
-    return RoundEvenDouble(2.0 * x + 0.5) >> 1;
-}
-
-// Truncation toward zero: 2.7 -> 2, 3.0 -> 3, 0.75 -> 0, -2.7 -> -2, -0.0 -> 0.
-inline int32_t FastTrunc(float x) noexcept {
-    const int32_t n = RoundEvenDouble((x < 0 ? -2.0 * x : 2.0 * x) - 0.5) >> 1;
-    return x < 0 ? -n : n;
-}
+using host::FastRound;
+using host::FastTrunc;
+using host::RoundEven;
+using host::RoundEvenDouble;
 
 // Cubic polynomial in x^2 approximating cos x on 0 <= x <= pi/2, evaluated in double and rounded to
 // float. Error against the cosine below 7e-6 there: 1 - 6.7e-6 at 0, -6.7e-6 at pi/2.

@@ -86,8 +86,7 @@ void TPlugin::ExchangeWithEditor(EditorExchange& editor) {
     editor.Tempo = HostTempo();
     if (editor.PresetLoadRequest) {
         editor.PresetLoadRequest = false;
-        PresetName = editor.PendingPreset;
-        LoadPresetFile();
+        ServePresetLoad(editor);
     }
     if (editor.PanicRequest) {
         editor.PanicRequest = false;

@@ -55,9 +55,9 @@ public:
     // not yet served. A value that is not finite fills with 0.
     void RequestDelayFill(float value);
 
-    // The preset reader (TPluginPresetLoad.cpp): loads the preset file named by PresetName
-    // (user-interface thread).
-    void LoadPresetFile();
+    // Applies a preset the editor has read (TPluginPresetLoad.cpp): the program name, the request to
+    // fill both delay lines with 0.0001, then the 181 values through setParameter (user-interface thread).
+    void LoadPresetFile(const PresetValues& preset);
 
     // Values published by the audio thread at the end of each block.
     float PublishedLfoOut(int lfo) const { return publishedLfoOut_[static_cast<std::size_t>(lfo)]; }
@@ -68,7 +68,8 @@ public:
     EngineValues Values;
     // File name of the preset to load (user-interface thread).
     std::string PresetName;
-    // 1 only while the preset reader shows its rejection message; a load requested meanwhile is dropped.
+    // 1 only while the editor reads a preset for a load (and shows its rejection message); a load
+    // requested meanwhile is dropped.
     std::uint8_t PresetLoadBusy = 0;
 
     // ---- audio thread state ----
@@ -84,6 +85,7 @@ public:
     float LastSampleRate = 44100; // rate at which all engine values were last converted
 
 private:
+    void ServePresetLoad(EditorExchange& editor);
     void ReadTimeInfo();
     void ServeDelayFill();
     void PublishForEditor();

@@ -1,9 +1,6 @@
-// The preset reader: loads a preset file of the preset folder into the plug-in.
+// The preset load: the effect's side of it. Reading and checking the file, and telling the user about
+// one that cannot be used, are the editor's (EditorExchange::ReadPreset).
 #include "engine/TPlugin.h"
-
-#include "platform/MessageBox.h"
-#include "presets/FxpFile.h"
-#include "presets/PresetFolder.h"
 
 namespace engine {
 
@@ -15,31 +12,32 @@ constexpr float kPresetFillValue = 0.0001f;
 
 } // namespace
 
-void TPlugin::LoadPresetFile() {
-    // A request that arrives while the rejection message runs its message loop is dropped.
+void TPlugin::ServePresetLoad(EditorExchange& editor) {
+    PresetName = editor.PendingPreset;
+    // A request that arrives while the editor tells the user about a file it rejected (a message box runs
+    // its own message loop, which may deliver another editor idle) is dropped.
     if (PresetLoadBusy != 0)
         return;
-
-    // The file is read and checked whole before anything changes: a file that is missing, unreadable,
-    // too short or of another effect leaves the program, the engine and the delay lines as they were.
-    const std::string path = presets::PresetFilePath(PresetName);
-    const presets::FxpReadResult preset = presets::ReadFxpFile(path);
-    if (!preset.ok()) {
-        PresetLoadBusy = 1;
-        const std::string shown = path.empty() ? PresetName + std::string(presets::kFileExtension) : path;
-        platform::ShowMessageBox(std::string(presets::kMessageCaption),
-                                 presets::FxpStatusMessage(preset, shown));
-        PresetLoadBusy = 0;
-        return;
+    PresetLoadBusy = 1;
+    std::optional<PresetValues> preset;
+    try {
+        preset = editor.ReadPreset(PresetName);
+    } catch (...) {
+        // Nothing usable was read; the host's idle call goes on.
     }
+    PresetLoadBusy = 0;
+    if (preset)
+        LoadPresetFile(*preset);
+}
 
-    std::string name = preset.program.name;
+void TPlugin::LoadPresetFile(const PresetValues& preset) {
+    std::string name = preset.Name;
     setProgramName(name.data());
     // Carried out by the audio thread at the start of its next block, so no block hears a half-filled
     // line; the parameter values below are in place by then.
     RequestDelayFill(kPresetFillValue);
-    for (int i = 0; i < presets::kParameterCount; ++i)
-        setParameter(i, preset.program.values[static_cast<std::size_t>(i)]);
+    for (int i = 0; i < kParameterCount; ++i)
+        setParameter(i, preset.Values[static_cast<std::size_t>(i)]);
 }
 
 } // namespace engine

@@ -2,7 +2,7 @@
 
 #include "host/AEffEditor.h"
 #include "host/DenormalGuard.h"
-#include "host/RoundHalfEven.h"
+#include "host/Rounding.h"
 
 #include <cmath>
 #include <cstdint>
@@ -179,7 +179,7 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
         const double vu = static_cast<double>(getVu()) * 32767.0;
         if (!std::isfinite(vu) || std::fabs(vu) > 2147483647.0)
             return 0;
-        return static_cast<VstIntPtr>(RoundHalfEven(vu));
+        return static_cast<VstIntPtr>(RoundEvenDouble(vu));
     }
     case effSetSampleRate:
         setSampleRate(opt);

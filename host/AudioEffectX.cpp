@@ -1,7 +1,7 @@
 #include "host/AudioEffectX.h"
 
 #include "host/AEffEditor.h"
-#include "host/RoundHalfEven.h"
+#include "host/Rounding.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -19,7 +19,7 @@ VstInt32 toInt32(VstIntPtr value) noexcept {
 unsigned char modifierByte(float opt) noexcept {
     if (!std::isfinite(opt) || std::fabs(opt) > 1.0e9f)
         return 0;
-    return static_cast<unsigned char>(static_cast<long>(RoundHalfEven(opt)) & 0xFF);
+    return static_cast<unsigned char>(RoundEvenDouble(opt) & 0xFF);
 }
 
 } // namespace

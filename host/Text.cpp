@@ -36,7 +36,7 @@ char DecimalSeparator() noexcept {
     return '.';
 }
 
-void FormatFixed2(float value, char separator, char* dest, std::size_t capacity) noexcept {
+void FormatFixed2(double value, char separator, char* dest, std::size_t capacity) noexcept {
     if (dest == nullptr || capacity == 0)
         return;
     if (std::isnan(value)) {
@@ -47,11 +47,13 @@ void FormatFixed2(float value, char separator, char* dest, std::size_t capacity)
         CopyText(dest, value > 0 ? "INF" : "-INF", capacity);
         return;
     }
-    // The exact decimal expansion of a float has at most 149 fractional digits; with it the
-    // rounding to two decimals is decided on the true value, halves going away from zero.
-    char exact[256];
-    const auto result = std::to_chars(exact, exact + sizeof exact, static_cast<double>(std::fabs(value)),
-                                      std::chars_format::fixed, 160);
+    // The rounding to two decimals is decided on the true value, halves going away from zero, so the
+    // digits come from the value's decimal expansion. 160 fractional digits hold the expansion of every
+    // float exactly; a double that needs more lies below 2^-107 and reads 0.00 either way. 309 integer
+    // digits cover the largest double.
+    char exact[512];
+    const auto result =
+        std::to_chars(exact, exact + sizeof exact, std::fabs(value), std::chars_format::fixed, 160);
     if (result.ec != std::errc()) {
         CopyText(dest, "0.00", capacity);
         return;
@@ -60,10 +62,10 @@ void FormatFixed2(float value, char separator, char* dest, std::size_t capacity)
     const char* point = static_cast<const char*>(std::memchr(exact, '.', length));
     const std::size_t integerDigits = point ? static_cast<std::size_t>(point - exact) : length;
 
-    // Digits of |value| * 100, truncated, then rounded by the third decimal.
-    char digits[64];
+    // Digits of |value| * 100, truncated, then rounded by the third decimal. One more place for a carry.
+    char digits[340];
     std::size_t count = 0;
-    for (std::size_t i = 0; i < integerDigits && count < 60; ++i)
+    for (std::size_t i = 0; i < integerDigits && count < sizeof digits - 3; ++i)
         digits[count++] = exact[i];
     for (std::size_t i = 1; i <= 2; ++i)
         digits[count++] = (point && integerDigits + i < length) ? exact[integerDigits + i] : '0';
@@ -90,7 +92,7 @@ void FormatFixed2(float value, char separator, char* dest, std::size_t capacity)
     for (std::size_t i = 0; i < count; ++i)
         allZero = allZero && digits[i] == '0';
 
-    char text[80];
+    char text[sizeof digits + 3];
     std::size_t n = 0;
     if (value < 0 && !allZero)
         text[n++] = '-';

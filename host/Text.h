@@ -16,8 +16,11 @@ std::size_t BoundedLength(const char* text, std::size_t limit) noexcept;
 // Never the C library's current locale, which belongs to the host.
 char DecimalSeparator() noexcept;
 
-// Formats value in fixed-point notation with two decimals, rounding halves away from zero
-// ("0.50", "1.00", "-3.14"), with the given separator. The text is cut to fit capacity bytes.
-void FormatFixed2(float value, char separator, char* dest, std::size_t capacity) noexcept;
+// Formats value in fixed-point notation with two decimals ("0.50", "1.00", "-3.14"), with the given
+// separator: the exact value is rounded, halves away from zero, and a value that reads as zero has no
+// minus sign. Not-a-number and infinities read "NAN", "INF" and "-INF". The text is cut to fit capacity
+// bytes. The one two-decimal formatter of the plug-in: the host's display texts and the editor's
+// read-outs both use it.
+void FormatFixed2(double value, char separator, char* dest, std::size_t capacity) noexcept;
 
 } // namespace host

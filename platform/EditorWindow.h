@@ -148,16 +148,10 @@ public:
                                                              WindowEvents& events) = 0;
 };
 
-// The system's own windows: Win32 on Windows, X11 on Linux; null where the build has none. Each native
-// layer defines it in its NativeWindowFactory.cpp.
+// The system's own windows: Win32 on Windows, X11 on Linux. Each native layer defines it in its
+// NativeWindowFactory.cpp. The plug-in gives it to its editor's form class; the tests and the screenshot
+// command give theirs (the headless factory) instead.
 WindowFactory* NativeWindowFactory() noexcept;
-
-// Routes every later CurrentWindowFactory to factory (tests, the screenshot command); nullptr restores
-// the system's own. Module-wide; not owned.
-void SetWindowFactory(WindowFactory* factory) noexcept;
-WindowFactory* InstalledWindowFactory() noexcept;
-// The installed factory, else the native one, else null.
-WindowFactory* CurrentWindowFactory() noexcept;
 
 // A monotonic high-resolution clock in milliseconds (fractional), for double clicks and timers.
 double MonotonicMilliseconds() noexcept;

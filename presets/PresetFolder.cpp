@@ -1,7 +1,6 @@
 #include "presets/PresetFolder.h"
 
 #include "platform/Folders.h"
-#include "presets/FxpFile.h"
 
 namespace presets {
 
@@ -40,6 +39,18 @@ std::string PresetFilePath(std::string_view presetName) {
     path += presetName;
     path += kFileExtension;
     return path;
+}
+
+NamedPreset ReadNamedPreset(std::string_view presetName) {
+    NamedPreset preset;
+    const std::string path = PresetFilePath(presetName);
+    preset.read = ReadFxpFile(path);
+    if (!preset.ok()) {
+        // Without a data folder there is no path; the message names the file alone.
+        const std::string shown = path.empty() ? std::string(presetName) + std::string(kFileExtension) : path;
+        preset.message = FxpStatusMessage(preset.read, shown);
+    }
+    return preset;
 }
 
 std::string OldPresetFolder() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "presets/FxpFile.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +15,17 @@ std::string PresetFolder();
 // The file the reader opens for a preset name: the preset folder, the name, ".fxp". Empty when there is
 // no preset folder.
 std::string PresetFilePath(std::string_view presetName);
+
+// A preset of the preset folder read by its name for a load: the file's contents, or the message that
+// tells the user why it cannot be used (a file of another effect, or one that is missing, unreadable or
+// too short, named with its path).
+struct NamedPreset {
+    FxpReadResult read;
+    std::string message; // empty when read.ok()
+
+    bool ok() const { return read.ok(); }
+};
+NamedPreset ReadNamedPreset(std::string_view presetName);
 
 // The folder where earlier versions kept their presets: Data/VorelanEn2 beside the plug-in module.
 std::string OldPresetFolder();

@@ -6,18 +6,6 @@
 
 namespace platform::headless {
 
-HeadlessWindowFactory::HeadlessWindowFactory(bool install) : installed_(install) {
-    if (installed_) {
-        previous_ = InstalledWindowFactory();
-        SetWindowFactory(this);
-    }
-}
-
-HeadlessWindowFactory::~HeadlessWindowFactory() {
-    if (installed_)
-        SetWindowFactory(previous_);
-}
-
 std::unique_ptr<EditorWindow> HeadlessWindowFactory::CreateEditorWindow(void* parent, int width, int height,
                                                                         WindowEvents& events) {
     lastParent = parent;

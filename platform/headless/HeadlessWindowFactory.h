@@ -8,13 +8,11 @@ namespace platform::headless {
 
 class HeadlessWindow;
 
-// Makes headless windows and keeps their shared manual clock. Installs itself as the window factory
-// for its lifetime (optional), so an editor opened meanwhile lives in memory. Windows must not outlive
-// their factory.
+// Makes headless windows and keeps their shared manual clock. An editor lives in memory when its form
+// class is given this factory. Windows must not outlive their factory.
 class HeadlessWindowFactory : public WindowFactory {
 public:
-    explicit HeadlessWindowFactory(bool install = true);
-    ~HeadlessWindowFactory() override;
+    HeadlessWindowFactory() = default;
     HeadlessWindowFactory(const HeadlessWindowFactory&) = delete;
     HeadlessWindowFactory& operator=(const HeadlessWindowFactory&) = delete;
 
@@ -39,8 +37,6 @@ private:
     friend class HeadlessWindow;
     void Forget(HeadlessWindow* window);
 
-    bool installed_;
-    WindowFactory* previous_ = nullptr;
     double now_ = 0;
     std::vector<HeadlessWindow*> windows_;
     int created_ = 0;

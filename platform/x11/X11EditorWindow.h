@@ -3,6 +3,7 @@
 #include "platform/EditorWindow.h"
 #include "platform/x11/IdleClock.h"
 #include "platform/x11/IdleTimers.h"
+#include "platform/x11/MessageRouter.h"
 #include "platform/x11/PixelLayout.h"
 #include "platform/x11/PointerTracker.h"
 #include "platform/x11/X11Cursor.h"
@@ -12,6 +13,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -26,7 +28,11 @@ class SaveDialogRunner;
 // when its deadline has passed, runs the menu and dialog, and shows what changed with XPutImage. All of
 // that happens on the thread that created the window. Protocol errors of its connection (a parent the
 // host destroyed first, for instance) are trapped and never reach the host.
-class X11EditorWindow final : public EditorWindow {
+//
+// Its member functions are spread over files by responsibility: X11EditorWindow.cpp (creation, teardown,
+// painting), X11EventPump.cpp (the idle call and event delivery), X11PointerAndFocus.cpp (pointer grabs
+// and keyboard focus) and X11MenuAndDialog.cpp (popup menu, save dialog and the modal panels).
+class X11EditorWindow final : public EditorWindow, private MessageTarget {
 public:
     // Null when the display cannot be opened, the parent is not a window, or the child cannot be
     // created. clock may be null (the system's monotonic clock); it must outlive the window.
@@ -54,7 +60,8 @@ public:
     void Idle() override;
 
     // A modal message panel over the editor; returns at once (the panel waits for its OK on later
-    // idle calls). Several wait their turn.
+    // idle calls). Several wait their turn. On the window's own thread; a message box asked for on any
+    // thread reaches it through the message router at the next idle.
     void ShowMessage(const std::string& caption, const std::string& text);
 
     // --- for tests ---
@@ -73,6 +80,10 @@ private:
     X11EditorWindow(WindowEvents& events, int width, int height, const IdleClock* clock);
     bool Open(Window parent);
     std::int64_t Now() const;
+
+    // --- MessageTarget ---
+    void QueueMessage(const std::string& caption, const std::string& text) override;
+    void ShowQueuedMessages();
 
     void DrainEvents();
     void Dispatch(XEvent& event, bool deliverMotion);
@@ -146,6 +157,12 @@ private:
     bool dialogActive_ = false;
 
     std::deque<OverlayEntry> overlays_;
+    struct QueuedMessage {
+        std::string caption;
+        std::string text;
+    };
+    std::mutex queuedMutex_; // the router queues from any thread
+    std::vector<QueuedMessage> queued_;
     Window previousFocus_ = None;
     bool haveFocus_ = false;
 };

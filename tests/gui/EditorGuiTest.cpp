@@ -6,8 +6,9 @@
 //
 //   vorelan_editor_gui_tests <plug-in file name> <folder for the screenshots>
 
+#include "editor/TPluginEditorFormClass.h"
+#include "engine/TPlugin.h"
 #include "host/AudioEffect.h"
-#include "host/PluginFactory.h"
 #include "platform/headless/HeadlessWindow.h"
 #include "platform/headless/HeadlessWindowFactory.h"
 #include "platform/headless/PngFile.h"
@@ -192,7 +193,8 @@ class HeadlessEditor {
 public:
     HeadlessEditor() {
         testhost::Host::SetStarting(&host_);
-        host::AudioEffect* object = host::CreateEffectInstance(&testhost::Host::Callback);
+        host::AudioEffect* object = new engine::TPlugin(
+            &testhost::Host::Callback, std::make_unique<editor::TPluginEditorFormClass>(factory_));
         testhost::Host::SetStarting(nullptr);
         if (!object)
             return;

@@ -1,6 +1,6 @@
 // vorelan screenshot: the effect's editor drawn in memory and saved as a PNG picture.
+#include "editor/TPluginEditorFormClass.h"
 #include "editor/TPluginEditorwindow.h"
-#include "engine/EditorFormClass.h"
 #include "engine/TPlugin.h"
 #include "host/AudioEffect.h"
 #include "host/TVstTemplateEditor.h"
@@ -69,8 +69,9 @@ int RunScreenshot(const std::vector<std::string>& args) {
     platform::headless::HeadlessWindowFactory windows;
     platform::headless::RecordingMessageBox messages; // the old-folder notice would only stop the run
     OpenEffect effect;
-    // The effect as the plug-in's entry point makes it, with the editor's form class.
-    auto* object = new engine::TPlugin(&ScreenshotHostCallback, engine::CreatePluginEditorFormClass());
+    // The effect as the plug-in's entry point makes it, with the editor's form class on in-memory windows.
+    auto* object = new engine::TPlugin(&ScreenshotHostCallback,
+                                       std::make_unique<editor::TPluginEditorFormClass>(windows));
     effect.record = object->getAeffect();
 
     effect.Dispatch(vst2::effOpen);

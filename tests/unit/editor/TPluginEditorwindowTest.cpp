@@ -1,7 +1,7 @@
 #include "editor/TPluginEditorwindow.h"
 
 #include "editor/Readouts.h"
-#include "engine/EditorFormClass.h"
+#include "editor/TPluginEditorFormClass.h"
 #include "engine/TPlugin.h"
 #include "host/TVstTemplateEditor.h"
 #include "platform/headless/FakeFolders.h"
@@ -58,7 +58,8 @@ protected:
         presetDir_ = presets::PresetFolder();
         fs::create_directories(presetDir_);
         gAutomations.clear();
-        plugin_ = std::make_unique<engine::TPlugin>(&EditorTestHost, engine::CreatePluginEditorFormClass());
+        plugin_ = std::make_unique<engine::TPlugin>(
+            &EditorTestHost, std::make_unique<editor::TPluginEditorFormClass>(windows_));
     }
     ~EditorTest() override {
         plugin_.reset();
@@ -301,9 +302,9 @@ TEST_F(EditorTest, AChannelChangeRewritesTheKnobsThatMoveInRefreshOrder) {
     // Channel 2 differs from channel 1 in its delay, its cut-off source and its feedback only.
     for (int kind = 1; kind < 16; ++kind)
         Set(5 + 16 + kind, Param(5 + kind));
-    Set(5 + 16 + 1, 0.333f);  // Delay
-    Set(5 + 16 + 9, 1.0f);    // ModFrqIx: LFO 8
-    Set(5 + 16 + 15, 0.251f); // Feeds
+    Set(5 + 16 + 1, 0.333f);   // Delay
+    Set(5 + 16 + 9, 1.0f);     // ModFrqIx: LFO 8
+    Set(5 + 16 + 15, 0.251f);  // Feeds
     for (int kind : {0, 4, 5}) // shape, resync value and smoothing as LFO 1's
         Set(133 + 42 + kind, Param(133 + kind));
     Set(133 + 42 + 2, 0.77f); // LfoFreq of LFO 8

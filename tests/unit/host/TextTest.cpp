@@ -7,8 +7,8 @@
 
 namespace {
 
-std::string fixed2(float value, char separator = '.') {
-    char text[64];
+std::string fixed2(double value, char separator = '.') {
+    char text[400];
     host::FormatFixed2(value, separator, text, sizeof text);
     return text;
 }
@@ -33,6 +33,14 @@ TEST(Text, FixedTwoDecimals) {
     EXPECT_EQ(fixed2(16777216.0f), "16777216.00");
     EXPECT_EQ(fixed2(0.5f, ','), "0,50") << "the system's separator";
     EXPECT_EQ(fixed2(3.0e38f).size(), 42u) << "39 integer digits, separator, two decimals";
+}
+
+TEST(Text, FixedTwoDecimalsOfDoublesRoundTheExactValue) {
+    EXPECT_EQ(fixed2(0.0349999992), "0.03") << "not rounded through the nearest float (above 0.035)";
+    EXPECT_EQ(fixed2(1999.995), "1999.99") << "the double lies just below the half";
+    EXPECT_EQ(fixed2(0.375), "0.38") << "an exact half of a double goes away from zero";
+    EXPECT_EQ(fixed2(-1.0e-300), "0.00");
+    EXPECT_EQ(fixed2(1.0e300).size(), 304u) << "301 integer digits, separator, two decimals";
 }
 
 TEST(Text, WritesStayWithinTheBuffer) {

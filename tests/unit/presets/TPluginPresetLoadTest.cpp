@@ -1,7 +1,9 @@
 #include "engine/TPlugin.h"
 #include "engine/reference/ReferenceEngine.h"
 
+#include "editor/TPluginEditorwindow.h"
 #include "platform/headless/FakeFolders.h"
+#include "platform/headless/HeadlessWindowFactory.h"
 #include "platform/headless/RecordingMessageBox.h"
 #include "presets/FxpFile.h"
 #include "presets/PresetFolder.h"
@@ -89,11 +91,15 @@ protected:
         return std::count(lines_->DelayLineL.begin(), lines_->DelayLineL.end(), value) +
                std::count(lines_->DelayLineR.begin(), lines_->DelayLineR.end(), value);
     }
+    // The editor's idle handshake: the form reads the file, the effect applies it.
     void load(const std::string& name) {
-        plugin_->PresetName = name;
-        plugin_->LoadPresetFile();
+        form_.PendingPreset = name;
+        form_.PresetLoadRequest = true;
+        plugin_->ExchangeWithEditor(form_);
     }
 
+    platform::headless::HeadlessWindowFactory windows_;
+    editor::TPluginEditorwindow form_{nullptr, windows_};
     fs::path root_;
     std::unique_ptr<platform::headless::FakeFolders> folders_;
     std::unique_ptr<engine::TPlugin> plugin_;

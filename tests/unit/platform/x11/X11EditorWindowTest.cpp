@@ -2,8 +2,8 @@
 // Xvfb server, its editor opened in windows of depth 24 and 32, driven by idle calls at the rates real
 // hosts use and by synthetic input, and compared with the editor drawn in memory.
 
+#include "editor/TPluginEditorFormClass.h"
 #include "editor/TPluginEditorwindow.h"
-#include "engine/EditorFormClass.h"
 #include "engine/TPlugin.h"
 #include "host/TVstTemplateEditor.h"
 #include "platform/headless/HeadlessWindow.h"
@@ -55,7 +55,8 @@ struct ReferenceEditor {
     editor::TPluginEditorwindow* form = nullptr;
 
     ReferenceEditor() {
-        plugin = std::make_unique<engine::TPlugin>(&ReferenceHost, engine::CreatePluginEditorFormClass());
+        plugin = std::make_unique<engine::TPlugin>(&ReferenceHost,
+                                                   std::make_unique<editor::TPluginEditorFormClass>(factory));
         auto* wrapper = static_cast<host::TVstTemplateEditor*>(plugin->getEditor());
         wrapper->open(nullptr);
         form = static_cast<editor::TPluginEditorwindow*>(wrapper->Form());

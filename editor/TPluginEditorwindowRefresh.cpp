@@ -1,0 +1,97 @@
+// The form's 50 ms refresh: it pulls every shown parameter out of the plug-in and brings the controls in
+// line, in a fixed order. A knob given a new position runs its change handler, which writes the rounded
+// value back; putting a button up or down never runs its click handler.
+#include "editor/TPluginEditorwindow.h"
+
+#include "engine/ParameterTable.h"
+#include "host/Rounding.h"
+#include "host/TVstTemplate.h"
+
+namespace editor {
+
+using engine::LfoKind;
+using engine::LfoParameterIndex;
+using engine::VoiceKind;
+using engine::VoiceParameterIndex;
+using skin::TDIBGlyphButton;
+using skin::TDIBKnob;
+
+namespace {
+
+// A stored value as the position of its control: value x scale, to the nearest integer, halves to even.
+int PositionOf(float value, double scale) {
+    return host::RoundEvenDouble(static_cast<double>(value) * scale);
+}
+
+} // namespace
+
+void TPluginEditorwindow::SyncKnob(TDIBKnob& knob, int index) {
+    const int p = PositionOf(Plugin->getParameter(index), 100.0);
+    // A new position runs the knob's change handler, which writes p / 100 back.
+    if (p != knob.Position())
+        knob.SetPosition(p);
+}
+
+void TPluginEditorwindow::SyncOnOff(TDIBGlyphButton& button, int index) {
+    const int r = PositionOf(Plugin->getParameter(index), 1.0);
+    if (r == 0 && button.Down())
+        button.SetDown(false);
+    else if (r == 1 && !button.Down())
+        button.SetDown(true);
+}
+
+void TPluginEditorwindow::PutRowUp(ExclusiveRow row) {
+    for (const auto& b : row)
+        b->SetDown(false);
+}
+
+void TPluginEditorwindow::SyncRow(ExclusiveRow row, int selected) {
+    for (const auto& b : row)
+        if (!b->Down() && selected == b->Tag)
+            b->SetDown(true);
+    for (const auto& b : row)
+        if (b->Down() && selected != b->Tag)
+            b->SetDown(false);
+}
+
+void TPluginEditorwindow::Timer1Timer() {
+    for (std::size_t k = 0; k < LfoLights.size(); ++k)
+        LfoLights[k]->SetOpacity(LfoLevels[k]);
+    if (Updating)
+        return;
+    if (!CheckPlugin())
+        return;
+    if (HoverControl != nullptr)
+        InfoBox->SetCaption(HoverControl->Hint);
+
+    SyncKnob(*DIBKnob5, DIBKnob5->Tag);
+    SyncKnob(*DIBKnob4, DIBKnob4->Tag);
+    SyncKnob(*DIBKnob2, DIBKnob2->Tag);
+    SyncKnob(*DIBKnob1, DIBKnob1->Tag);
+
+    SyncOnOff(*DIBGlyphButton3, VoiceParameterIndex(SelectedChannel, VoiceKind::Pow));
+
+    for (TDIBKnob* knob : {DIBKnob6.get(), DIBKnob12.get(), DIBKnob20.get(), DIBKnob7.get(), DIBKnob13.get(),
+                           DIBKnob21.get(), DIBKnob8.get(), DIBKnob14.get(), DIBKnob9.get(), DIBKnob22.get()})
+        SyncKnob(*knob, 16 * SelectedChannel + knob->Tag);
+
+    SyncRow(FilterButtons,
+            PositionOf(Plugin->getParameter(VoiceParameterIndex(SelectedChannel, VoiceKind::FType)), 3.0));
+
+    for (TDIBKnob* knob : {DIBKnob10.get(), DIBKnob15.get(), DIBKnob11.get(), DIBKnob23.get()})
+        SyncKnob(*knob, 16 * SelectedChannel + knob->Tag);
+
+    // SelectedLfo is read for each knob: a source knob moved above may have changed it.
+    for (TDIBKnob* knob : {DIBKnob16.get(), DIBKnob18.get(), DIBKnob3.get(), DIBKnob17.get()})
+        SyncKnob(*knob, 6 * SelectedLfo + knob->Tag);
+
+    SyncOnOff(*DIBGlyphButton6, LfoParameterIndex(SelectedLfo, LfoKind::HostSync));
+    SyncRow(SyncButtons,
+            PositionOf(Plugin->getParameter(LfoParameterIndex(SelectedLfo, LfoKind::SyncIx)), 7.0));
+
+    TDIBGlyphButton& lfoButton = *LfoButtons[SelectedLfo];
+    if (!lfoButton.Down())
+        lfoButton.SetDown(true);
+}
+
+} // namespace editor
