@@ -76,5 +76,26 @@ TEST(FastEngineTest, EqualsTheReferenceBitForBitOnEveryInstructionSet) {
     EXPECT_GE(compared, 40) << "at least the SSE2 path runs everywhere";
 }
 
+TEST(FastEngineTest, VorelanIsaForcesOnlyAPathTheMachineRuns) {
+    __builtin_cpu_init();
+    EXPECT_TRUE(IsaAvailable(Isa::Sse2));
+    EXPECT_EQ(IsaAvailable(Isa::Avx2), static_cast<bool>(__builtin_cpu_supports("avx2")));
+    EXPECT_EQ(IsaAvailable(Isa::Avx512),
+              __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+                  __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl"));
+    const Isa best = ChooseIsa(nullptr);
+    EXPECT_EQ(best, IsaAvailable(Isa::Avx512) ? Isa::Avx512
+                    : IsaAvailable(Isa::Avx2) ? Isa::Avx2
+                                              : Isa::Sse2)
+        << "without VORELAN_ISA the fastest path";
+    EXPECT_EQ(ChooseIsa("sse2"), Isa::Sse2);
+    EXPECT_EQ(ChooseIsa("AVX2"), best) << "names are lower case";
+    EXPECT_EQ(ChooseIsa(""), best);
+    for (Isa isa : kAllIsas) {
+        EXPECT_EQ(ChooseIsa(IsaName(isa)), IsaAvailable(isa) ? isa : best) << IsaName(isa);
+        EXPECT_EQ(CreateFastEngine(isa)->InstructionSet(), IsaAvailable(isa) ? isa : best) << IsaName(isa);
+    }
+}
+
 } // namespace
 } // namespace engine
