@@ -288,15 +288,21 @@ template <class S> struct FrameLoop {
     static void Parameters(const FramePlan& plan, FrameState& st, int j, VI& lowest, VI& highest) {
         const float* lfo = st.lfo[j];
         const int wp = st.writeAt[j];
-        for (int base = 0; base < plan.slots; base += S::kWidth) {
+        // The block's constants, read once (the stores below could alias them as far as the compiler knows).
+        const VD lengthMinus1 = S::Set(plan.lengthMinus1);
+        const VF lengthMinus1f = S::SetF(plan.lengthMinus1f);
+        const VI length = VI{} + plan.length;
+        const int slots = plan.slots;
+        const bool delayModulated = plan.delayModulated;
+        for (int base = 0; base < slots; base += S::kWidth) {
             // Delay in samples; modulation only shortens it.
             VD m = S::Set(0.0);
-            if (plan.delayModulated)
+            if (delayModulated)
                 m = S::Gather(lfo, plan.delIx + base);
-            VF delay = S::ToFloat((1.0 - m * S::Load(plan.modDelAmp + base)) * plan.lengthMinus1 *
-                                  S::Load(plan.delay + base));
+            VF delay =
+                S::ToFloat((1.0 - m * S::Load(plan.modDelAmp + base)) * lengthMinus1 * S::Load(plan.delay + base));
             delay = delay >= 0.0f ? delay : S::SetF(0.0f);
-            delay = delay > plan.lengthMinus1f ? S::SetF(plan.lengthMinus1f) : delay;
+            delay = delay > lengthMinus1f ? lengthMinus1f : delay;
             const VI whole = S::Truncate(delay);
             S::Store(st.delayT[j] + base, S::ToDouble(delay - S::IntToFloat(whole)));
             lowest = whole < lowest ? whole : lowest;
@@ -305,9 +311,9 @@ template <class S> struct FrameLoop {
             // the line when whole = 0. The three older taps lie before it, through the guard at the line's
             // start.
             VI newest = (VI{} + wp) - whole;
-            newest = newest < 0 ? newest + plan.length : newest;
+            newest = newest < 0 ? newest + length : newest;
             newest = newest + 1;
-            newest = newest == plan.length ? VI{} : newest;
+            newest = newest == length ? VI{} : newest;
             S::StoreI(st.newestTap[j] + base, newest);
 
             if (plan.panModulated) {
@@ -482,8 +488,8 @@ template <class S> struct FrameLoop {
             VI highest = VI{};
             for (int j = 0; j < n; ++j) {
                 StepLfos(plan, st);
-                for (int i = 0; i < kLfos; ++i)
-                    st.lfo[j][i] = st.out[i];
+                _mm_store_ps(st.lfo[j], _mm_load_ps(st.out));
+                _mm_store_ps(st.lfo[j] + 4, _mm_load_ps(st.out + 4));
                 Parameters(plan, st, j, lowest, highest);
             }
             alignas(64) std::int32_t low[S::kWidth], high[S::kWidth];
