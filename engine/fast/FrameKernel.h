@@ -283,56 +283,71 @@ template <class S> struct FrameLoop {
         S::StoreF(st.lastResonance + base, changed ? resonance : lastResonance);
     }
 
-    // Frame j's parameters of every slot: the interpolation point and newest tap position of the read,
-    // pan gains, amplitude and filter coefficients. Widens [lowest, highest] by the delays' whole parts.
-    static void Parameters(const FramePlan& plan, FrameState& st, int j, VI& lowest, VI& highest) {
-        const float* lfo = st.lfo[j];
-        const int wp = st.writeAt[j];
+    // The parameters of every slot in frames [0, n): the interpolation point and newest tap position of
+    // the read, pan gains, amplitude and filter coefficients. Answers the range of the delays' whole
+    // parts in *lowest, *highest.
+    static void Parameters(const FramePlan& plan, FrameState& st, int n, int* lowestWhole,
+                           int* highestWhole) {
         // The block's constants, read once (the stores below could alias them as far as the compiler knows).
         const VD lengthMinus1 = S::Set(plan.lengthMinus1);
         const VF lengthMinus1f = S::SetF(plan.lengthMinus1f);
         const VI length = VI{} + plan.length;
         const int slots = plan.slots;
         const bool delayModulated = plan.delayModulated;
-        for (int base = 0; base < slots; base += S::kWidth) {
-            // Delay in samples; modulation only shortens it.
-            VD m = S::Set(0.0);
-            if (delayModulated)
-                m = S::Gather(lfo, plan.delIx + base);
-            VF delay =
-                S::ToFloat((1.0 - m * S::Load(plan.modDelAmp + base)) * lengthMinus1 * S::Load(plan.delay + base));
-            delay = delay >= 0.0f ? delay : S::SetF(0.0f);
-            delay = delay > lengthMinus1f ? lengthMinus1f : delay;
-            const VI whole = S::Truncate(delay);
-            S::Store(st.delayT[j] + base, S::ToDouble(delay - S::IntToFloat(whole)));
-            lowest = whole < lowest ? whole : lowest;
-            highest = whole > highest ? whole : highest;
-            // The newest tap, one frame newer than the sample `whole` frames back: the oldest sample of
-            // the line when whole = 0. The three older taps lie before it, through the guard at the line's
-            // start.
-            VI newest = (VI{} + wp) - whole;
-            newest = newest < 0 ? newest + length : newest;
-            newest = newest + 1;
-            newest = newest == length ? VI{} : newest;
-            S::StoreI(st.newestTap[j] + base, newest);
+        VI lowest = length;
+        VI highest = VI{};
+        for (int j = 0; j < n; ++j) {
+            const float* lfo = st.lfo[j];
+            const int wp = st.writeAt[j];
+            for (int base = 0; base < slots; base += S::kWidth) {
+                // Delay in samples; modulation only shortens it.
+                VD m = S::Set(0.0);
+                if (delayModulated)
+                    m = S::Gather(lfo, plan.delIx + base);
+                VF delay = S::ToFloat((1.0 - m * S::Load(plan.modDelAmp + base)) * lengthMinus1 *
+                                      S::Load(plan.delay + base));
+                delay = delay >= 0.0f ? delay : S::SetF(0.0f);
+                delay = delay > lengthMinus1f ? lengthMinus1f : delay;
+                const VI whole = S::Truncate(delay);
+                S::Store(st.delayT[j] + base, S::ToDouble(delay - S::IntToFloat(whole)));
+                lowest = whole < lowest ? whole : lowest;
+                highest = whole > highest ? whole : highest;
+                // The newest tap, one frame newer than the sample `whole` frames back: the oldest sample of
+                // the line when whole = 0. The three older taps lie before it, through the guard at the
+                // line's start.
+                VI newest = (VI{} + wp) - whole;
+                newest = newest < 0 ? newest + length : newest;
+                newest = newest + 1;
+                newest = newest == length ? VI{} : newest;
+                S::StoreI(st.newestTap[j] + base, newest);
 
-            if (plan.panModulated) {
-                const VD mp = S::Gather(lfo, plan.panIx + base);
-                const VD amount = S::Load(plan.modPanAmp + base);
-                S::Store(st.gainL[j] + base, R((1.0 - mp * amount) * S::Load(plan.gainL + base)));
-                S::Store(st.gainR[j] + base, R((1.0 - (1.0 - mp) * amount) * S::Load(plan.gainR + base)));
+                if (plan.panModulated) {
+                    const VD mp = S::Gather(lfo, plan.panIx + base);
+                    const VD amount = S::Load(plan.modPanAmp + base);
+                    S::Store(st.gainL[j] + base, R((1.0 - mp * amount) * S::Load(plan.gainL + base)));
+                    S::Store(st.gainR[j] + base, R((1.0 - (1.0 - mp) * amount) * S::Load(plan.gainR + base)));
+                }
+                if (plan.ampModulated) {
+                    const VD ma = S::Gather(lfo, plan.ampIx + base);
+                    S::Store(st.amplitude[j] + base,
+                             R((1.0 - ma * S::Load(plan.modAmpAmp + base)) * S::Load(plan.amp + base)));
+                }
+                if (plan.anyFilter) {
+                    if (plan.cutoffModulated)
+                        UpdateCoefficients(plan, st, lfo, base);
+                    S::StoreF(st.filterF[j] + base, S::LoadF(st.coefficient + base));
+                    S::StoreF(st.filterQ[j] + base, S::LoadF(st.damping + base));
+                }
             }
-            if (plan.ampModulated) {
-                const VD ma = S::Gather(lfo, plan.ampIx + base);
-                S::Store(st.amplitude[j] + base,
-                         R((1.0 - ma * S::Load(plan.modAmpAmp + base)) * S::Load(plan.amp + base)));
-            }
-            if (plan.anyFilter) {
-                if (plan.cutoffModulated)
-                    UpdateCoefficients(plan, st, lfo, base);
-                S::StoreF(st.filterF[j] + base, S::LoadF(st.coefficient + base));
-                S::StoreF(st.filterQ[j] + base, S::LoadF(st.damping + base));
-            }
+        }
+        alignas(64) std::int32_t low[S::kWidth], high[S::kWidth];
+        S::StoreI(low, lowest);
+        S::StoreI(high, highest);
+        *lowestWhole = plan.length;
+        *highestWhole = 0;
+        for (int i = 0; i < S::kWidth; ++i) {
+            *lowestWhole = low[i] < *lowestWhole ? low[i] : *lowestWhole;
+            *highestWhole = high[i] > *highestWhole ? high[i] : *highestWhole;
         }
     }
 
@@ -363,15 +378,18 @@ template <class S> struct FrameLoop {
                            t * ((4.0 * y1 + 2.0 * ym1 - 5.0 * y0 - y2) + t * (3.0 * (y0 - y1) - ym1 + y2))));
     }
 
-    // Frame j's interpolated reads of every slot.
-    static void Read(const FramePlan& plan, FrameState& st, int j) {
-        for (int base = 0; base < plan.slots; base += S::kWidth) {
-            VD left[4], right[4];
-            S::Taps(st.line, st.newestTap[j] + base, left, right);
-            const VD t = S::Load(st.delayT[j] + base);
-            S::Store(st.voice[j][0] + base, Cubic(left, t));
-            S::Store(st.voice[j][1] + base, Cubic(right, t));
-        }
+    // The interpolated reads of every slot in frames [begin, end).
+    static void Read(const FramePlan& plan, FrameState& st, int begin, int end) {
+        const float* line = st.line;
+        const int slots = plan.slots;
+        for (int j = begin; j < end; ++j)
+            for (int base = 0; base < slots; base += S::kWidth) {
+                VD left[4], right[4];
+                S::Taps(line, st.newestTap[j] + base, left, right);
+                const VD t = S::Load(st.delayT[j] + base);
+                S::Store(st.voice[j][0] + base, Cubic(left, t));
+                S::Store(st.voice[j][1] + base, Cubic(right, t));
+            }
     }
 
     // Three passes of the state-variable filter of one channel's slots [base, base + width), frame j;
@@ -413,32 +431,36 @@ template <class S> struct FrameLoop {
         S::Store(voice, on ? mixed : x);
     }
 
-    static void Filters(const FramePlan& plan, FrameState& st, int j) {
-        for (int base = 0; base < plan.slots; base += S::kWidth) {
-            if (S::MaskBitsD(S::LoadMask(plan.filtered + base)) == 0)
-                continue;
-            Filter(plan, st, j, 0, base);
-            Filter(plan, st, j, 1, base);
-        }
+    static void Filters(const FramePlan& plan, FrameState& st, int begin, int end) {
+        for (int j = begin; j < end; ++j)
+            for (int base = 0; base < plan.slots; base += S::kWidth) {
+                if (S::MaskBitsD(S::LoadMask(plan.filtered + base)) == 0)
+                    continue;
+                Filter(plan, st, j, 0, base);
+                Filter(plan, st, j, 1, base);
+            }
     }
 
-    // Frame j's feedback taps (post-filter, before pan and amplitude) and voice outputs. Answers a
-    // mask with a bit set where a tap is not finite.
-    static int Outputs(const FramePlan& plan, FrameState& st, int j) {
-        int notFinite = 0;
-        for (int base = 0; base < plan.slots; base += S::kWidth) {
-            const VD vL = S::Load(st.voice[j][0] + base);
-            const VD vR = S::Load(st.voice[j][1] + base);
-            const VF tapL = S::ToFloat(vL + 1e-8), tapR = S::ToFloat(vR + 1e-8);
-            notFinite |= S::MaskBitsI(~((tapL - tapL == 0.0f) & (tapR - tapR == 0.0f)));
-            S::StoreInterleaved(st.taps[j] + 2 * base, tapL, tapR);
-            const VD gainL = S::Load((plan.panModulated ? st.gainL[j] : plan.gainL) + base);
-            const VD gainR = S::Load((plan.panModulated ? st.gainR[j] : plan.gainR) + base);
-            const VD amplitude = S::Load((plan.ampModulated ? st.amplitude[j] : plan.amp) + base);
-            S::StoreInterleaved(st.voiceOut[j] + 2 * base, S::ToFloat(vL * gainL * amplitude),
-                                S::ToFloat(vR * gainR * amplitude));
-        }
-        return notFinite;
+    // The feedback taps (post-filter, before pan and amplitude) and voice outputs of frames [begin, end).
+    // Answers a mask with a bit set where a tap is not finite.
+    static int Outputs(const FramePlan& plan, FrameState& st, int begin, int end) {
+        const int slots = plan.slots;
+        const bool panModulated = plan.panModulated, ampModulated = plan.ampModulated;
+        VI notFinite = VI{};
+        for (int j = begin; j < end; ++j)
+            for (int base = 0; base < slots; base += S::kWidth) {
+                const VD vL = S::Load(st.voice[j][0] + base);
+                const VD vR = S::Load(st.voice[j][1] + base);
+                const VF tapL = S::ToFloat(vL + 1e-8), tapR = S::ToFloat(vR + 1e-8);
+                notFinite |= ~((tapL - tapL == 0.0f) & (tapR - tapR == 0.0f));
+                S::StoreInterleaved(st.taps[j] + 2 * base, tapL, tapR);
+                const VD gainL = S::Load((panModulated ? st.gainL[j] : plan.gainL) + base);
+                const VD gainR = S::Load((panModulated ? st.gainR[j] : plan.gainR) + base);
+                const VD amplitude = S::Load((ampModulated ? st.amplitude[j] : plan.amp) + base);
+                S::StoreInterleaved(st.voiceOut[j] + 2 * base, S::ToFloat(vL * gainL * amplitude),
+                                    S::ToFloat(vR * gainR * amplitude));
+            }
+        return S::MaskBitsI(notFinite);
     }
 
     // Whether some tap of a tap row is not finite.
@@ -483,37 +505,24 @@ template <class S> struct FrameLoop {
                 st.writeAt[j] = wp++;
             }
 
-            // Everything the line does not decide, frame by frame.
-            VI lowest = VI{} + plan.length;
-            VI highest = VI{};
+            // Everything the line does not decide: the LFOs, then the voices' parameters.
             for (int j = 0; j < n; ++j) {
                 StepLfos(plan, st);
                 _mm_store_ps(st.lfo[j], _mm_load_ps(st.out));
                 _mm_store_ps(st.lfo[j] + 4, _mm_load_ps(st.out + 4));
-                Parameters(plan, st, j, lowest, highest);
             }
-            alignas(64) std::int32_t low[S::kWidth], high[S::kWidth];
-            S::StoreI(low, lowest);
-            S::StoreI(high, highest);
-            int minWhole = plan.length, maxWhole = 0;
-            for (int i = 0; i < S::kWidth; ++i) {
-                minWhole = low[i] < minWhole ? low[i] : minWhole;
-                maxWhole = high[i] > maxWhole ? high[i] : maxWhole;
-            }
+            int minWhole, maxWhole;
+            Parameters(plan, st, n, &minWhole, &maxWhole);
 
             // Reading every frame of the sub-block before writing any is exact when every tap of every
             // frame is at least n frames old and not wrapped around the line's end.
             const bool ahead = minWhole >= n + 1 && maxWhole <= plan.length - 3;
             if (ahead) {
-                for (int j = 0; j < n; ++j)
-                    Read(plan, st, j);
+                Read(plan, st, 0, n);
                 if (plan.anyFilter)
-                    for (int j = 0; j < n; ++j)
-                        Filters(plan, st, j);
+                    Filters(plan, st, 0, n);
                 // Voices with no feedback add zeros to the sums while their taps are finite.
-                int notFinite = st.tapsNotFinite;
-                for (int j = 0; j < n; ++j)
-                    notFinite |= Outputs(plan, st, j);
+                const int notFinite = st.tapsNotFinite | Outputs(plan, st, 0, n);
                 const FramePlan::FeedList& feed = notFinite == 0 ? plan.feeding : plan.all;
                 Write(plan, st, 0, st.tap, feed);
                 for (int j = 1; j < n; ++j)
@@ -521,10 +530,10 @@ template <class S> struct FrameLoop {
             } else {
                 for (int j = 0; j < n; ++j) {
                     Write(plan, st, j, j == 0 ? st.tap : st.taps[j - 1], plan.all);
-                    Read(plan, st, j);
+                    Read(plan, st, j, j + 1);
                     if (plan.anyFilter)
-                        Filters(plan, st, j);
-                    st.tapsNotFinite |= Outputs(plan, st, j);
+                        Filters(plan, st, j, j + 1);
+                    Outputs(plan, st, j, j + 1);
                 }
             }
             for (int i = 0; i < 2 * kSlots; ++i)
