@@ -13,7 +13,8 @@ int RunInfo(const std::vector<std::string>& args);
 int RunPreset(const std::vector<std::string>& args);
 int RunScreenshot(const std::vector<std::string>& args);
 
-// The plug-in binary to host: --plugin's value, or the one built for this machine.
+// The plug-in binary to host: --plugin's value, else the first plug-in found where PluginCandidates
+// looks. Throws ToolError listing those places when there is none.
 std::string PluginPath(const std::string* chosen);
 
 // The parameter a --set names, by exact name, by name in any case, or by index. Usage error otherwise.

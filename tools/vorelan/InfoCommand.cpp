@@ -1,6 +1,8 @@
 #include "host/Capabilities.h"
 #include "tools/vorelan/Arguments.h"
+#include "tools/vorelan/CodePage.h"
 #include "tools/vorelan/Commands.h"
+#include "tools/vorelan/ParameterText.h"
 #include "tools/vorelan/PluginHost.h"
 #include "tools/vorelan/ToolError.h"
 
@@ -14,7 +16,8 @@ namespace {
 constexpr const char* kInfoHelp = R"(usage: vorelan info [--rate HZ] [--plugin PATH]
 
 Shows what a host sees of the effect: identity, pins, capabilities and every parameter with its
-name, value and display text.
+name, value, the display text and label the plug-in gives a host, and its reading in units (times at
+44.1 kHz; docs/parameters.md explains each parameter).
 )";
 
 std::string fourCharacters(int id) {
@@ -69,7 +72,8 @@ int RunInfo(const std::vector<std::string>& args) {
               << "category         " << id.category << "\n"
               << "flags            " << flagNames(id.flags) << "\n"
               << "initial delay    " << id.initialDelay << " samples\n"
-              << "programs         " << id.numPrograms << ", current \"" << host.ProgramName() << "\"\n"
+              << "programs         " << id.numPrograms << ", current \"" << CodePageToUtf8(host.ProgramName())
+              << "\"\n"
               << "parameters       " << id.numParams << "\n"
               << "inputs/outputs   " << id.numInputs << " / " << id.numOutputs << "\n";
     for (int input = 1; input >= 0; --input) {
@@ -84,13 +88,17 @@ int RunInfo(const std::vector<std::string>& args) {
     std::cout << "capabilities (1 yes, 0 don't know, -1 no)\n";
     for (const char* capability : host::kCapabilityNames)
         std::cout << "  " << capability << " " << host.CanDo(capability) << "\n";
-    std::cout << "parameters (index, name, value, display)\n";
+    std::cout << "parameters (index, name, value, host display, reading)\n";
+    ParameterSet values{};
+    for (int i = 0; i < host.ParameterCount() && i < static_cast<int>(values.size()); ++i)
+        values[i] = host.GetParameter(i);
     for (int i = 0; i < host.ParameterCount(); ++i) {
         char value[32];
         std::snprintf(value, sizeof value, "%.6f", host.GetParameter(i));
         std::string label = host.ParameterLabel(i);
         std::cout << "  " << i << "\t" << host.ParameterName(i) << "\t" << value << "\t"
-                  << host.ParameterDisplay(i) << (label.empty() ? "" : " " + label) << "\n";
+                  << host.ParameterDisplay(i) << (label.empty() ? "" : " " + label) << "\t"
+                  << ReadableValue(values, i) << "\n";
     }
     return kExitOk;
 }

@@ -128,35 +128,37 @@ void PluginHost::SetProgramName(const std::string& name) {
     impl_->plugin->Dispatch(effSetProgramName, 0, 0, copy.data());
 }
 
+void PluginHost::ProcessBlock(const float* const in[2], float* const out[2], int frames) {
+    Impl& h = *impl_;
+    const AEffect& effect = h.effect();
+    // The effect may not write its inputs, but the interface passes them as writable pointers.
+    float* inputs[2] = {const_cast<float*>(in[0]), const_cast<float*>(in[effect.numInputs == 2 ? 1 : 0])};
+    float* outputs[2] = {out[0], out[1]};
+    if (effect.flags & effFlagsCanReplacing) {
+        h.plugin->ProcessReplacing(inputs, outputs, frames);
+    } else {
+        // The accumulating call adds into the host's outputs, which start silent.
+        std::fill_n(out[0], frames, 0.0f);
+        std::fill_n(out[1], frames, 0.0f);
+        h.plugin->Process(inputs, outputs, frames);
+    }
+    if (effect.numOutputs == 1)
+        std::copy_n(out[0], frames, out[1]);
+    h.host.Advance(frames);
+    h.host.ClearLogs(); // the call log would otherwise grow with every block
+}
+
 StereoSignal PluginHost::Render(const StereoSignal& input,
                                 const std::function<void(std::size_t, std::size_t)>& progress) {
-    Impl& h = *impl_;
     const std::size_t total = input.frames();
     StereoSignal output;
     output.left.assign(total, 0.0f);
     output.right.assign(total, 0.0f);
-    const int inputs = h.effect().numInputs, outputs = h.effect().numOutputs;
-    std::vector<float> inBuffers[2], outBuffers[2];
-    for (int c = 0; c < 2; ++c) {
-        inBuffers[c].resize(h.blockSize);
-        outBuffers[c].resize(h.blockSize);
-    }
-    float* in[2] = {inBuffers[0].data(), inBuffers[1].data()};
-    float* out[2] = {outBuffers[0].data(), outBuffers[1].data()};
-
     for (std::size_t done = 0; done < total;) {
-        const auto frames = static_cast<VstInt32>(std::min<std::size_t>(h.blockSize, total - done));
-        std::copy_n(input.left.begin() + done, frames, inBuffers[0].begin());
-        std::copy_n((inputs == 2 ? input.right : input.left).begin() + done, frames, inBuffers[1].begin());
-        // The effect accumulates into the host's outputs, which start silent.
-        std::fill(outBuffers[0].begin(), outBuffers[0].end(), 0.0f);
-        std::fill(outBuffers[1].begin(), outBuffers[1].end(), 0.0f);
-        h.plugin->Process(in, out, frames);
-        h.host.Advance(frames);
-        h.host.ClearLogs(); // the call log would otherwise grow with every block
-
-        std::copy_n(outBuffers[0].begin(), frames, output.left.begin() + done);
-        std::copy_n(outBuffers[outputs == 2 ? 1 : 0].begin(), frames, output.right.begin() + done);
+        const int frames = static_cast<int>(std::min<std::size_t>(impl_->blockSize, total - done));
+        const float* in[2] = {input.left.data() + done, input.right.data() + done};
+        float* out[2] = {output.left.data() + done, output.right.data() + done};
+        ProcessBlock(in, out, frames);
         done += frames;
         if (progress)
             progress(done, total);

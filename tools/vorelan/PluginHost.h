@@ -45,8 +45,12 @@ public:
     std::string ProgramName();
     void SetProgramName(const std::string& name);
 
-    // Runs the whole signal through the effect in blocks, as a host would with the accumulating
-    // process call and zeroed outputs; progress(done, total) after every block.
+    // Runs frames (at most the block size) of two input channels through the effect into two output
+    // channels: with the replacing process call when the effect declares it, else with the
+    // accumulating one on zeroed outputs. A mono effect takes the left input and feeds both outputs.
+    void ProcessBlock(const float* const in[2], float* const out[2], int frames);
+
+    // Runs the whole signal through the effect in blocks; progress(done, total) after every block.
     StereoSignal Render(const StereoSignal& input,
                         const std::function<void(std::size_t, std::size_t)>& progress);
 

@@ -1,10 +1,15 @@
 #include "tools/vorelan/Arguments.h"
-#include "tools/vorelan/AudioFile.h"
+#include "tools/vorelan/AudioStream.h"
+#include "tools/vorelan/CodePage.h"
 #include "tools/vorelan/Commands.h"
 #include "tools/vorelan/DemoSignal.h"
+#include "tools/vorelan/OutputFile.h"
 #include "tools/vorelan/PluginHost.h"
+#include "tools/vorelan/PresetLibrary.h"
+#include "tools/vorelan/Resampler.h"
 #include "tools/vorelan/ToolError.h"
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -14,49 +19,89 @@ namespace vorelan {
 
 namespace {
 
+namespace fs = std::filesystem;
+
 constexpr const char* kRenderHelp = R"(usage: vorelan render [IN] OUT [options]
+       vorelan render IN... --out-dir DIR [options]
 
-Runs an audio file through the effect and writes the result. Without IN, a built-in demo (about ten
-seconds of plucked chords, a melody and drums) is rendered through the factory program.
+Runs audio files through the effect. Without IN, a built-in demo (about ten seconds of plucked chords, a
+melody and drums) is rendered through the factory program. "-" as IN reads standard input; "-" as OUT
+writes WAV to standard output. With --out-dir, every IN is rendered into DIR under its own name.
 
-  IN                 WAV, FLAC, AIFF or OGG; mono is fed to both inputs; more than 2 channels are refused
-  OUT                format from the extension: .wav (32-bit float), .flac, .aiff (24-bit), .ogg
-  --preset F.fxp     load a preset file before rendering
+The output appears only when it is complete: it is written beside its final name and renamed at the
+end, so a failure or an interruption leaves an older file of that name as it was.
+
+  IN                 WAV, FLAC, AIFF, OGG and more; mono is fed to both inputs; more than 2 channels are
+                     refused
+  OUT                format from the extension: .wav (32-bit float unless --bits), .flac and .aiff
+                     (24-bit unless --bits), .ogg (Vorbis)
+  --bits 16|24|32    integer samples of that size (FLAC: 16 or 24); 16 bits are dithered
+  --float            32-bit float samples (WAV, AIFF)
+  --out-dir DIR      render several inputs into DIR
+  --format EXT       with --out-dir: wav, flac, aiff or ogg (default: the input's own, else wav)
+  --preset P         load a preset first: a .fxp file, or a preset's name (vorelan preset list)
   --set NAME=VALUE   set a parameter by name (Delay3=0.25) or index (38=0.25), value 0..1; repeatable
-  --rate HZ          sample rate the host reports (default: the input file's, 44100 for the demo)
+  --rate HZ          resample the input to this rate; the host reports it (default: the input's rate,
+                     44100 for the demo)
   --tempo BPM        host tempo (default 120)
   --play             report the host transport as playing
   --block N          frames per processing call (default 512)
   --tail SECONDS     render this much silence after the input so the delays ring out (default 0)
-  --plugin PATH      the plug-in binary to host
+  --plugin PATH      the plug-in binary to host (default: the first VorelanEn2.so found beside the tool,
+                     in VST_PATH, ~/.vst, ~/.lxvst, /usr/local/lib/vst or /usr/lib/vst)
+
+After each file it reports the output's peak, and warns when that is above full scale. The same input
+and options always give the same bytes (except Ogg files, whose streams carry a random serial number,
+and presets with a "Random" LFO, which draws new values each time the plug-in starts).
 )";
 
+struct Job {
+    std::string input;  // empty: the built-in demo; "-": standard input
+    std::string output; // "-": standard output
+    OutputFormat format;
+    double hostRate = 0;
+    std::optional<std::int64_t> frames; // output frames, when the input's length is known
+};
+
+struct Options {
+    std::optional<int> rate;
+    double tempo = 120;
+    int block = 512;
+    double tail = 0;
+    bool play = false;
+    std::int64_t tailFrames(double hostRate) const { return std::llround(tail * hostRate); }
+};
+
 bool samePath(const std::string& a, const std::string& b) {
-    namespace fs = std::filesystem;
     std::error_code error;
     if (fs::exists(a, error) && fs::exists(b, error))
         return fs::equivalent(a, b, error);
     return fs::weakly_canonical(a, error) == fs::weakly_canonical(b, error);
 }
 
+std::string describeInput(const std::string& input) {
+    return input.empty() ? "built-in demo" : input == "-" ? "standard input" : input;
+}
+
 // A bar on standard error, drawn only when that is a terminal.
 class ProgressBar {
 public:
-    ProgressBar() : enabled_(isatty(fileno(stderr)) != 0) {}
+    explicit ProgressBar(std::string label)
+        : enabled_(isatty(fileno(stderr)) != 0), label_(std::move(label)) {}
     ~ProgressBar() {
         if (enabled_ && drawn_)
             std::fputs("\n", stderr);
     }
-    void update(std::size_t done, std::size_t total) {
-        if (!enabled_ || total == 0)
+    void update(std::int64_t done, std::optional<std::int64_t> total) {
+        if (!enabled_ || !total || *total <= 0)
             return;
-        const int percent = static_cast<int>(done * 100 / total);
+        const int percent = static_cast<int>(std::min<std::int64_t>(done, *total) * 100 / *total);
         if (percent == lastPercent_)
             return;
         lastPercent_ = percent;
         drawn_ = true;
         const int filled = percent * 40 / 100;
-        std::fprintf(stderr, "\rrendering [%.*s%.*s] %3d%%", filled,
+        std::fprintf(stderr, "\rrendering %s[%.*s%.*s] %3d%%", label_.c_str(), filled,
                      "########################################", 40 - filled,
                      "                                        ", percent);
         std::fflush(stderr);
@@ -66,70 +111,243 @@ private:
     bool enabled_;
     bool drawn_ = false;
     int lastPercent_ = -1;
+    std::string label_;
 };
+
+// The jobs the command line asks for, with formats chosen and names checked.
+std::vector<Job> planJobs(const Arguments& arguments) {
+    const std::vector<std::string>& files = arguments.positional();
+    std::optional<int> bits;
+    if (const std::optional<std::string> text = arguments.value("--bits")) {
+        bits = ParseInteger(*text, "--bits", 16, 32);
+        if (*bits != 16 && *bits != 24 && *bits != 32)
+            throw UsageError("bad value \"" + *text + "\" for --bits: use 16, 24 or 32");
+    }
+    const bool floating = arguments.flag("--float");
+    const std::optional<std::string> outDir = arguments.value("--out-dir");
+    const std::optional<std::string> formatName = arguments.value("--format");
+
+    std::vector<Job> jobs;
+    if (outDir) {
+        if (files.empty())
+            throw UsageError("render --out-dir needs at least one input file (vorelan render --help)");
+        std::optional<Container> chosen;
+        if (formatName && !(chosen = ContainerFor("." + *formatName)))
+            throw UsageError("unknown format \"" + *formatName +
+                             "\" for --format: use wav, flac, aiff or ogg");
+        for (const std::string& input : files) {
+            if (input == "-")
+                throw UsageError("standard input has no name to render under in --out-dir; name the output "
+                                 "instead: vorelan render - OUT");
+            const Container container = chosen ? *chosen : ContainerFor(input).value_or(Container::Wav);
+            const std::string stem = fs::path(input).stem().string();
+            jobs.push_back({input, (fs::path(*outDir) / (stem + ExtensionOf(container))).string(),
+                            ChooseFormat(container, bits, floating), 0, std::nullopt});
+        }
+    } else {
+        if (files.empty())
+            throw UsageError(
+                "render needs an output file, and at most one input file before it (vorelan render --help)");
+        if (files.size() > 2)
+            throw UsageError("render takes one input and one output; several inputs need --out-dir DIR");
+        if (formatName)
+            throw UsageError(
+                "--format goes with --out-dir; otherwise the output's extension sets the format");
+        const std::string& output = files.back();
+        const std::optional<Container> container = output == "-" ? Container::Wav : ContainerFor(output);
+        if (!container)
+            throw UsageError("unknown output format for \"" + output + "\": use .wav, .flac, .aiff or .ogg");
+        jobs.push_back({files.size() == 2 ? files[0] : std::string(), output,
+                        ChooseFormat(*container, bits, floating), 0, std::nullopt});
+    }
+
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        const Job& job = jobs[i];
+        if (job.output == "-")
+            continue;
+        for (const Job& other : jobs)
+            if (!other.input.empty() && other.input != "-" && samePath(other.input, job.output))
+                throw UsageError("the output \"" + job.output + "\" is the input file " + other.input +
+                                 "; choose another output name or folder");
+        for (std::size_t j = 0; j < i; ++j)
+            if (samePath(jobs[j].output, job.output))
+                throw UsageError("the inputs " + jobs[j].input + " and " + job.input + " would both be " +
+                                 "rendered into \"" + job.output + "\"");
+    }
+    return jobs;
+}
+
+std::unique_ptr<FrameSource> openInput(const Job& job, const Options& options) {
+    if (job.input.empty()) {
+        const double rate = options.rate ? *options.rate : 44100.0;
+        StereoSignal demo = MakeDemoSignal(rate);
+        return std::make_unique<MemorySource>(std::move(demo.left), std::move(demo.right), rate);
+    }
+    return std::make_unique<AudioReader>(job.input);
+}
+
+// Everything that can be checked before rendering: each input can be read, and each output's folder
+// takes a file of its format at its rate (the encoder is started on a probe that is then removed).
+void checkJobs(std::vector<Job>& jobs, const Options& options, std::unique_ptr<FrameSource>& standardInput) {
+    for (Job& job : jobs) {
+        std::unique_ptr<FrameSource> source = openInput(job, options);
+        job.hostRate = options.rate ? *options.rate : source->SampleRate();
+        if (const std::optional<std::int64_t> frames = source->Frames())
+            job.frames = std::llround(static_cast<double>(*frames) * (job.hostRate / source->SampleRate())) +
+                         options.tailFrames(job.hostRate); // as the resampler counts them
+        if (job.input == "-")
+            standardInput = std::move(source); // a stream can be opened only once
+        const int rate = static_cast<int>(job.hostRate);
+        if (job.output == "-") {
+            if (isatty(STDOUT_FILENO))
+                throw UsageError("standard output is a terminal; redirect it into a file or a pipe");
+            continue;
+        }
+        AtomicOutputFile probe(job.output);
+        std::unique_ptr<AudioWriter> writer =
+            AudioWriter::Open(probe.fd(), job.format, rate, "\"" + job.output + "\"", std::nullopt);
+        const float silence[1] = {0.0f};
+        writer->Write(silence, silence, 1);
+        writer->Finish();
+    }
+}
+
+std::string peakText(float peak) {
+    if (!(peak > 0))
+        return "silent";
+    char text[32];
+    std::snprintf(text, sizeof text, "%+.2f dBFS", 20.0 * std::log10(static_cast<double>(peak)));
+    return text;
+}
+
+struct RenderResult {
+    std::int64_t frames = 0;
+    float peak = 0;
+    std::int64_t overs = 0;
+    std::string program;
+};
+
+RenderResult renderJob(const Job& job, const Options& options, const std::string& pluginPath,
+                       const std::optional<std::string>& preset, const std::vector<std::string>& settings,
+                       std::unique_ptr<FrameSource> source, const std::string& label) {
+    PluginHost host(pluginPath);
+    host.SetSampleRate(job.hostRate);
+    host.SetTempo(options.tempo);
+    host.SetPlaying(options.play);
+    host.SetBlockSize(options.block);
+    host.Start();
+    if (preset)
+        ApplyPresetFile(host, *preset);
+    ApplySettings(host, settings);
+
+    std::unique_ptr<Resampler> resampler;
+    FrameSource* input = source.get();
+    if (job.hostRate != source->SampleRate()) {
+        resampler = std::make_unique<Resampler>(*source, job.hostRate);
+        input = resampler.get();
+    }
+
+    std::unique_ptr<AtomicOutputFile> file;
+    if (job.output != "-")
+        file = std::make_unique<AtomicOutputFile>(job.output);
+    const std::string name = job.output == "-" ? "standard output" : "\"" + job.output + "\"";
+    std::unique_ptr<AudioWriter> writer = AudioWriter::Open(file ? file->fd() : STDOUT_FILENO, job.format,
+                                                            static_cast<int>(job.hostRate), name, job.frames);
+
+    const auto block = static_cast<std::size_t>(options.block);
+    std::vector<float> inL(block), inR(block), outL(block), outR(block);
+    const float* in[2] = {inL.data(), inR.data()};
+    float* out[2] = {outL.data(), outR.data()};
+    std::int64_t tailLeft = options.tailFrames(job.hostRate);
+    bool inputEnded = false;
+    ProgressBar bar(label);
+    for (;;) {
+        // Whole blocks from the input, then the tail's silence.
+        std::size_t frames = 0;
+        while (!inputEnded && frames < block) {
+            const std::size_t got = input->Read(inL.data() + frames, inR.data() + frames, block - frames);
+            inputEnded = got == 0;
+            frames += got;
+        }
+        if (inputEnded && frames < block && tailLeft > 0) {
+            const auto silent = static_cast<std::size_t>(std::min<std::int64_t>(tailLeft, block - frames));
+            std::fill_n(inL.data() + frames, silent, 0.0f);
+            std::fill_n(inR.data() + frames, silent, 0.0f);
+            frames += silent;
+            tailLeft -= static_cast<std::int64_t>(silent);
+        }
+        if (frames == 0)
+            break;
+        host.ProcessBlock(in, out, static_cast<int>(frames));
+        writer->Write(outL.data(), outR.data(), frames);
+        bar.update(writer->FramesWritten(), job.frames);
+    }
+    writer->Finish();
+    if (file)
+        file->Commit();
+    return {writer->FramesWritten(), writer->Peak(), writer->Overs(), CodePageToUtf8(host.ProgramName())};
+}
 
 } // namespace
 
 int RunRender(const std::vector<std::string>& args) {
-    const Arguments arguments(
-        args, {"--preset", "--set", "--rate", "--tempo", "--block", "--tail", "--plugin"}, {"--play"});
+    const Arguments arguments(args,
+                              {"--preset", "--set", "--rate", "--tempo", "--block", "--tail", "--plugin",
+                               "--bits", "--out-dir", "--format"},
+                              {"--play", "--float"});
     if (arguments.help()) {
         std::cout << kRenderHelp;
         return kExitOk;
     }
-    const std::vector<std::string>& files = arguments.positional();
-    if (files.empty() || files.size() > 2)
-        throw UsageError(
-            "render needs an output file, and at most one input file before it (vorelan render --help)");
-    const std::string outPath = files.back();
-    const std::string* inPath = files.size() == 2 ? &files[0] : nullptr;
-    if (AudioFormatFor(outPath) == 0)
-        throw UsageError("unknown output format for \"" + outPath + "\": use .wav, .flac, .aiff or .ogg");
-    if (inPath && samePath(*inPath, outPath))
-        throw UsageError("the output \"" + outPath + "\" is the input file; choose another output name");
+    std::vector<Job> jobs = planJobs(arguments);
 
-    // Check every option before any work is done.
-    const std::optional<std::string> rateText = arguments.value("--rate");
-    const double chosenRate = rateText ? ParseNumber(*rateText, "--rate", 8000, 384000) : 0.0;
-    const double tempo = ParseNumber(arguments.value("--tempo").value_or("120"), "--tempo", 1, 999);
-    const int block = ParseInteger(arguments.value("--block").value_or("512"), "--block", 1, 65536);
-    const double tail = ParseNumber(arguments.value("--tail").value_or("0"), "--tail", 0, 3600);
+    // Every option is checked before any work is done.
+    Options options;
+    if (const std::optional<std::string> rate = arguments.value("--rate"))
+        options.rate = ParseInteger(*rate, "--rate", 8000, 384000);
+    options.tempo = ParseNumber(arguments.value("--tempo").value_or("120"), "--tempo", 1, 999);
+    options.block = ParseInteger(arguments.value("--block").value_or("512"), "--block", 1, 65536);
+    options.tail = ParseNumber(arguments.value("--tail").value_or("0"), "--tail", 0, 3600);
+    options.play = arguments.flag("--play");
     const std::optional<std::string> plugin = arguments.value("--plugin");
+    const std::string pluginPath = PluginPath(plugin ? &*plugin : nullptr);
+    std::optional<std::string> preset;
+    if (const std::optional<std::string> chosen = arguments.value("--preset"))
+        preset = FindPreset(*chosen);
 
-    AudioFile input;
-    if (inPath) {
-        input = ReadAudioFile(*inPath);
-    } else {
-        input.sampleRate = rateText ? static_cast<int>(chosenRate + 0.5) : 44100;
-        input.channels = 2;
-        input.signal = MakeDemoSignal(input.sampleRate);
+    RemoveTemporaryFilesOnInterrupt();
+    std::unique_ptr<FrameSource> standardInput;
+    checkJobs(jobs, options, standardInput);
+
+    // With audio on standard output, the reports go to standard error.
+    bool toStdout = false;
+    for (const Job& job : jobs)
+        toStdout = toStdout || job.output == "-";
+    std::ostream& report = toStdout ? std::cerr : std::cout;
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        const Job& job = jobs[i];
+        std::unique_ptr<FrameSource> source =
+            job.input == "-" ? std::move(standardInput) : openInput(job, options);
+        const std::string label = jobs.size() > 1 ? fs::path(job.input).filename().string() + " " : "";
+        const RenderResult result =
+            renderJob(job, options, pluginPath, preset, arguments.values("--set"), std::move(source), label);
+        const std::string shown = job.output == "-" ? "standard output" : job.output;
+        report << "wrote " << shown << ": " << result.frames << " frames, 2 channels, "
+               << static_cast<int>(job.hostRate) << " Hz, " << Describe(job.format) << " ("
+               << describeInput(job.input) << ", program \"" << result.program << "\"); peak "
+               << peakText(result.peak) << "\n";
+        if (result.peak > 1.0f) {
+            std::cerr << "vorelan: warning: " << shown << " peaks at " << peakText(result.peak)
+                      << ", above full scale: ";
+            if (job.format.encoding == Encoding::Float || job.format.encoding == Encoding::Vorbis)
+                std::cerr << "the file keeps the " << result.overs
+                          << " samples beyond it, but playing or converting it will clip them.";
+            else
+                std::cerr << result.overs << " samples were clipped at full scale in the "
+                          << Describe(job.format) << " file.";
+            std::cerr << " Lower OutGain (--set OutGain=...) or the input level.\n";
+        }
     }
-    const double hostRate = rateText ? chosenRate : input.sampleRate;
-    const auto tailFrames = static_cast<std::size_t>(tail * hostRate + 0.5);
-    input.signal.left.resize(input.signal.frames() + tailFrames, 0.0f);
-    input.signal.right.resize(input.signal.left.size(), 0.0f);
-
-    PluginHost host(PluginPath(plugin ? &*plugin : nullptr));
-    host.SetSampleRate(hostRate);
-    host.SetTempo(tempo);
-    host.SetPlaying(arguments.flag("--play"));
-    host.SetBlockSize(block);
-    host.Start();
-    if (const std::optional<std::string> preset = arguments.value("--preset"))
-        ApplyPresetFile(host, *preset);
-    ApplySettings(host, arguments.values("--set"));
-
-    StereoSignal output;
-    {
-        ProgressBar bar;
-        output =
-            host.Render(input.signal, [&](std::size_t done, std::size_t total) { bar.update(done, total); });
-    }
-    const int outRate = static_cast<int>(hostRate + 0.5);
-    WriteAudioFile(outPath, output, outRate);
-    std::cout << "wrote " << outPath << ": " << output.frames() << " frames, 2 channels, " << outRate
-              << " Hz (" << (inPath ? *inPath : std::string("built-in demo")) << ", program \""
-              << host.ProgramName() << "\")\n";
     return kExitOk;
 }
 

@@ -7,10 +7,6 @@
 #include <algorithm>
 #include <cctype>
 
-#ifndef VORELAN_DEFAULT_PLUGIN
-#define VORELAN_DEFAULT_PLUGIN "dist/linux-x86_64/VorelanEn2.so"
-#endif
-
 namespace vorelan {
 
 namespace {
@@ -22,10 +18,6 @@ bool sameIgnoringCase(const std::string& a, const std::string& b) {
 }
 
 } // namespace
-
-std::string PluginPath(const std::string* chosen) {
-    return chosen ? *chosen : std::string(VORELAN_DEFAULT_PLUGIN);
-}
 
 int ResolveParameter(PluginHost& host, const std::string& nameOrIndex) {
     const int count = host.ParameterCount();

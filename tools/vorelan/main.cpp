@@ -14,11 +14,12 @@ constexpr const char* kHelp = R"(usage: vorelan COMMAND [options]
 commands:
   render [IN] OUT   run an audio file (or the built-in demo) through the effect
   info              what a host sees: identity, pins, capabilities, parameters
-  preset show F     a preset file's name and parameters
+  preset list       the presets in the preset folders
+  preset show P     a preset's name and parameters
   preset save F     write a preset file
   screenshot OUT    the editor's picture as PNG
 
-"vorelan COMMAND --help" describes each command.
+"vorelan COMMAND --help" describes each command; "vorelan --version" tells the version.
 )";
 
 } // namespace
@@ -28,6 +29,10 @@ int main(int argc, char** argv) {
     if (all.empty() || all[0] == "--help" || all[0] == "-h" || all[0] == "help") {
         std::cout << kHelp;
         return all.empty() ? vorelan::kExitUsage : vorelan::kExitOk;
+    }
+    if (all[0] == "--version") {
+        std::cout << "vorelan " << VORELAN_VERSION << ", host for the VorelanEn2 plug-in by Qarno Audio\n";
+        return vorelan::kExitOk;
     }
     const std::string command = all[0];
     const std::vector<std::string> args(all.begin() + 1, all.end());

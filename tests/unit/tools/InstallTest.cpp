@@ -1,0 +1,88 @@
+// make install's tree: the installed tool finds the installed plug-in and presets, a user's own preset
+// survives, and uninstall takes away exactly what the install put there.
+#include "tests/unit/tools/ToolTestSupport.h"
+
+#include <fstream>
+
+namespace {
+
+using namespace tooltest;
+
+class InstallTest : public ToolTest {
+protected:
+    // scripts/install with a home folder of this test's own and the given settings.
+    RunResult install(const std::string& action, const std::string& settings) {
+        return runShell("env -u XDG_DATA_HOME -u VST_PATH -u XDG_DATA_DIRS HOME=" + quoted(path("home")) +
+                        " " + settings + " BUILD=" + quoted(VORELAN_BUILD_DIR) +
+                        " DIST=" + quoted(VORELAN_DIST_ROOT) + " " +
+                        quoted(std::string(VORELAN_SOURCE_DIR) + "/scripts/install") + " " + action);
+    }
+    RunResult installed(const std::string& tool, const std::string& arguments) {
+        return runShell("env -u XDG_DATA_HOME -u VST_PATH -u XDG_DATA_DIRS HOME=" + quoted(path("home")) +
+                        " " + quoted(tool) + " " + arguments);
+    }
+    std::vector<std::string> filesUnder(const std::string& folder) {
+        std::vector<std::string> files;
+        for (const auto& entry : fs::recursive_directory_iterator(folder))
+            files.push_back(fs::relative(entry.path(), folder).string());
+        std::sort(files.begin(), files.end());
+        return files;
+    }
+};
+
+TEST_F(InstallTest, PersonalInstallWorksAndUninstallsCleanly) {
+    const std::string presets = path("home/.local/share/QarnoAudio/VorelanEn2");
+    fs::create_directories(presets);
+    { std::ofstream(presets + "/Doubler.fxp") << "my own doubler"; }
+
+    RunResult run = install("install", "");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("kept your own " + presets + "/Doubler.fxp"), std::string::npos) << run.output;
+    std::ifstream mine(presets + "/Doubler.fxp");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(mine), {}), "my own doubler");
+    EXPECT_TRUE(fs::exists(path("home/.vst/VorelanEn2.so")));
+
+    const std::string tool = path("home/.local/bin/vorelan");
+    const std::string in = writeMonoInput(4800);
+    run = installed(tool,
+                    "render " + quoted(in) + " " + quoted(path("out.wav")) + " --preset 'string ensemble'");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("program \"String Ensemble\""), std::string::npos) << run.output;
+    run = installed(tool, "info");
+    EXPECT_NE(run.output.find("plug-in file     " + path("home/.vst/VorelanEn2.so")), std::string::npos)
+        << run.output;
+    run = installed(tool, "preset list");
+    EXPECT_NE(run.output.find(presets + "\n  Amplitude Chase\n"), std::string::npos) << run.output;
+
+    // Installing again replaces its own files and still keeps the user's.
+    ASSERT_EQ(install("install", "").status, 0);
+    run = install("uninstall", "");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(filesUnder(path("home")),
+              (std::vector<std::string>{".local", ".local/share", ".local/share/QarnoAudio",
+                                        ".local/share/QarnoAudio/VorelanEn2",
+                                        ".local/share/QarnoAudio/VorelanEn2/Doubler.fxp"}))
+        << "uninstall leaves exactly what was there before";
+}
+
+TEST_F(InstallTest, SystemWideInstallIntoAStagingFolder) {
+    const std::string stage = path("stage");
+    RunResult run = install("install", "PREFIX=/usr/local DESTDIR=" + quoted(stage));
+    ASSERT_EQ(run.status, 0) << run.output;
+    const std::string tool = stage + "/usr/local/bin/vorelan";
+    run = installed(tool, "info");
+    EXPECT_NE(run.output.find("plug-in file     " + stage + "/usr/local/lib/vst/VorelanEn2.so"),
+              std::string::npos)
+        << run.output;
+    run = installed(tool, "preset list");
+    EXPECT_NE(run.output.find(stage + "/usr/local/share/QarnoAudio/VorelanEn2\n  Amplitude Chase\n"),
+              std::string::npos)
+        << run.output;
+    EXPECT_TRUE(fs::exists(stage + "/usr/local/share/doc/vorelan/LICENSE.txt"));
+    EXPECT_FALSE(fs::exists(path("home/.vst"))) << "a system-wide install leaves the home folder alone";
+
+    ASSERT_EQ(install("uninstall", "PREFIX=/usr/local DESTDIR=" + quoted(stage)).status, 0);
+    EXPECT_TRUE(filesUnder(stage).empty());
+}
+
+} // namespace

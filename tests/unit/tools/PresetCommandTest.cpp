@@ -1,0 +1,86 @@
+// vorelan's presets by name, their names in the editor's code page, and readable parameter values.
+#include "presets/FxpFile.h"
+#include "tests/unit/tools/ToolTestSupport.h"
+
+namespace {
+
+using namespace tooltest;
+
+class PresetCommandTest : public ToolTest {
+protected:
+    // The tool with its preset folder in this test's folder.
+    RunResult run(const std::string& arguments) {
+        return runTool(arguments + pluginOption(), "XDG_DATA_HOME=" + quoted(path("data")));
+    }
+    std::string presetFolder() { return path("data/QarnoAudio/VorelanEn2"); }
+};
+
+TEST_F(PresetCommandTest, PresetsByNameInAnyCase) {
+    fs::create_directories(presetFolder());
+    ASSERT_EQ(run("preset save " + quoted(presetFolder() + "/My Sound") + " --set Mix=0.25").status, 0);
+    RunResult list = run("preset list");
+    ASSERT_EQ(list.status, 0) << list.output;
+    EXPECT_NE(list.output.find(presetFolder() + "\n  My Sound\n"), std::string::npos) << list.output;
+    EXPECT_NE(list.output.find("  Wide Ensemble\n"), std::string::npos)
+        << "the build's library is listed too";
+
+    const std::string in = writeMonoInput(4800);
+    RunResult render = run("render " + quoted(in) + " " + quoted(path("o.wav")) + " --preset 'MY SOUND.FXP'");
+    ASSERT_EQ(render.status, 0) << render.output;
+    EXPECT_NE(render.output.find("program \"My Sound\""), std::string::npos) << render.output;
+    render = run("render " + quoted(in) + " " + quoted(path("o.wav")) + " --preset 'no such sound'");
+    EXPECT_EQ(render.status, 1);
+    EXPECT_NE(render.output.find("no preset named \"no such sound\"; looked in:\n  " + presetFolder()),
+              std::string::npos)
+        << render.output;
+
+    const RunResult shown = run("preset show 'my sound'");
+    ASSERT_EQ(shown.status, 0) << shown.output;
+    EXPECT_NE(shown.output.find("1\tMix\t0.250000\t0.25\t25 % wet\n"), std::string::npos) << shown.output;
+    EXPECT_NE(shown.output.find("6\tDelay1\t0.080000\t0.08\t12.69 ms\n"), std::string::npos) << shown.output;
+
+    // Any case of .fxp is the extension; no second one is added.
+    ASSERT_EQ(run("preset save " + quoted(path("b.FXP"))).status, 0);
+    EXPECT_TRUE(fs::exists(path("b.FXP")));
+    EXPECT_FALSE(fs::exists(path("b.FXP.fxp")));
+}
+
+TEST_F(PresetCommandTest, NamesAreStoredInTheEditorsCodePage) {
+    RunResult saved = run("preset save " + quoted(path("a")) + " --name 'Crème brûlée € and a long tail'");
+    ASSERT_EQ(saved.status, 0) << saved.output;
+    const presets::FxpReadResult file = presets::ReadFxpFile(path("a.fxp"));
+    ASSERT_TRUE(file.ok());
+    EXPECT_EQ(file.program.name, "Cr\xE8me br\xFBl\xE9"
+                                 "e \x80 and a long ta")
+        << "Windows-1252, cut at 28";
+    EXPECT_NE(run("preset show " + quoted(path("a.fxp"))).output.find("\"Crème brûlée € and a long ta\""),
+              std::string::npos)
+        << "shown as UTF-8 again";
+
+    const struct {
+        std::string name, message;
+    } refused[] = {
+        {"--name '日本'", "holds \"日\" (U+65E5)"},
+        {"--name \"$(printf 'tab\\there')\"", "holds a control character (U+0009)"},
+        {"--name \"$(printf '\\377\\376')\"", "is not valid UTF-8"},
+    };
+    for (const auto& r : refused) {
+        saved = run("preset save " + quoted(path("x")) + " " + r.name);
+        EXPECT_EQ(saved.status, 2) << r.name;
+        EXPECT_NE(saved.output.find(r.message), std::string::npos) << saved.output;
+    }
+    saved = run("preset save " + quoted(path("Ωmega")));
+    EXPECT_EQ(saved.status, 2);
+    EXPECT_NE(saved.output.find("choose one with --name"), std::string::npos) << saved.output;
+    EXPECT_FALSE(fs::exists(path("x.fxp")) || fs::exists(path("Ωmega.fxp")));
+
+    const RunResult info = run("info");
+    ASSERT_EQ(info.status, 0);
+    for (const char* line :
+         {"0\tBufferSize\t0.070000\t0.07\t158.59 ms\n", "13\tFreq1\t1.000000\t1.00\t14914 Hz\n",
+          "133\tShape1\t0.180000\t0.18\tParabolic\n", "135\tLfoFreq1\t0.110000\t0.11\t1.1 Hz\n",
+          "20\tFeeds1\t0.500000\t0.50\tnone\n", "136\tSyncIx1\t0.000000\t0.00\tnone\n"})
+        EXPECT_NE(info.output.find(line), std::string::npos) << line;
+}
+
+} // namespace
