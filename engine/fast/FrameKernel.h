@@ -518,20 +518,14 @@ template <class S> struct FrameLoop {
             // frame is at least n frames old and not wrapped around the line's end.
             const bool ahead = minWhole >= n + 1 && maxWhole <= plan.length - 3;
             if (ahead) {
-                // One frame's filters form a chain of dependent roundings; the next frame's reads and this
-                // frame's outputs and write sit beside it, so the processor can run them in its shadow.
-                // Voices with no feedback add zeros to a sum while the taps before it are finite.
-                int notFinite = st.tapsNotFinite;
-                Read(plan, st, 0, 1);
-                for (int j = 0; j < n; ++j) {
-                    if (j + 1 < n)
-                        Read(plan, st, j + 1, j + 2);
-                    if (plan.anyFilter)
-                        Filters(plan, st, j, j + 1);
-                    Write(plan, st, j, j == 0 ? st.tap : st.taps[j - 1],
-                          notFinite == 0 ? plan.feeding : plan.all);
-                    notFinite |= Outputs(plan, st, j, j + 1);
-                }
+                Read(plan, st, 0, n);
+                if (plan.anyFilter)
+                    Filters(plan, st, 0, n);
+                // Voices with no feedback add zeros to the sums while the taps before them are finite.
+                const int notFinite = st.tapsNotFinite | Outputs(plan, st, 0, n);
+                const FramePlan::FeedList& feed = notFinite == 0 ? plan.feeding : plan.all;
+                for (int j = 0; j < n; ++j)
+                    Write(plan, st, j, j == 0 ? st.tap : st.taps[j - 1], feed);
             } else {
                 for (int j = 0; j < n; ++j) {
                     Write(plan, st, j, j == 0 ? st.tap : st.taps[j - 1], plan.all);
