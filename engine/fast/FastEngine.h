@@ -25,6 +25,8 @@ namespace engine {
 class FastEngine final : public AudioEngine {
 public:
     explicit FastEngine(Isa isa);
+    // The same with another kernel for the frames (tests of kernels no processor here runs).
+    FastEngine(Isa isa, fast::FrameKernel kernel) : FastEngine(isa) { kernel_ = kernel; }
 
     void Render(const BlockContext& block, const float* inL, const float* inR, float* outL, float* outR,
                 int frames) noexcept override;

@@ -9,14 +9,43 @@
 #include <bit>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace engine {
+namespace fast {
+FrameKernel FrameKernelWideForTests() noexcept;
+}
 namespace {
 
 using testing::Host;
 using testsupport::Lcg;
+
+// A fast engine to compare: its name and how to make one.
+struct Contender {
+    std::string name;
+    std::function<std::unique_ptr<AudioEngine>()> make;
+};
+
+// The paths this machine runs, and the kernel at the AVX-512 width in portable vectors.
+std::vector<Contender> Contenders() {
+    std::vector<Contender> contenders;
+    for (Isa isa : kAllIsas) {
+        if (IsaAvailable(isa))
+            contenders.push_back({IsaName(isa), [isa] { return CreateFastEngine(isa); }});
+        else
+            std::printf("skipped: the %s path (this machine cannot run it)\n", IsaName(isa));
+    }
+#if VORELAN_WIDE_KERNEL_TEST
+    if (IsaAvailable(Isa::Avx2))
+        contenders.push_back(
+            {"eight slots per vector",
+             [] { return std::make_unique<FastEngine>(Isa::Avx2, fast::FrameKernelWideForTests()); }});
+#endif
+    return contenders;
+}
 
 // The reference and the fast engine, side by side in one process: the same programs, host time
 // information and input, rendered block by block on every instruction set this machine runs. Both draw
@@ -25,17 +54,14 @@ TEST(FastEngineTest, EqualsTheReferenceBitForBitOnEveryInstructionSet) {
     const double rates[] = {8000.0, 22050.0, 44100.0, 96000.0, 192000.0, 384000.0};
     const int blockSizes[] = {1, 7, 64, 512, 0}; // 0: a varying pattern
     int compared = 0;
-    for (Isa isa : kAllIsas) {
-        if (!IsaAvailable(isa)) {
-            std::printf("skipped: the %s path (this machine cannot run it)\n", IsaName(isa));
-            continue;
-        }
+    for (const Contender& contender : Contenders()) {
+        const char* name = contender.name.c_str();
         for (std::uint32_t seed = 0; seed < 40; ++seed) {
             Host().Reset(rates[seed % 6], 60.0 + 3.0 * seed, seed % 3 == 0 ? vst2::kVstTransportPlaying : 0);
             Host().timeAvailable = seed % 7 != 5;
             auto reference = testing::MakePlugin();
             auto fast =
-                std::make_unique<TPlugin>(&testing::EngineTestHostCallback, nullptr, CreateFastEngine(isa));
+                std::make_unique<TPlugin>(&testing::EngineTestHostCallback, nullptr, contender.make());
             for (const auto& [index, value] : testsupport::RandomProgram(seed)) {
                 reference->setParameter(index, value);
                 fast->setParameter(index, value);
@@ -60,13 +86,13 @@ TEST(FastEngineTest, EqualsTheReferenceBitForBitOnEveryInstructionSet) {
                 host::RandomGenerator::Seed(draws);
                 fast->processReplacing(in, fastOut, frames);
                 ASSERT_EQ(host::RandomGenerator::State(), afterReference)
-                    << IsaName(isa) << ", program " << seed << ": the same random draws";
+                    << name << ", program " << seed << ": the same random draws";
                 for (int i = 0; i < frames; ++i) {
                     ASSERT_EQ(std::bit_cast<std::uint32_t>(fastL[i]), std::bit_cast<std::uint32_t>(refL[i]))
-                        << IsaName(isa) << ", program " << seed << ", block " << block << ", frame " << i
-                        << ": left " << fastL[i] << " against " << refL[i];
+                        << name << ", program " << seed << ", block " << block << ", frame " << i << ": left "
+                        << fastL[i] << " against " << refL[i];
                     ASSERT_EQ(std::bit_cast<std::uint32_t>(fastR[i]), std::bit_cast<std::uint32_t>(refR[i]))
-                        << IsaName(isa) << ", program " << seed << ", block " << block << ", frame " << i
+                        << name << ", program " << seed << ", block " << block << ", frame " << i
                         << ": right " << fastR[i] << " against " << refR[i];
                 }
             }
