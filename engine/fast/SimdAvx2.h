@@ -3,6 +3,8 @@
 // AVX2 vectors for the frame kernel: four voice slots per double vector, all eight LFOs in one float
 // vector. Included only by the kernel unit compiled for AVX2; everything is local to that unit.
 
+#include "engine/fast/SimdLfo256.h"
+
 #include <immintrin.h>
 
 #include <cstdint>
@@ -10,16 +12,13 @@
 namespace engine::fast {
 namespace {
 
-struct Simd {
+struct Simd : Lfo256 {
     static constexpr int kWidth = 4;
-    static constexpr int kLfoLanes = 8;
 
     using VD = __m256d;
     using VF = __m128;
     using VI = std::int32_t __attribute__((vector_size(16)));
     using MD = std::int64_t __attribute__((vector_size(32)));
-    using VL = __m256;
-    using ML = std::int32_t __attribute__((vector_size(32)));
 
     static VD Load(const double* p) { return _mm256_load_pd(p); }
     static void Store(double* p, VD v) { _mm256_store_pd(p, v); }
@@ -70,13 +69,6 @@ struct Simd {
         _mm_storeu_ps(p, _mm_unpacklo_ps(left, right));
         _mm_storeu_ps(p + 4, _mm_unpackhi_ps(left, right));
     }
-
-    static VL LoadL(const float* p) { return _mm256_load_ps(p); }
-    static void StoreL(float* p, VL v) { _mm256_store_ps(p, v); }
-    static ML LoadLMask(const std::int32_t* p) { return reinterpret_cast<const ML*>(p)[0]; }
-    static VL SetL(float x) { return _mm256_set1_ps(x); }
-    static VL AbsL(VL v) { return _mm256_andnot_ps(_mm256_set1_ps(-0.0f), v); }
-    static int MaskBitsL(ML m) { return _mm256_movemask_ps(reinterpret_cast<__m256>(m)); }
 };
 
 } // namespace

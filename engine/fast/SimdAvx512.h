@@ -3,6 +3,8 @@
 // AVX-512 vectors for the frame kernel: all eight voice slots in one double vector, all eight LFOs in one
 // float vector. Included only by the kernel unit compiled for AVX-512; everything is local to that unit.
 
+#include "engine/fast/SimdLfo256.h"
+
 #include <immintrin.h>
 
 #include <cstdint>
@@ -12,16 +14,13 @@ namespace {
 
 // Conversions use the zero-masking forms with every lane selected: the same instructions, without GCC 12's
 // false warnings about the undefined pass-through value of the plain forms.
-struct Simd {
+struct Simd : Lfo256 {
     static constexpr int kWidth = 8;
-    static constexpr int kLfoLanes = 8;
 
     using VD = __m512d;
     using VF = __m256;
     using VI = std::int32_t __attribute__((vector_size(32)));
     using MD = std::int64_t __attribute__((vector_size(64)));
-    using VL = __m256;
-    using ML = std::int32_t __attribute__((vector_size(32)));
 
     static VD Load(const double* p) { return _mm512_load_pd(p); }
     static void Store(double* p, VD v) { _mm512_store_pd(p, v); }
@@ -79,13 +78,6 @@ struct Simd {
         _mm256_storeu_ps(p, _mm256_permute2f128_ps(lo, hi, 0x20));
         _mm256_storeu_ps(p + 8, _mm256_permute2f128_ps(lo, hi, 0x31));
     }
-
-    static VL LoadL(const float* p) { return _mm256_load_ps(p); }
-    static void StoreL(float* p, VL v) { _mm256_store_ps(p, v); }
-    static ML LoadLMask(const std::int32_t* p) { return reinterpret_cast<const ML*>(p)[0]; }
-    static VL SetL(float x) { return _mm256_set1_ps(x); }
-    static VL AbsL(VL v) { return _mm256_andnot_ps(_mm256_set1_ps(-0.0f), v); }
-    static int MaskBitsL(ML m) { return _mm256_movemask_ps(reinterpret_cast<__m256>(m)); }
 };
 
 } // namespace
