@@ -72,7 +72,7 @@ test: plugins
 # while the audio thread renders), built with ThreadSanitizer. Any report of a data race fails the run;
 # so does a filter that no longer selects any test.
 TSAN_TESTS := tests/unit/engine/engine_tests:TPluginThreadTest.* \
-              tests/host/vorelan_host_tests:Processing.ParametersChangeWhileAudioRuns
+              tests/host/vorelan_host_tests:Processing.ParametersChangeWhileAudioRuns:Processing.BlockSizesAnnouncedWhileAudioRuns
 tsan: $(TSAN_BUILD)/CMakeCache.txt
 	@$(STEP) "building the threaded tests with ThreadSanitizer" $(LOGS)/build-tsan.log \
 	    cmake --build $(TSAN_BUILD) -j $(JOBS) --target engine_tests vorelan_host_tests

@@ -1,10 +1,16 @@
-# vorelan_add_plugin(<target> OUTPUT_NAME <name> LIBRARIES <libs...> [SOURCES <extra sources...>])
+# vorelan_add_plugin(<target> OUTPUT_NAME <name> LIBRARIES <libs...> [SOURCES <extra sources...>]
+#                    [DEBUG_DIR <dir>])
 #
 # A VST 2 plug-in binary around the frame's entry point: on Linux a shared object exporting only
 # main and VSTPluginMain, on Windows a DLL exporting only main, linked statically against the
 # compiler runtime so that it imports system DLLs alone.
+#
+# A release build is stripped after linking. Its symbols and debug information (on Windows mostly
+# the statically linked runtime's) go to <binary file name>.debug in DEBUG_DIR (default: beside the
+# binary), which the binary names in its .gnu_debuglink section, so debuggers and symbolisers that
+# are shown the file find them.
 function(vorelan_add_plugin target)
-    cmake_parse_arguments(PLUGIN "" "OUTPUT_NAME" "LIBRARIES;SOURCES" ${ARGN})
+    cmake_parse_arguments(PLUGIN "" "OUTPUT_NAME;DEBUG_DIR" "LIBRARIES;SOURCES" ${ARGN})
     add_library(${target} MODULE ${CMAKE_SOURCE_DIR}/host/PluginMain.cpp ${PLUGIN_SOURCES})
     target_link_libraries(${target} PRIVATE ${PLUGIN_LIBRARIES})
     set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${PLUGIN_OUTPUT_NAME})
@@ -17,5 +23,17 @@ function(vorelan_add_plugin target)
                                                    ${CMAKE_SOURCE_DIR}/plugin/VorelanEn2.map)
         target_link_options(${target} PRIVATE -Wl,--version-script=${CMAKE_SOURCE_DIR}/plugin/VorelanEn2.map
                             -Wl,--no-undefined)
+    endif()
+
+    if(CMAKE_BUILD_TYPE MATCHES "^(Release|MinSizeRel)$" AND NOT VORELAN_TSAN AND CMAKE_OBJCOPY)
+        if(NOT PLUGIN_DEBUG_DIR)
+            set(PLUGIN_DEBUG_DIR $<TARGET_FILE_DIR:${target}>)
+        endif()
+        set(debug_file ${PLUGIN_DEBUG_DIR}/$<TARGET_FILE_NAME:${target}>.debug)
+        add_custom_command(TARGET ${target} POST_BUILD
+            COMMAND ${CMAKE_COMMAND} -E make_directory ${PLUGIN_DEBUG_DIR}
+            COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${target}> ${debug_file}
+            COMMAND ${CMAKE_OBJCOPY} --strip-unneeded --add-gnu-debuglink=${debug_file} $<TARGET_FILE:${target}>
+            VERBATIM)
     endif()
 endfunction()

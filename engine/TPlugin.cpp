@@ -17,7 +17,12 @@ host::TVstIdentity MakeIdentity() {
     host::TVstIdentity identity;
     identity.Capabilities = host::kCapSendVstEvents | host::kCapReceiveVstEvents |
                             host::kCapReceiveVstMidiEvent | host::kCapReceiveVstTimeInfo;
-    identity.Options = 0; // accumulating process only, no chunks
+#if defined(_WIN32) && !defined(_WIN64)
+    identity.Options = 0; // 32-bit Windows: accumulating process only, no chunks
+#else
+    // Linux and 64-bit Windows hosts follow VST 2.4, which requires replacing processing. No chunks.
+    identity.Options = host::kOptionReplacing;
+#endif
     identity.InputCount = 2;
     identity.OutputCount = 2;
     identity.UniqueID = "QR14";

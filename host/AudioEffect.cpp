@@ -1,7 +1,7 @@
 #include "host/AudioEffect.h"
 
 #include "host/AEffEditor.h"
-#include "host/DenormalGuard.h"
+#include "host/FloatingPointGuard.h"
 #include "host/Rounding.h"
 
 #include <cmath>
@@ -13,12 +13,16 @@ namespace host {
 namespace {
 
 // The five C entry points stored in the record. Nothing may escape into the host: every call is
-// guarded, a failure answers 0 and leaves the host's buffers as they are.
+// guarded, a failure answers 0 and leaves the host's buffers as they are. Each runs in the
+// floating-point state of FloatingPointGuard and gives the host's own state back on return.
+using Mode = FloatingPointGuard::Mode;
+
 extern "C" VstIntPtr dispatcherEntry(vst2::AEffect* record, VstInt32 opcode, VstInt32 index, VstIntPtr value,
                                      void* ptr, float opt) noexcept {
     AudioEffect* effect = AudioEffect::FromRecord(record);
     if (effect == nullptr)
         return 0;
+    FloatingPointGuard guard(Mode::Control);
     try {
         if (opcode == vst2::effClose) {
             effect->dispatcher(opcode, index, value, ptr, opt);
@@ -33,13 +37,13 @@ extern "C" VstIntPtr dispatcherEntry(vst2::AEffect* record, VstInt32 opcode, Vst
     }
 }
 
-// Both processing calls: denormals flushed for the call, the caller's floating-point state given back.
+// Both processing calls: denormals are flushed as well.
 template <void (AudioEffect::*Method)(float**, float**, VstInt32)>
 void runProcessing(vst2::AEffect* record, float** inputs, float** outputs, VstInt32 sampleFrames) noexcept {
     AudioEffect* effect = AudioEffect::FromRecord(record);
     if (effect == nullptr)
         return;
-    DenormalGuard guard;
+    FloatingPointGuard guard(Mode::Processing);
     try {
         (effect->*Method)(inputs, outputs, sampleFrames);
     } catch (...) {
@@ -60,6 +64,7 @@ extern "C" void setParameterEntry(vst2::AEffect* record, VstInt32 index, float v
     AudioEffect* effect = AudioEffect::FromRecord(record);
     if (effect == nullptr)
         return;
+    FloatingPointGuard guard(Mode::Control);
     try {
         effect->setParameter(index, value);
     } catch (...) {
@@ -70,11 +75,15 @@ extern "C" float getParameterEntry(vst2::AEffect* record, VstInt32 index) noexce
     AudioEffect* effect = AudioEffect::FromRecord(record);
     if (effect == nullptr)
         return 0.0f;
-    try {
-        return effect->getParameter(index);
-    } catch (...) {
-        return 0.0f;
+    float value = 0.0f;
+    {
+        FloatingPointGuard guard(Mode::Control);
+        try {
+            value = effect->getParameter(index);
+        } catch (...) {
+        }
     }
+    return value;
 }
 
 } // namespace

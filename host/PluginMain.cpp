@@ -2,6 +2,7 @@
 // library) so that the linker keeps it and the load-time floating-point setting below.
 
 #include "host/AudioEffect.h"
+#include "host/FloatingPointGuard.h"
 #include "host/PluginFactory.h"
 
 namespace {
@@ -21,6 +22,8 @@ const X87ControlWordSetting x87ControlWordSetting;
 vst2::AEffect* createEffect(vst2::audioMasterCallback audioMaster) noexcept {
     if (audioMaster == nullptr)
         return nullptr;
+    // Construction computes too: it runs in the same floating-point state as every later call.
+    const host::FloatingPointGuard guard(host::FloatingPointGuard::Mode::Control);
     try {
         if (audioMaster(nullptr, vst2::audioMasterVersion, 0, 0, nullptr, 0.0f) == 0)
             return nullptr;

@@ -5,17 +5,20 @@
 #include "host/TVstTemplateEditor.h"
 #include "host/Text.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <new>
 
 namespace host {
 
 namespace {
 
 // Host buffers for texts: the longest texts written are a parameter name (30 characters), a
-// program name (48) and the names answered to the host's effect-name (31) and vendor (63) queries.
+// program name (23, kHostProgramNameSize) and the names answered to the host's effect-name (31) and
+// vendor (63) queries.
 constexpr std::size_t kParameterTextSize = TVstParameterProperty::kNameSize;
 constexpr std::size_t kEffectNameSize = 32;
 constexpr std::size_t kVendorNameSize = 64;
@@ -33,9 +36,9 @@ TVstTemplate::TVstTemplate(vst2::audioMasterCallback audioMaster, const TVstIden
     : AudioEffectX(audioMaster, numPrograms > 0 ? numPrograms : 0, numParams > 0 ? numParams : 0),
       identity_(identity) {
     pendingOutgoingEvents_ = 0;
-    if (identity_.MaxBlockLength <= 0)
-        identity_.MaxBlockLength = kDefaultBlockLength;
-    SetMaxBlockLength(identity_.MaxBlockLength);
+    SetMaxBlockLength(identity_.MaxBlockLength > 0 ? identity_.MaxBlockLength : kDefaultBlockLength);
+    if (!scratch_)
+        throw std::bad_alloc();
 
     programs_.resize(static_cast<std::size_t>(this->numPrograms));
     for (VstInt32 i = this->numPrograms - 1; i >= 0; --i)
@@ -137,18 +140,19 @@ void TVstTemplate::setProgramName(char* name) {
     CurrentProgram().SetName(std::string_view(name, BoundedLength(name, TVstProgram::kNameLength)));
 }
 
+// The program keeps up to 48 characters; hosts get the first 23, as the interface sizes their buffers.
 void TVstTemplate::getProgramName(char* name) {
     if (programs_.empty())
-        CopyText(name, "", TVstProgram::kNameSize);
+        CopyText(name, "", kHostProgramNameSize);
     else
-        CopyText(name, CurrentProgram().Name, TVstProgram::kNameSize);
+        CopyText(name, CurrentProgram().Name, kHostProgramNameSize);
 }
 
 bool TVstTemplate::getProgramNameIndexed(VstInt32, VstInt32 index, char* text) {
     TVstProgram* program = Program(index);
     if (program == nullptr)
         return false;
-    CopyText(text, program->Name, TVstProgram::kNameSize);
+    CopyText(text, program->Name, kHostProgramNameSize);
     return true;
 }
 
@@ -189,6 +193,9 @@ void TVstTemplate::SetRealParameter(VstInt32 index, float realValue) {
 void TVstTemplate::suspend() {}
 
 void TVstTemplate::resume() {
+    // The block size may have come with the sample rate (effSetBlockSizeAndSampleRate), which only
+    // stores it; hosts announce it before they resume.
+    replaceScratch(std::max(static_cast<VstInt32>(blockSize), identity_.MaxBlockLength));
     wantEvents(1);
 }
 
@@ -261,12 +268,14 @@ void TVstTemplate::ProcessMidiEvent(vst2::VstMidiEvent*) {}
 void TVstTemplate::SetInputCount(VstInt32 count) {
     identity_.InputCount = count;
     setNumInputs(count);
+    replaceScratch(ScratchFrames());
     ioChanged();
 }
 
 void TVstTemplate::SetOutputCount(VstInt32 count) {
     identity_.OutputCount = count;
     setNumOutputs(count);
+    replaceScratch(ScratchFrames());
     ioChanged();
 }
 
@@ -277,26 +286,47 @@ void TVstTemplate::SetInitialDelayValue(VstInt32 delay) {
 }
 
 void TVstTemplate::SetMaxBlockLength(VstInt32 count) {
-    identity_.MaxBlockLength = count;
-    prepareScratch(inputScratch_, inputPointers_, identity_.InputCount, count);
-    prepareScratch(outputScratch_, outputPointers_, identity_.OutputCount, count);
+    identity_.MaxBlockLength = std::clamp(count, 1, kMaxScratchFrames);
+    replaceScratch(identity_.MaxBlockLength);
 }
 
-// Sizes the scratch to channels x frames. Storage is reused whenever the sizes are unchanged, so a
-// host that keeps its block size causes no allocation here.
-void TVstTemplate::prepareScratch(std::vector<std::vector<float>>& scratch, std::vector<float*>& pointers,
-                                  VstInt32 channels, VstInt32 frames) {
-    const std::size_t channelCount = channels > 0 ? static_cast<std::size_t>(channels) : 0;
-    const std::size_t frameCount = frames > 0 ? static_cast<std::size_t>(frames) : 0;
-    if (scratch.size() != channelCount)
-        scratch.resize(channelCount);
-    if (pointers.size() != channelCount)
-        pointers.resize(channelCount);
-    for (std::size_t c = 0; c < channelCount; ++c) {
-        if (scratch[c].size() != frameCount)
-            scratch[c].resize(frameCount);
-        pointers[c] = scratch[c].data();
+void TVstTemplate::setBlockSize(VstInt32 size) {
+    AudioEffectX::setBlockSize(size);
+    replaceScratch(std::max(size, identity_.MaxBlockLength));
+}
+
+bool TVstTemplate::replaceScratch(VstInt32 frames) {
+    frames = std::clamp(frames, 1, kMaxScratchFrames);
+    const std::size_t inputs = identity_.InputCount > 0 ? static_cast<std::size_t>(identity_.InputCount) : 0;
+    const std::size_t outputs =
+        identity_.OutputCount > 0 ? static_cast<std::size_t>(identity_.OutputCount) : 0;
+    if (scratchInUse_.exchange(true, std::memory_order_acquire))
+        return false;
+    const bool unchanged = scratch_ && scratch_->frames == frames && scratch_->inputs.size() == inputs &&
+                           scratch_->outputs.size() == outputs;
+    scratchInUse_.store(false, std::memory_order_release);
+    if (unchanged)
+        return true;
+
+    std::unique_ptr<Scratch> fresh;
+    try {
+        fresh = std::make_unique<Scratch>();
+        fresh->frames = frames;
+        const std::size_t length = static_cast<std::size_t>(frames);
+        fresh->samples.assign((inputs + outputs) * length, 0.0f);
+        for (std::size_t c = 0; c < inputs; ++c)
+            fresh->inputs.push_back(fresh->samples.data() + c * length);
+        for (std::size_t c = 0; c < outputs; ++c)
+            fresh->outputs.push_back(fresh->samples.data() + (inputs + c) * length);
+    } catch (const std::bad_alloc&) {
+        return false;
     }
+    if (scratchInUse_.exchange(true, std::memory_order_acquire))
+        return false;
+    scratch_.swap(fresh);
+    scratchFrames_ = frames;
+    scratchInUse_.store(false, std::memory_order_release);
+    return true; // the old scratch is freed here, outside the flag
 }
 
 void TVstTemplate::sendPendingEvents() {
@@ -308,46 +338,72 @@ void TVstTemplate::sendPendingEvents() {
     pendingOutgoingEvents_ = 0;
 }
 
-void TVstTemplate::runBlock(float** inputs, VstInt32 frameCount) {
-    const std::size_t frames = static_cast<std::size_t>(frameCount);
-    prepareScratch(inputScratch_, inputPointers_, cEffect.numInputs, frameCount);
-    prepareScratch(outputScratch_, outputPointers_, cEffect.numOutputs, frameCount);
-    for (auto& channel : outputScratch_)
-        std::fill(channel.begin(), channel.end(), 0.0f);
-    // A missing host channel reads as silence.
-    for (std::size_t c = 0; c < inputScratch_.size(); ++c) {
+void TVstTemplate::processBlock(float** inputs, float** outputs, VstInt32 sampleFrames, bool accumulate) {
+    const std::size_t total = sampleFrames > 0 ? static_cast<std::size_t>(sampleFrames) : 0;
+    if (scratchInUse_.exchange(true, std::memory_order_acquire)) {
+        // The scratch is being replaced this very moment, or another processing call runs at the same
+        // time (which the interface does not allow): this block is not rendered. Replacing gives
+        // silence, accumulating adds nothing.
+        if (!accumulate && outputs != nullptr)
+            for (VstInt32 c = 0; c < cEffect.numOutputs; ++c)
+                if (outputs[c] != nullptr)
+                    std::fill_n(outputs[c], total, 0.0f);
+        return;
+    }
+    struct Release {
+        std::atomic<bool>& flag;
+        ~Release() { flag.store(false, std::memory_order_release); }
+    } release{scratchInUse_};
+
+    // A block of 0 frames still runs ProcessAudio once; a longer one runs in pieces of the scratch. The
+    // constructor made sure there is one.
+    Scratch& scratch = *scratch_;
+    const std::size_t piece = static_cast<std::size_t>(scratch.frames);
+    std::size_t offset = 0;
+    do {
+        const std::size_t frames = std::min(total - offset, piece);
+        processPiece(scratch, inputs, outputs, offset, frames, accumulate);
+        offset += frames;
+    } while (offset < total);
+}
+
+// The host's frames offset .. offset + frames through ProcessAudio. Each piece reads its inputs before it
+// writes the same frames of the outputs, so a host may hand the same buffers for both.
+void TVstTemplate::processPiece(Scratch& scratch, float** inputs, float** outputs, std::size_t offset,
+                                std::size_t frames, bool accumulate) {
+    // A missing host channel reads as silence, and is not written.
+    for (std::size_t c = 0; c < scratch.inputs.size(); ++c) {
         const float* source = inputs != nullptr ? inputs[c] : nullptr;
         if (source != nullptr)
-            std::copy(source, source + frames, inputScratch_[c].begin());
+            std::copy_n(source + offset, frames, scratch.inputs[c]);
         else
-            std::fill(inputScratch_[c].begin(), inputScratch_[c].end(), 0.0f);
+            std::fill_n(scratch.inputs[c], frames, 0.0f);
     }
-    ProcessAudio(inputPointers_.data(), outputPointers_.data(), frameCount);
-}
-
-void TVstTemplate::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
-    const VstInt32 n = sampleFrames > 0 ? sampleFrames : 0;
-    runBlock(inputs, n);
-    for (std::size_t c = 0; c < outputScratch_.size(); ++c) {
-        float* target = outputs != nullptr ? outputs[c] : nullptr;
-        if (target != nullptr)
-            std::copy(outputScratch_[c].begin(), outputScratch_[c].end(), target);
-    }
-    sendPendingEvents();
-}
-
-void TVstTemplate::process(float** inputs, float** outputs, VstInt32 sampleFrames) {
-    const VstInt32 n = sampleFrames > 0 ? sampleFrames : 0;
-    runBlock(inputs, n);
-    for (std::size_t c = 0; c < outputScratch_.size(); ++c) {
+    for (float* channel : scratch.outputs)
+        std::fill_n(channel, frames, 0.0f);
+    ProcessAudio(scratch.inputs.data(), scratch.outputs.data(), static_cast<VstInt32>(frames));
+    for (std::size_t c = 0; c < scratch.outputs.size(); ++c) {
         float* target = outputs != nullptr ? outputs[c] : nullptr;
         if (target == nullptr)
             continue;
-        const float* source = outputScratch_[c].data();
-        for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i)
-            target[i] = target[i] + source[i];
+        target += offset;
+        const float* source = scratch.outputs[c];
+        if (accumulate) {
+            for (std::size_t i = 0; i < frames; ++i)
+                target[i] = target[i] + source[i];
+        } else {
+            std::copy_n(source, frames, target);
+        }
     }
     sendPendingEvents();
+}
+
+void TVstTemplate::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
+    processBlock(inputs, outputs, sampleFrames, false);
+}
+
+void TVstTemplate::process(float** inputs, float** outputs, VstInt32 sampleFrames) {
+    processBlock(inputs, outputs, sampleFrames, true);
 }
 
 } // namespace host

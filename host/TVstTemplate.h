@@ -6,6 +6,7 @@
 #include "host/TVstParameterProperty.h"
 #include "host/TVstProgram.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -69,17 +70,26 @@ struct TVstIdentity {
     std::string EffectName; // also the product string; cut to 31 characters for the host
     std::string VendorName; // cut to 63 characters for the host
     VstInt32 InitialDelay = 0;
-    VstInt32 MaxBlockLength = 0; // scratch frames allocated at construction; 0 means 2048
+    // Scratch frames allocated at construction, and the least the scratch ever holds; 0 means 2048.
+    VstInt32 MaxBlockLength = 0;
 };
 
 // The reusable effect skeleton: parameters and programs, the host-facing answers built from the
 // identity, and a processing frame that hands each block to ProcessAudio in scratch buffers.
 // A subclass overrides DeclareParameters and ProcessAudio and attaches ParameterChanged and
 // EditorIdle after construction.
+//
+// The scratch is allocated outside processing only: at construction, when the host announces its
+// block size and when it resumes the effect. It then holds the announced frames (at least the
+// identity's MaxBlockLength, at most kMaxScratchFrames); a longer block is handed to ProcessAudio in
+// consecutive pieces of the scratch's length, so ProcessAudio never gets more frames than ScratchFrames.
 class TVstTemplate : public AudioEffectX {
 public:
     static constexpr int kMaxOutgoingEvents = 2048;
     static constexpr int kDefaultBlockLength = 2048;
+    static constexpr int kMaxScratchFrames = 8192;
+    // Program names handed to the host are cut to the interface's 24 bytes, NUL included.
+    static constexpr int kHostProgramNameSize = 24;
 
     // formClass null: the effect has no editor.
     TVstTemplate(vst2::audioMasterCallback audioMaster, const TVstIdentity& identity, VstInt32 numPrograms,
@@ -89,6 +99,8 @@ public:
     // Host-facing operations.
     void setParameter(VstInt32 index, float value) override;
     float getParameter(VstInt32 index) override;
+    // Stores the announced block size and sizes the scratch for it.
+    void setBlockSize(VstInt32 blockSize) override;
     void process(float** inputs, float** outputs, VstInt32 sampleFrames) override;
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
     void setProgram(VstInt32 program) override;
@@ -98,6 +110,7 @@ public:
     void getParameterDisplay(VstInt32 index, char* text) override;
     void getParameterName(VstInt32 index, char* text) override;
     void suspend() override;
+    // Sizes the scratch for the stored block size, then asks the host for events.
     void resume() override;
     VstInt32 processEvents(vst2::VstEvents* events) override;
     bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
@@ -117,7 +130,8 @@ public:
     // subclass calls its own override as the first step of its constructor, before it attaches the
     // handlers.
     virtual void DeclareParameters();
-    // Renders one block: inputs and outputs are the template's scratch channels, never the host's.
+    // Renders one block of at most ScratchFrames frames: inputs and outputs are the template's scratch
+    // channels, never the host's.
     virtual void ProcessAudio(float** inputs, float** outputs, VstInt32 sampleFrames);
     virtual void ProcessMidiEvent(vst2::VstMidiEvent* event);
 
@@ -126,8 +140,10 @@ public:
     void SetInputCount(VstInt32 count);
     void SetOutputCount(VstInt32 count);
     void SetInitialDelayValue(VstInt32 delay);
-    // Sizes both scratch arrays to count frames per channel.
+    // Stores count (within 1 .. kMaxScratchFrames) and sizes both scratch arrays to it.
     void SetMaxBlockLength(VstInt32 count);
+    // Frames per channel the scratch holds now.
+    VstInt32 ScratchFrames() const noexcept { return scratchFrames_; }
 
     // Null when index is out of range.
     TVstParameterProperty* ParameterProperty(VstInt32 index) noexcept;
@@ -153,17 +169,29 @@ protected:
     VstInt32 pendingOutgoingEvents_ = 0;
 
 private:
-    void prepareScratch(std::vector<std::vector<float>>& scratch, std::vector<float*>& pointers,
-                        VstInt32 channels, VstInt32 frames);
-    void sendPendingEvents();
-    // Copies the host's inputs into the scratch buffers, clears the scratch outputs and runs
-    // ProcessAudio over them; both processing calls then hand the outputs back in their own way.
-    void runBlock(float** inputs, VstInt32 frameCount);
+    // Channel arrays for the inputs and outputs of one piece of a block.
+    struct Scratch {
+        VstInt32 frames = 0;
+        std::vector<float> samples; // all channels, inputs first
+        std::vector<float*> inputs;
+        std::vector<float*> outputs;
+    };
 
-    std::vector<std::vector<float>> inputScratch_;
-    std::vector<std::vector<float>> outputScratch_;
-    std::vector<float*> inputPointers_;
-    std::vector<float*> outputPointers_;
+    // Puts a scratch of frames per channel (and the identity's channel counts) in place. Skipped, and
+    // false, while a processing call holds the scratch: the current one stays, and the next
+    // announcement or resume tries again. Nothing changes when the allocation fails.
+    bool replaceScratch(VstInt32 frames);
+    void sendPendingEvents();
+    // Runs a whole host block through ProcessAudio, piece by piece; accumulate adds the output to the
+    // host's buffers instead of replacing them.
+    void processBlock(float** inputs, float** outputs, VstInt32 sampleFrames, bool accumulate);
+    void processPiece(Scratch& scratch, float** inputs, float** outputs, std::size_t offset,
+                      std::size_t frames, bool accumulate);
+
+    std::unique_ptr<Scratch> scratch_;
+    // Held by the call that uses or replaces the scratch; a call that finds it taken does not wait.
+    std::atomic<bool> scratchInUse_{false};
+    RelaxedAtomic<VstInt32> scratchFrames_{0};
     TVstIdentity identity_;
     std::vector<std::unique_ptr<TVstParameterProperty>> parameterProperties_;
     std::vector<std::unique_ptr<TVstProgram>> programs_;

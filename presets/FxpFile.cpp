@@ -1,5 +1,7 @@
 #include "presets/FxpFile.h"
 
+#include "presets/AtomicFile.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstdio>
@@ -90,16 +92,7 @@ FxpReadResult ReadFxpFile(const std::string& path) {
 }
 
 bool WriteFxpFile(const std::string& path, const FxpBytes& bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    const bool closed = std::fclose(file) == 0;
-    if (!(written && closed)) {
-        std::remove(path.c_str()); // no half-written preset is left behind
-        return false;
-    }
-    return true;
+    return WriteFileAtomically(path, bytes);
 }
 
 std::string FxpStatusMessage(const FxpReadResult& result, const std::string& path) {

@@ -67,7 +67,8 @@ FxpReadResult ParseFxp(std::span<const std::uint8_t> bytes);
 // them. Never throws.
 FxpReadResult ReadFxpFile(const std::string& path);
 
-// Writes bytes to path, replacing any file there. False when the file cannot be created or written.
+// Writes bytes to path, replacing any file there only once they are all on the disk: when it fails
+// (false), the old file is left as it was (WriteFileAtomically).
 bool WriteFxpFile(const std::string& path, const FxpBytes& bytes);
 
 // The message a user sees when a preset cannot be loaded: the fixed text for a foreign file, and a

@@ -214,14 +214,17 @@ TEST(Dispatcher, ProgramsAndTheirNames) {
     EXPECT_EQ(p.Dispatch(effSetProgram, 0, 0), 0);
     EXPECT_EQ(p.GetParameter(7), 0.3f) << "the program holds the parameter values";
 
-    // A long name is cut to 48 characters and never overruns.
+    // A long name is kept to 48 characters; the host's buffer gets 23 and the NUL, the 24 bytes the
+    // interface gives it.
     std::string longName(200, 'x');
     for (std::size_t i = 0; i < longName.size(); ++i)
         longName[i] = static_cast<char>('a' + i % 26);
     p.Dispatch(effSetProgramName, 0, 0, longName.data());
-    const auto stored = p.GetText(effGetProgramName);
-    EXPECT_EQ(stored.text, longName.substr(0, 48));
-    EXPECT_LE(stored.writtenBytes, 49u);
+    for (VstInt32 opcode : {effGetProgramName, effGetProgramNameIndexed}) {
+        const auto stored = p.GetText(opcode);
+        EXPECT_EQ(stored.text, longName.substr(0, 23)) << "opcode " << opcode;
+        EXPECT_EQ(stored.writtenBytes, 24u) << "opcode " << opcode;
+    }
     char shortName[] = "Wide";
     p.Dispatch(effSetProgramName, 0, 0, shortName);
     EXPECT_EQ(p.GetText(effGetProgramName).text, "Wide");

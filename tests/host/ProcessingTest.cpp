@@ -159,4 +159,31 @@ TEST(Processing, ParametersChangeWhileAudioRuns) {
     audio.join();
     EXPECT_TRUE(finite.load()) << "every output sample stays finite";
 }
+
+// Hosts announce block sizes while the effect is suspended; one that does so while its audio thread
+// processes blocks longer than any announced must not crash the plug-in or race with it.
+TEST(Processing, BlockSizesAnnouncedWhileAudioRuns) {
+    auto started = hosttest::Start();
+    ASSERT_TRUE(started.plugin != nullptr);
+    testhost::PluginInstance& p = *started.plugin;
+    std::atomic<bool> finite{true};
+    std::atomic<bool> done{false};
+    std::thread audio([&] {
+        Buffers b(20000);
+        for (int block = 0; block < 60; ++block) {
+            const int frames = block % 2 == 0 ? 20000 : 301;
+            p.ProcessReplacing(b.inputs(), b.outputs(), frames);
+            for (int i = 0; i < frames; ++i)
+                if (!std::isfinite(b.outL[i]) || !std::isfinite(b.outR[i]))
+                    finite = false;
+        }
+        done = true;
+    });
+    for (int round = 0; !done; ++round) {
+        p.Dispatch(effSetBlockSize, 0, 64 << (round % 9));
+        p.Dispatch(effSetBlockSizeAndSampleRate, 0, 100 + round % 5000, nullptr, 44100.0f);
+    }
+    audio.join();
+    EXPECT_TRUE(finite.load()) << "every output sample stays finite";
+}
 #endif

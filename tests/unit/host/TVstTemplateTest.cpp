@@ -13,8 +13,7 @@ using namespace vst2;
 using hosttest::Log;
 using hosttest::TestEffect;
 
-// Counts heap allocations, to show that processing allocates nothing while the block size stays.
-// Heap allocations so far in this program (AllocationCounter.cpp).
+// Heap allocations made so far by the calling thread (AllocationCounter.cpp).
 int AllocationCount();
 
 namespace {
@@ -116,15 +115,20 @@ TEST(TVstTemplate, ProgramChangesReapplyEveryValueInOrder) {
     EXPECT_EQ(effect.getProgram(), 0);
 }
 
-TEST(TVstTemplate, ProgramNamesAreCutToTheirField) {
+TEST(TVstTemplate, ProgramNamesAreCutToTheirFieldAndToTheHostsBuffer) {
     TestEffect effect;
     std::string longName(300, 'n');
     effect.setProgramName(longName.data());
+    EXPECT_EQ(std::string(effect.CurrentProgram().Name), std::string(48, 'n')) << "the program keeps 48";
     char buffer[128];
     std::memset(buffer, 0x5A, sizeof buffer);
     effect.getProgramName(buffer);
-    EXPECT_EQ(std::string(buffer), std::string(48, 'n'));
-    EXPECT_EQ(buffer[49], 0x5A) << "nothing written after the terminating NUL";
+    EXPECT_EQ(std::string(buffer), std::string(23, 'n')) << "the host gets 23 characters and the NUL";
+    EXPECT_EQ(buffer[24], 0x5A) << "nothing written beyond the interface's 24 bytes";
+    std::memset(buffer, 0x5A, sizeof buffer);
+    EXPECT_EQ(effect.dispatcher(effGetProgramNameIndexed, 0, 0, buffer, 0.0f), 1);
+    EXPECT_EQ(std::string(buffer), std::string(23, 'n'));
+    EXPECT_EQ(buffer[24], 0x5A);
     char name[] = "Short";
     effect.dispatcher(effSetProgramName, 0, 0, name, 0.0f);
     effect.getProgramName(buffer);
@@ -186,26 +190,66 @@ TEST(TVstTemplate, ReplacingCopiesAndAccumulatingAdds) {
     EXPECT_EQ(outR[7], 0.5f) << "replacing copies";
 }
 
-TEST(TVstTemplate, WholeBlocksOfAnySizeWithoutAllocationAtASteadySize) {
+// The scratch is sized when the host announces its block size or resumes, never while processing: a
+// longer block runs in pieces of the scratch, with each piece's frames in their place.
+TEST(TVstTemplate, ScratchFollowsTheAnnouncedBlockSizeAndLongerBlocksRunInPieces) {
     TestEffect effect;
-    std::vector<float> inL(8192), inR(8192), outL(8192), outR(8192);
+    effect.passInput = true;
+    effect.outputValue = 0.5f;
+    effect.blockSizes.reserve(4096);
+    const int longest = 65536;
+    std::vector<float> inL(longest), inR(longest), outL(longest), outR(longest);
+    for (int i = 0; i < longest; ++i) {
+        inL[i] = static_cast<float>(i);
+        inR[i] = static_cast<float>(-i);
+    }
     float* in[] = {inL.data(), inR.data()};
     float* out[] = {outL.data(), outR.data()};
-    effect.processReplacing(in, out, 0);
-    effect.processReplacing(in, out, 4096);
-    effect.process(in, out, 8192);
-    effect.processReplacing(in, out, -3);
-    EXPECT_EQ(effect.blockSizes, (std::vector<VstInt32>{0, 4096, 8192, 0}))
-        << "one ProcessAudio per call, whole";
+    auto piecesOf = [&](VstInt32 frames, bool accumulate = false) {
+        effect.blockSizes.clear();
+        if (accumulate)
+            effect.process(in, out, frames);
+        else
+            effect.processReplacing(in, out, frames);
+        return effect.blockSizes;
+    };
 
-    effect.processReplacing(in, out, 512);
-    effect.blockSizes.reserve(64);
+    EXPECT_EQ(effect.ScratchFrames(), 2048) << "construction allocates 2048 frames";
+    EXPECT_EQ(piecesOf(0), (std::vector<VstInt32>{0})) << "an empty block still runs ProcessAudio once";
+    EXPECT_EQ(piecesOf(-3), (std::vector<VstInt32>{0}));
+    EXPECT_EQ(piecesOf(2048), (std::vector<VstInt32>{2048}));
+    EXPECT_EQ(piecesOf(5000), (std::vector<VstInt32>{2048, 2048, 904}));
+    bool inPlace = true;
+    for (int i = 0; i < 5000; ++i)
+        inPlace = inPlace && outL[i] == inL[i] + 0.5f && outR[i] == inR[i] + 0.5f;
+    EXPECT_TRUE(inPlace) << "every piece lands at its own frames";
+    std::fill(outL.begin(), outL.end(), 1.0f);
+    EXPECT_EQ(piecesOf(4097, true), (std::vector<VstInt32>{2048, 2048, 1}));
+    EXPECT_EQ(outL[4096], 4096.0f + 0.5f + 1.0f) << "accumulating adds piece by piece";
+    EXPECT_EQ(outL[4097], 1.0f) << "nothing beyond the block";
+
+    effect.dispatcher(effSetBlockSize, 0, 4096, nullptr, 0.0f);
+    EXPECT_EQ(effect.getBlockSize(), 4096);
+    EXPECT_EQ(effect.ScratchFrames(), 4096);
+    EXPECT_EQ(piecesOf(5000), (std::vector<VstInt32>{4096, 904}));
+    effect.dispatcher(effSetBlockSize, 0, 64, nullptr, 0.0f);
+    EXPECT_EQ(effect.ScratchFrames(), 2048) << "never below the construction length";
+    effect.dispatcher(effSetBlockSize, 0, 1 << 30, nullptr, 0.0f);
+    EXPECT_EQ(effect.ScratchFrames(), host::TVstTemplate::kMaxScratchFrames) << "bounded";
+    effect.dispatcher(effSetBlockSizeAndSampleRate, 0, 3000, nullptr, 48000.0f);
+    effect.dispatcher(effMainsChanged, 0, 1, nullptr, 0.0f);
+    EXPECT_EQ(effect.ScratchFrames(), 3000) << "a block size given with the sample rate counts at resume";
+
+    // Processing never allocates, whatever the block size.
     const int before = AllocationCount();
-    for (int i = 0; i < 10; ++i) {
-        effect.processReplacing(in, out, 512);
-        effect.process(in, out, 512);
+    for (VstInt32 frames : {1, 2, 3, 511, 2999, 3000, 3001, 8192, 10000, longest}) {
+        effect.processReplacing(in, out, frames);
+        effect.process(in, out, frames);
+        effect.blockSizes.clear();
     }
-    EXPECT_EQ(AllocationCount(), before) << "a steady block size allocates nothing";
+    EXPECT_EQ(AllocationCount(), before) << "processing allocates nothing";
+    EXPECT_EQ(piecesOf(longest).size(), 22u) << "65536 frames in 3000-frame pieces";
+    EXPECT_EQ(outR[longest - 1], -(longest - 1) + 0.5f);
 }
 
 TEST(TVstTemplate, PendingEventsGoToTheHostAfterTheBlock) {

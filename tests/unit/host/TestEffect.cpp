@@ -53,6 +53,10 @@ void TestEffect::ProcessAudio(float** inputs, float** outputs, vst2::VstInt32 sa
     if (writeOutput)
         for (int c = 0; c < cEffect.numOutputs; ++c)
             std::fill(outputs[c], outputs[c] + sampleFrames, outputValue);
+    if (passInput)
+        for (int c = 0; c < cEffect.numOutputs; ++c)
+            for (int i = 0; i < sampleFrames; ++i)
+                outputs[c][i] = inputs[c][i] + outputValue;
 }
 
 void TestEffect::ProcessMidiEvent(vst2::VstMidiEvent*) {

@@ -53,6 +53,7 @@ public:
     int midiEvents = 0;
     float outputValue = 0.0f; // written to every output sample when writeOutput is set
     bool writeOutput = false;
+    bool passInput = false; // each output sample is its input sample plus outputValue
     bool* destroyed = nullptr;
 };
 

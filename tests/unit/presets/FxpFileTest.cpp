@@ -2,13 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <vector>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -183,6 +188,60 @@ TEST_F(FxpFileOnDiskTest, FilesRoundTripAndFailuresAreNamed) {
     EXPECT_EQ(presets::FxpStatusMessage(big, path("big.fxp")), "This is not a VorelanEn2 preset!");
 
     EXPECT_FALSE(presets::WriteFxpFile(path("no/such/folder/x.fxp"), presets::WriteFxp("x", values)));
+}
+
+// Overwriting a preset never loses the old one: until the new bytes are all on the disk, the file keeps
+// its old contents, and a write that fails leaves it (and nothing else) behind.
+TEST_F(FxpFileOnDiskTest, OverwritingKeepsTheOldFileUntilTheNewOneIsComplete) {
+    namespace fs = std::filesystem;
+    auto contents = [](const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+    };
+    auto entries = [this] {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder_))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const presets::FxpBytes first = presets::WriteFxp("First", distinctValues());
+    presets::ParameterValues otherValues = distinctValues();
+    otherValues[3] = 0.75f;
+    const presets::FxpBytes second = presets::WriteFxp("Second", otherValues);
+
+    ASSERT_TRUE(presets::WriteFxpFile(path("a.fxp"), first));
+    fs::permissions(path("a.fxp"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_TRUE(presets::WriteFxpFile(path("a.fxp"), second));
+    EXPECT_EQ(contents(path("a.fxp")), asVector(second)) << "an overwrite replaces the contents";
+    EXPECT_EQ(fs::status(path("a.fxp")).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read)
+        << "and keeps the file's permissions";
+
+    // A full disk: writes beyond 100 bytes fail (the signal that would end the program is ignored).
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 100;
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const bool written = presets::WriteFxpFile(path("a.fxp"), first);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(written) << "a full disk is reported";
+    EXPECT_EQ(contents(path("a.fxp")), asVector(second)) << "and the old file survives byte for byte";
+
+    // A name that is a folder is not replaced.
+    fs::create_directory(path("folder.fxp"));
+    EXPECT_FALSE(presets::WriteFxpFile(path("folder.fxp"), first));
+    EXPECT_TRUE(fs::is_directory(path("folder.fxp")));
+    EXPECT_EQ(entries(), (std::vector<std::string>{"a.fxp", "folder.fxp"})) << "no temporary file is left";
+
+    // A link keeps pointing at its file, which gets the new contents.
+    fs::create_symlink(path("a.fxp"), path("link.fxp"));
+    ASSERT_TRUE(presets::WriteFxpFile(path("link.fxp"), first));
+    EXPECT_TRUE(fs::is_symlink(path("link.fxp")));
+    EXPECT_EQ(contents(path("a.fxp")), asVector(first));
 }
 
 } // namespace

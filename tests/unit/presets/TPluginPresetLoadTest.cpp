@@ -76,11 +76,7 @@ protected:
         const presets::FxpBytes bytes = presets::WriteFxp(field, values);
         writePreset(name, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
     }
-    std::string programName() {
-        char name[64] = {};
-        plugin_->getProgramName(name);
-        return name;
-    }
+    std::string programName() { return plugin_->CurrentProgram().Name; }
     std::vector<float> parameters() {
         std::vector<float> values;
         for (int i = 0; i < presets::kParameterCount; ++i)
