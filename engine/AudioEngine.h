@@ -25,6 +25,7 @@ inline float EngineInput(float x) noexcept {
 struct BlockContext {
     const EngineSnapshot* values = nullptr;
     float sampleRate = 44100.0f;
+    int bufferLength = 44100;               // samples of the lines in use
     float activeScale = 1.0f;               // 0.94 per voice switched on
     float feedbackScale = 1.0f;             // 0.94 per voice switched on with non-zero feedback
     std::array<float, kLfoCount> lfoRate{}; // rate in Hz of each LFO for this block
@@ -44,8 +45,17 @@ public:
                         float* outR, int frames) noexcept = 0;
     // Restarts every LFO so that its next step reaches its offset (the transport changed).
     virtual void RestartLfos(const EngineSnapshot& values) noexcept = 0;
-    // Sets every sample of both delay lines to value (panic, preset load).
-    virtual void FillLines(float value) noexcept = 0;
+    // The start of every block, with frames or without: a fill request (panic, preset load) makes every
+    // position of both lines read `value` from now on, except where the engine writes afterwards; the
+    // lines themselves are rewritten over the blocks, at most `budget` stale samples of each per block.
+    virtual void ServeFill(bool requested, float value, int budget) noexcept = 0;
+    // Whether a fill is still being written into the lines.
+    virtual bool FillInProgress() const noexcept = 0;
+    // Whether every state the engine keeps from block to block is a finite number.
+    virtual bool StatesFinite() const noexcept = 0;
+    // Resets every state that is not a finite number, and fills the lines with 0 (they may hold what the
+    // poisoned state wrote).
+    virtual void ResetNonFiniteStates(const EngineSnapshot& values) noexcept = 0;
     // Output of LFO `lfo` after its last step, unipolar 0..1.
     virtual float LfoOutput(int lfo) const noexcept = 0;
 };

@@ -24,16 +24,13 @@ template <template <typename> class Cell> struct EngineFields {
     template <typename T> using PerVoice = std::array<Cell<T>, kVoiceCount>;
     template <typename T> using PerLfo = std::array<Cell<T>, kLfoCount>;
 
-    // The sample rate the conversions use (BufferSize); the audio thread sets it from the host's time
-    // information.
-    Cell<float> HostSampleRate{44100.0f};
-
-    // Global values.
-    Cell<std::int32_t> BufferLength{44100}; // delay-line length in use, samples
-    Cell<float> Mix{};                      // wet share 0..1
-    Cell<float> OutGain{};                  // output gain factor 0..1.2
-    Cell<float> InpGain{};                  // input gain factor 0..1.4
-    Cell<std::uint8_t> Quality{};           // stored and converted, read by nothing
+    // Global values. The delay-line length in samples depends on the sample rate as well: the audio
+    // thread derives it from BufferSize in every block (BufferLengthFor).
+    Cell<float> BufferSize{};     // stored BufferSize 0..1
+    Cell<float> Mix{};            // wet share 0..1
+    Cell<float> OutGain{};        // output gain factor 0..1.2
+    Cell<float> InpGain{};        // input gain factor 0..1.4
+    Cell<std::uint8_t> Quality{}; // stored and converted, read by nothing
 
     // Per voice.
     PerVoice<std::uint8_t> Pow{};      // 0 off, 1 on
@@ -64,8 +61,7 @@ template <template <typename> class Cell> struct EngineFields {
     // Calls f(destination, source) for every field, so one list serves every copy between the shared
     // values and a snapshot.
     template <typename Other, typename F> void CopyFrom(const Other& o, F&& f) {
-        f(HostSampleRate, o.HostSampleRate);
-        f(BufferLength, o.BufferLength);
+        f(BufferSize, o.BufferSize);
         f(Mix, o.Mix);
         f(OutGain, o.OutGain);
         f(InpGain, o.InpGain);

@@ -14,16 +14,10 @@ std::uint8_t Index7(float x) {
 
 namespace conversion {
 
-// Line length in samples, 0.02 s .. 2 s at the engine's sample rate, kept within the line's capacity
-// (a rate above 348 kHz would overrun it) and at least 4 samples (a rate near 0 would leave no line).
+// Stored as it is: the length in samples also needs the sample rate, which only the audio thread
+// knows for sure (BufferLengthFor).
 void BufferSize(EngineValues& e, int, float x) {
-    const double samples = (0.99 * x + 0.01) * static_cast<double>(e.HostSampleRate.load()) * 2.0;
-    int length = kDelayCapacity;
-    if (!(samples > kMinBufferLength)) // also a NaN rate
-        length = kMinBufferLength;
-    else if (samples < kDelayCapacity)
-        length = RoundEvenDouble(samples);
-    e.BufferLength = length;
+    e.BufferSize = x;
 }
 void Mix(EngineValues& e, int, float x) {
     e.Mix = x;
@@ -111,6 +105,16 @@ void Smooth(EngineValues& e, int l, float x) {
 }
 
 } // namespace conversion
+
+// A rate above 348 kHz would overrun the line's capacity, and a rate near 0 would leave no line.
+std::int32_t BufferLengthFor(float bufferSize, float sampleRate) {
+    const double samples = (0.99 * bufferSize + 0.01) * static_cast<double>(sampleRate) * 2.0;
+    if (!(samples > kMinBufferLength)) // also a NaN rate
+        return kMinBufferLength;
+    if (samples < kDelayCapacity)
+        return RoundEvenDouble(samples);
+    return kDelayCapacity;
+}
 
 void ConvertParameter(EngineValues& e, int index, float x) {
     if (index < 0 || index >= kParameterCount)

@@ -217,4 +217,9 @@ static_assert(AllNamesFit(), "every name is 1..10 characters, well inside the 30
 // nothing.
 void ConvertParameter(EngineValues& e, int index, float x);
 
+// The delay-line length in samples for the stored BufferSize x at sampleRate: round((0.99 x + 0.01) *
+// sampleRate * 2), 0.02 s .. 2 s, formed in double and rounded once, kept within kMinBufferLength ..
+// kDelayCapacity.
+std::int32_t BufferLengthFor(float bufferSize, float sampleRate);
+
 } // namespace engine

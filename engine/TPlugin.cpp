@@ -35,6 +35,12 @@ host::TVstIdentity MakeIdentity() {
 
 constexpr std::uint64_t kFillPending = std::uint64_t{1} << 32;
 
+// 1 for an infinity or a not-a-number (all exponent bits set), else 0; a plain integer test, so a loop
+// over a block's samples vectorises.
+inline std::uint32_t NonFinite(float x) {
+    return (std::bit_cast<std::uint32_t>(x) & 0x7f800000u) == 0x7f800000u ? 1u : 0u;
+}
+
 inline float FiniteOrSilence(float x) {
     return std::isfinite(x) ? x : 0.0f;
 }
@@ -72,6 +78,9 @@ void TPlugin::OnParameterChanged(vst2::VstInt32 index) {
     if (index < 0 || index >= kParameterCount)
         return;
     ConvertParameter(Values, index, getParameter(index));
+    // Marked after the store: should this thread's conversion land after a newer one from another
+    // thread, the audio thread still converts the stored (newest) value again at its next block.
+    changed_[static_cast<std::size_t>(index / 32)].fetch_or(1u << (index % 32), std::memory_order_release);
 }
 
 void TPlugin::OnEditorIdle(host::EditorForm& form) {
@@ -105,27 +114,44 @@ void TPlugin::RequestDelayFill(float value) {
 
 void TPlugin::ServeDelayFill() {
     const std::uint64_t request = delayFillRequest_.exchange(0);
-    if (request == 0)
+    frames_->ServeFill(request != 0, std::bit_cast<float>(static_cast<std::uint32_t>(request)),
+                       kFillPerBlock);
+}
+
+void TPlugin::ConvertMarkedParameters() {
+    for (int w = 0; w < kChangedWords; ++w) {
+        std::atomic<std::uint32_t>& word = changed_[static_cast<std::size_t>(w)];
+        if (word.load(std::memory_order_relaxed) == 0)
+            continue;
+        for (std::uint32_t bits = word.exchange(0, std::memory_order_acquire); bits != 0; bits &= bits - 1) {
+            const int index = 32 * w + std::countr_zero(bits);
+            ConvertParameter(Values, index, getParameter(index));
+        }
+    }
+}
+
+// A sample rate that is not a number above 0 (or is infinite) leaves the previous one in effect; any
+// other is kept within kMinSampleRate .. kMaxSampleRate.
+void TPlugin::UseSampleRate(double rate) {
+    if (!(rate > 0.0) || !std::isfinite(rate))
         return;
-    frames_->FillLines(std::bit_cast<float>(static_cast<std::uint32_t>(request)));
+    sampleRate_ = static_cast<float>(std::clamp(rate, double{kMinSampleRate}, double{kMaxSampleRate}));
 }
 
 void TPlugin::ReadTimeInfo() {
-    // Without time information the previous sample rate, tempo and transport flags stay in effect;
-    // so does the previous value of a sample rate that is not a positive finite number or a tempo that
-    // is not a finite number of at least 0.
+    // Without time information the rate the host set with its sample-rate call is used, and the
+    // previous tempo and transport flags stay in effect. A tempo that is not a number from 0 up leaves
+    // the previous one; a higher one than kMaxTempo is taken as kMaxTempo.
     const vst2::VstTimeInfo* time = getTimeInfo(kTimeInfoFilter);
-    if (time == nullptr)
+    if (time == nullptr) {
+        UseSampleRate(getSampleRate());
         return;
+    }
     TimeFlags = time->flags;
-    // The range is checked on the double: a value beyond the float range has no float to become.
-    const double sampleRate = time->sampleRate;
-    if (sampleRate > 0.0 && sampleRate <= std::numeric_limits<float>::max() &&
-        static_cast<float>(sampleRate) > 0.0f)
-        Values.HostSampleRate = static_cast<float>(sampleRate);
+    UseSampleRate(time->sampleRate);
     const double tempo = time->tempo;
-    if (tempo >= 0.0 && tempo <= std::numeric_limits<float>::max())
-        tempo_ = static_cast<float>(tempo);
+    if (tempo >= 0.0)
+        tempo_ = tempo < kMaxTempo ? static_cast<float>(tempo) : kMaxTempo;
 }
 
 // The block steps; the frames are the frame engine's.
@@ -133,17 +159,15 @@ void TPlugin::ProcessAudio(float** inputs, float** outputs, vst2::VstInt32 sampl
     // Requests from the user-interface thread that rewrite the lines land between blocks.
     ServeDelayFill();
 
-    // Block steps: time information, sample-rate refresh, tempo, voice scales, transport reset, rates.
+    // Block steps: time information, values converted on other threads, tempo, line length, voice
+    // scales, transport reset, rates.
     ReadTimeInfo();
-    const float sampleRate = Values.HostSampleRate;
-    if (sampleRate != LastSampleRate) {
-        for (int i = 0; i < kParameterCount; ++i)
-            OnParameterChanged(i);
-        LastSampleRate = sampleRate;
-    }
+    const float sampleRate = sampleRate_;
+    ConvertMarkedParameters();
     const float tempo = tempo_;
     TakeSnapshot(block_, Values);
     const EngineSnapshot& e = block_;
+    BufferLength = BufferLengthFor(e.BufferSize, sampleRate);
 
     // Each voice switched on lowers the overall level by 0.94, rounded to float at every step.
     ActiveScale = 1.0f;
@@ -174,19 +198,40 @@ void TPlugin::ProcessAudio(float** inputs, float** outputs, vst2::VstInt32 sampl
         }
         LfoRate[k] = rate;
     }
+    publishedSampleRate_ = sampleRate;
     publishedTempo_ = tempo;
 
-    if (sampleFrames > 0) {
+    const int frames = sampleFrames > 0 ? sampleFrames : 0;
+    if (frames > 0) {
         BlockContext block;
         block.values = &e;
         block.sampleRate = sampleRate;
+        block.bufferLength = BufferLength;
         block.activeScale = ActiveScale;
         block.feedbackScale = FeedbackScale;
         block.lfoRate = LfoRate;
-        frames_->Render(block, inputs[0], inputs[1], outputs[0], outputs[1], sampleFrames);
+        frames_->Render(block, inputs[0], inputs[1], outputs[0], outputs[1], frames);
     }
 
+    HealNonFiniteState(outputs, frames);
     PublishForEditor();
+}
+
+// Nothing in the engine should ever leave a state that is not a finite number. Should one appear anyway,
+// it is found here once per block: its output samples become silence, and the frame engine resets every
+// poisoned state and fills the lines with 0 (they may hold what the poisoned state wrote), so the next
+// block plays normally.
+void TPlugin::HealNonFiniteState(float** outputs, int sampleFrames) {
+    std::uint32_t nonFinite = 0;
+    for (int j = 0; j < sampleFrames; ++j)
+        nonFinite |= NonFinite(outputs[0][j]) | NonFinite(outputs[1][j]);
+    if (nonFinite == 0 && frames_->StatesFinite())
+        return;
+    for (int j = 0; j < sampleFrames; ++j) {
+        outputs[0][j] = FiniteOrSilence(outputs[0][j]);
+        outputs[1][j] = FiniteOrSilence(outputs[1][j]);
+    }
+    frames_->ResetNonFiniteStates(block_);
 }
 
 void TPlugin::PublishForEditor() {

@@ -33,8 +33,8 @@ void TPlugin::ServePresetLoad(EditorExchange& editor) {
 void TPlugin::LoadPresetFile(const PresetValues& preset) {
     std::string name = preset.Name;
     setProgramName(name.data());
-    // Carried out by the audio thread at the start of its next block, so no block hears a half-filled
-    // line; the parameter values below are in place by then.
+    // Heard from the audio thread's next block on, which rewrites the lines over the following blocks;
+    // the parameter values below are in place by then.
     RequestDelayFill(kPresetFillValue);
     for (int i = 0; i < kParameterCount; ++i)
         setParameter(i, preset.Values[static_cast<std::size_t>(i)]);

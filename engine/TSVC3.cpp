@@ -13,13 +13,23 @@ namespace {
 constexpr double kStabilityMargin = 1e-4;
 // A damping of 0 or below (resonance 1 or more) has no stable coefficient at all.
 constexpr float kMinDamping = 0.001f;
+// The three-pass resonance at the Nyquist frequency: the bound for a moving cut-off.
+constexpr float kMaxCoefficient = 1.0f;
+
+// Each comparison is written so that a NaN passes unchanged (and each maps onto one min or max).
+inline float Limit(float state, float limit) noexcept {
+    const float below = state > limit ? limit : state;
+    return below < -limit ? -limit : below;
+}
 
 } // namespace
 
 float TSVC3::MaxFrequencyCoefficient(float q) noexcept {
     const double qd = q;
-    // sqrt(q^2 + 4) - q, written without the cancellation for large q.
-    return static_cast<float>((1.0 - kStabilityMargin) * 4.0 / (std::sqrt(qd * qd + 4.0) + qd));
+    // sqrt(q^2 + 4) - q, written without the cancellation for large q; above 1 for every q <= 1.
+    const float fixedBound =
+        static_cast<float>((1.0 - kStabilityMargin) * 4.0 / (std::sqrt(qd * qd + 4.0) + qd));
+    return fixedBound < kMaxCoefficient ? fixedBound : kMaxCoefficient;
 }
 
 float TSVC3::Damping(float resonance) noexcept {
@@ -46,6 +56,11 @@ void TSVC3::SetCoefficients(float frequency, float resonance, float sampleRate) 
 
 void TSVC3::Filter(float input, float frequency, float resonance, float sampleRate) noexcept {
     SetCoefficients(frequency, resonance, sampleRate);
+    const float magnitude = std::fabs(input);
+    if (magnitude > inputPeak) {
+        inputPeak = magnitude;
+        stateLimit = static_cast<float>(static_cast<double>(kStateLimitGain) * magnitude + kStateLimitFloor);
+    }
     const double f = frequencyCoefficient;
     const double q = damping;
     const double x = input;
@@ -79,9 +94,9 @@ void TSVC3::Filter(float input, float frequency, float resonance, float sampleRa
     highOut = static_cast<float>((static_cast<double>(hi) + H) * 0.3333333333333);
     bandOut = static_cast<float>((static_cast<double>(bp) + B) * 0.3333333333333);
 
-    lowState = L;
+    lowState = Limit(L, stateLimit);
     highState = H;
-    bandState = B;
+    bandState = Limit(B, stateLimit);
 }
 
 } // namespace engine

@@ -14,11 +14,23 @@ namespace engine {
 // average uses the decimal 0.3333333333333, not exactly one third. Coefficients are recomputed only
 // when frequency or resonance changes (not when only the sample rate does).
 //
-// Stability: one pass is stable only for 0 < f*q and f^2 + 2 f q < 4, i.e. f < sqrt(q^2 + 4) - q
-// (1.236 at q = 1, 1.970 at q = 0.03). As the cut-off nears the sample rate the coefficient passes that
-// limit: 14.9 kHz at 8 or 22.05 kHz without resonance, 14.9 kHz at 9.5 kHz at any resonance. f is
-// therefore bounded to 0 <= f <= (1 - 1e-4) times the limit, and q to at least 0.001; inside those
-// bounds the filter is unchanged, and its outputs stay finite for any finite input.
+// Stability with a fixed cut-off: one pass is stable only for 0 < f*q and f^2 + 2 f q < 4, i.e.
+// f < sqrt(q^2 + 4) - q (1.236 at q = 1, 1.970 at q = 0.03). q is kept at 0.001 or more.
+//
+// Under a moving cut-off the coefficient is further bounded to f <= 1. At f = 1 (q = 0) each pass turns
+// the state by pi/3, so the three passes put the filter's resonance exactly at the Nyquist frequency;
+// larger coefficients only fold it back below Nyquist. Below that bound cut-off jumps at every sample
+// (random modulation) leave the filter's mean energy bounded at every resonance; above it they could
+// pump the state up without bound (at sample rates below 20 kHz they did). Only cut-offs above 0.524
+// times the sample rate reach the bound (at 14.9 kHz: sample rates below 28.5 kHz), so the filter is
+// unchanged wherever it was already stable.
+//
+// State limit: no coefficient bound can keep every conceivable modulation sequence from pumping a
+// resonant filter, so after the three passes L and B are kept within +-(256 * the largest input
+// magnitude so far + 1e-6). A filter with a fixed cut-off never comes near it (its states stay within
+// 47 times the input peak at resonance 0.97); it only stops a runaway. Every output is then within
+// 2 * that limit + the input peak. A state that is not a number passes unchanged, for the caller to
+// detect.
 class TSVC3 {
 public:
     void Filter(float input, float frequency, float resonance, float sampleRate) noexcept;
@@ -31,6 +43,10 @@ public:
     // The damping a coefficient update sets for a resonance.
     static float Damping(float resonance) noexcept;
 
+    // States are kept within kStateLimitGain * inputPeak + kStateLimitFloor.
+    static constexpr float kStateLimitGain = 256.0f;
+    static constexpr float kStateLimitFloor = 1e-6f;
+
     float lowOut = 0;
     float highOut = 0;
     float bandOut = 0;
@@ -41,6 +57,8 @@ public:
     float bandState = 1e-18f;
     float damping = 0;
     float frequencyCoefficient = 0;
+    float inputPeak = 0;                 // largest input magnitude so far
+    float stateLimit = kStateLimitFloor; // bound of |L| and |B| for that peak
 };
 
 // Weights of (low out, band out, high out) for the filter codes 3 (low-pass), 6 (band-pass) and

@@ -21,8 +21,8 @@ void TmultiAll::Advance(float rate, float sampleRate) noexcept {
     // -inf + inf, and a finite one after it would leave the -inf that SetPhase left.
     if (!(phase <= 0.5f) || std::isinf(phase))
         phase = -0.5f;
-    else if (phase < -0.5f && increment < 0.0f)
-        phase = 0.5f;
+    else if (phase < -0.5f)
+        phase = increment < 0.0f ? 0.5f : -0.5f;
 
     const float p = phase;
     const float absP = std::fabs(p);

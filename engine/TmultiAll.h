@@ -15,8 +15,10 @@ namespace engine {
 //   random      2 (R - 0.5) with R the next value of the module-wide generator, drawn only in a step
 //               that leaves the phase at exactly -0.5, and held otherwise.
 // A rate of 0 stands still; an infinite rate wraps to -0.5 at every step. A phase that is not a finite
-// number (SetPhase with an infinite increment) also restarts at -0.5, and with a negative rate the phase
-// wraps from below -0.5 to +0.5, so the outputs stay within -1..+1 whatever the rate.
+// number (SetPhase with an infinite increment) also restarts at -0.5, and a phase below -0.5 wraps to
+// +0.5 with a negative rate and restarts at -0.5 otherwise (a restart placed with a larger increment
+// than the step then uses), so every step ends with the phase within -0.5..+0.5 and the outputs within
+// -1..+1 whatever the rate.
 class TmultiAll {
 public:
     // One step. The increment is recomputed only when the rate changes, not when only the sample rate

@@ -47,8 +47,32 @@ void FastEngine::RestartLfos(const EngineSnapshot& values) noexcept {
         lfos_[k].SetPhase(values.SyncOf[k]);
 }
 
-void FastEngine::FillLines(float value) noexcept {
-    line_.fill(value);
+void FastEngine::ServeFill(bool requested, float value, int budget) noexcept {
+    if (requested)
+        clearing_.Start(value, state_.writePos);
+    clearing_.Step(budget, [this](int first, int last) {
+        const float fill = clearing_.Value();
+        for (int p = first; p < last; ++p) {
+            line_[static_cast<std::size_t>(2 * (p + fast::kGuard))] = fill;
+            line_[static_cast<std::size_t>(2 * (p + fast::kGuard) + 1)] = fill;
+        }
+    });
+}
+
+EngineStates FastEngine::States() const noexcept {
+    auto& self = const_cast<FastEngine&>(*this);
+    return {self.filtersL_,         self.filtersR_,        self.lfos_,        self.smoothers_,
+            self.state_.out,        self.state_.syncInput, self.tapL_.data(), self.tapR_.data(),
+            self.voiceOutL_.data(), self.voiceOutR_.data()};
+}
+
+bool FastEngine::StatesFinite() const noexcept {
+    return engine::StatesFinite(States());
+}
+
+void FastEngine::ResetNonFiniteStates(const EngineSnapshot& values) noexcept {
+    engine::ResetNonFiniteStates(States(), values);
+    clearing_.Start(0.0f, state_.writePos);
 }
 
 // The block's plan: the voices switched on in slots, their constants per lane, the LFOs' shapes, sync
@@ -125,7 +149,7 @@ void FastEngine::Plan(const BlockContext& block) {
         }
     }
 
-    p.length = e.BufferLength;
+    p.length = block.bufferLength;
     p.lengthMinus1 = p.length - 1;
     p.lengthMinus1f = static_cast<float>(p.length - 1);
     p.inpGain = e.InpGain;
@@ -136,6 +160,8 @@ void FastEngine::Plan(const BlockContext& block) {
     p.activeScale = block.activeScale;
     p.sampleRate = block.sampleRate;
     p.inputLimit = kInputLimit;
+    p.stateLimitGain = TSVC3::kStateLimitGain;
+    p.stateLimitFloor = TSVC3::kStateLimitFloor;
     p.pitchTable = pitchToFreq_.table.data();
 
     p.anySmoothing = p.anySync = false;
@@ -198,12 +224,22 @@ void FastEngine::StartBlock(const BlockContext& block) {
             state_.low[c][s] = filter.lowState;
             state_.high[c][s] = filter.highState;
             state_.band[c][s] = filter.bandState;
-            state_.tap[2 * s + c] = taps_[2 * static_cast<std::size_t>(k) + c];
+            state_.lowOut[c][s] = filter.lowOut;
+            state_.highOut[c][s] = filter.highOut;
+            state_.bandOut[c][s] = filter.bandOut;
+            state_.inputPeak[c][s] = filter.inputPeak;
+            state_.stateLimit[c][s] = filter.stateLimit;
+            state_.tap[2 * s + c] = c == 0 ? tapL_[k] : tapR_[k];
         }
     }
     // Every voice's kept tap after the slots' taps: those of the voices switched off stay as they are.
-    for (int i = 0; i < 2 * kVoiceCount; ++i)
-        state_.tap[2 * fast::kSlots + i] = taps_[static_cast<std::size_t>(i)];
+    for (int k = 0; k < kVoiceCount; ++k) {
+        state_.tap[2 * (fast::kSlots + k)] = tapL_[k];
+        state_.tap[2 * (fast::kSlots + k) + 1] = tapR_[k];
+    }
+    state_.filling = clearing_.Active();
+    state_.fillValue = clearing_.Value();
+    state_.fill = clearing_.Window();
     // The guard mirrors the last three samples of the line in use, whatever its length was before.
     const int length = plan_.length;
     for (int i = 0; i < 2 * fast::kGuard; ++i)
@@ -211,6 +247,9 @@ void FastEngine::StartBlock(const BlockContext& block) {
 }
 
 void FastEngine::EndBlock() {
+    // A voice switched off outputs silence in every frame.
+    voiceOutL_.fill(0.0f);
+    voiceOutR_.fill(0.0f);
     for (int k = 0; k < kLfoCount; ++k) {
         lfos_[k].phase = state_.phase[k];
         lfos_[k].random = state_.random[k];
@@ -227,13 +266,21 @@ void FastEngine::EndBlock() {
             filter.lowState = static_cast<float>(state_.low[c][s]);
             filter.highState = static_cast<float>(state_.high[c][s]);
             filter.bandState = static_cast<float>(state_.band[c][s]);
+            filter.lowOut = state_.lowOut[c][s];
+            filter.highOut = state_.highOut[c][s];
+            filter.bandOut = state_.bandOut[c][s];
+            filter.inputPeak = state_.inputPeak[c][s];
+            filter.stateLimit = state_.stateLimit[c][s];
             filter.frequencyCoefficient = state_.coefficient[s];
             filter.damping = state_.damping[s];
             filter.lastFrequency = state_.lastFrequency[s];
             filter.lastResonance = state_.lastResonance[s];
-            taps_[2 * static_cast<std::size_t>(k) + c] = state_.tap[2 * s + c];
+            (c == 0 ? tapL_ : tapR_)[k] = state_.tap[2 * s + c];
+            (c == 0 ? voiceOutL_ : voiceOutR_)[k] = state_.lastVoiceOut[2 * s + c];
         }
     }
+    if (state_.filling)
+        clearing_.SetWindow(state_.fill);
 }
 
 void FastEngine::Render(const BlockContext& block, const float* inL, const float* inR, float* outL,

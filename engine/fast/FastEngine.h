@@ -1,6 +1,8 @@
 #pragma once
 
 #include "engine/AudioEngine.h"
+#include "engine/EngineStates.h"
+#include "engine/LineClearing.h"
 #include "engine/TFastP2F.h"
 #include "engine/TLp1.h"
 #include "engine/TSVC3.h"
@@ -21,7 +23,8 @@ namespace engine {
 // instruction set chosen when the module was loaded.
 //
 // LFOs, smoothers and filters keep their state in the same block objects as the reference engine between
-// blocks; the kernel works on vector copies of it during a block.
+// blocks, so both engines share the check and reset of states that are not finite; the kernel works on
+// vector copies of it during a block.
 class FastEngine final : public AudioEngine {
 public:
     explicit FastEngine(Isa isa);
@@ -31,7 +34,12 @@ public:
     void Render(const BlockContext& block, const float* inL, const float* inR, float* outL, float* outR,
                 int frames) noexcept override;
     void RestartLfos(const EngineSnapshot& values) noexcept override;
-    void FillLines(float value) noexcept override;
+    void ServeFill(bool requested, float value, int budget) noexcept override;
+    bool FillInProgress() const noexcept override { return clearing_.Active(); }
+    bool StatesFinite() const noexcept override;
+    // The states the end-of-block check looks at, in the signal-processing blocks between blocks.
+    EngineStates States() const noexcept;
+    void ResetNonFiniteStates(const EngineSnapshot& values) noexcept override;
     float LfoOutput(int lfo) const noexcept override { return state_.out[lfo]; }
 
     Isa InstructionSet() const noexcept { return isa_; }
@@ -48,7 +56,11 @@ private:
     std::array<TLp1, kLfoCount> smoothers_{};
     std::array<TSVC3, kVoiceCount> filtersL_{};
     std::array<TSVC3, kVoiceCount> filtersR_{};
-    std::array<float, 2 * kVoiceCount> taps_{}; // feedback taps by voice: left, right
+    std::array<float, kVoiceCount> tapL_{}; // feedback taps and the last frame's outputs, by voice
+    std::array<float, kVoiceCount> tapR_{};
+    std::array<float, kVoiceCount> voiceOutL_{};
+    std::array<float, kVoiceCount> voiceOutR_{};
+    LineClearing clearing_{kDelayCapacity};
     fast::FramePlan plan_;
     fast::FrameState state_;
     alignas(64) std::array<float, 2 * (kDelayCapacity + fast::kGuard)> line_{};

@@ -4,6 +4,8 @@
 // frame, laid out for vectors. Plain data only, shared by the kernel units of every instruction set (each
 // compiled with its own flags), so nothing here may have code.
 
+#include "engine/FillWindow.h"
+
 #include <cstdint>
 
 namespace engine::fast {
@@ -76,7 +78,9 @@ struct alignas(64) FramePlan {
     double outGain = 0;
     double activeScale = 0;
     float sampleRate = 0;
-    float inputLimit = 0; // input samples are clipped to +-inputLimit
+    float inputLimit = 0;      // input samples are clipped to +-inputLimit
+    double stateLimitGain = 0; // a filter's states stay within gain * its input peak + floor
+    double stateLimitFloor = 0;
 
     // LFOs. Masks have all bits set where true.
     alignas(32) std::int32_t stepping[kLfos];    // Shape != 0
@@ -112,18 +116,30 @@ struct alignas(64) FrameState {
     alignas(64) double low[2][kSlots];
     alignas(64) double high[2][kSlots];
     alignas(64) double band[2][kSlots];
-    alignas(64) float coefficient[kSlots]; // frequency coefficient and damping in use
+    alignas(64) float lowOut[2][kSlots]; // the filters' outputs of their last frame
+    alignas(64) float highOut[2][kSlots];
+    alignas(64) float bandOut[2][kSlots];
+    alignas(64) float inputPeak[2][kSlots];  // largest input magnitude so far
+    alignas(64) float stateLimit[2][kSlots]; // bound of the low and band states for that peak
+    alignas(64) float coefficient[kSlots];   // frequency coefficient and damping in use
     alignas(64) float damping[kSlots];
     alignas(64) float lastFrequency[kSlots];
     alignas(64) float lastResonance[kSlots];
     alignas(64) float tap[4 * kSlots]; // the tap row of the last frame: slots, then voices switched off
     int tapsNotFinite = 0;             // whether that row holds a tap that is not finite
+    alignas(64) float lastVoiceOut[2 * kSlots]; // the voice outputs of the last frame rendered
+
+    // A spread fill under way: positions outside the window read the fill value.
+    bool filling = false;
+    float fillValue = 0.0f;
+    FillWindow fill;
 
     // One sub-block, frame by frame.
-    alignas(64) float input[kSubBlock][2];        // host input as the engine takes it
-    alignas(64) std::int32_t writeAt[kSubBlock];  // line position written
-    alignas(64) float lfo[kSubBlock][kLfos];      // LFO outputs
-    alignas(64) double delayT[kSubBlock][kSlots]; // interpolation point between taps
+    alignas(64) float input[kSubBlock][2];            // host input as the engine takes it
+    alignas(64) std::int32_t writeAt[kSubBlock];      // line position written
+    alignas(64) std::int8_t writerWrapped[kSubBlock]; // the writer went back to position 0 first
+    alignas(64) float lfo[kSubBlock][kLfos];          // LFO outputs
+    alignas(64) double delayT[kSubBlock][kSlots];     // interpolation point between taps
     alignas(64) std::int32_t newestTap[kSubBlock][kSlots];
     alignas(64) double gainL[kSubBlock][kSlots];
     alignas(64) double gainR[kSubBlock][kSlots];

@@ -150,11 +150,12 @@ template <class S> struct FrameLoop {
             const ML stepping = S::LoadLMask(plan.stepping + o);
             const VL increment = S::LoadL(st.increment + o);
             VL phase = S::LoadL(st.phase + o);
-            // One step; a phase past +0.5 or not finite restarts at -0.5, one below -0.5 (a negative
-            // rate) at +0.5.
+            // One step; a phase past +0.5 or not finite restarts at -0.5, one below -0.5 wraps to +0.5 with
+            // a negative rate and restarts at -0.5 otherwise.
             VL stepped = phase + increment;
-            const ML restart = ~(stepped <= 0.5f) | (S::AbsL(stepped) == __builtin_inff());
-            const ML wrapUp = ~restart & (stepped < -0.5f) & (increment < 0.0f);
+            const ML restart = ~(stepped <= 0.5f) | (S::AbsL(stepped) == __builtin_inff()) |
+                               ((stepped < -0.5f) & ~(increment < 0.0f));
+            const ML wrapUp = ~restart & (stepped < -0.5f);
             stepped = restart ? S::SetL(-0.5f) : (wrapUp ? S::SetL(0.5f) : stepped);
             phase = stepping ? stepped : phase;
 
@@ -365,6 +366,11 @@ template <class S> struct FrameLoop {
         const __m128 pair = _mm_cvtpd_ps(written);
         const int wp = st.writeAt[j];
         StoreTwo(st.line + 2 * (wp + kGuard), pair);
+        if (st.filling) {
+            if (st.writerWrapped[j])
+                st.fill.firstRun = false;
+            FillWrote(st.fill, wp);
+        }
         // The guard before the line mirrors its last samples.
         if (wp >= plan.length - kGuard)
             StoreTwo(st.line + 2 * (wp - plan.length + kGuard), pair);
@@ -378,7 +384,8 @@ template <class S> struct FrameLoop {
                            t * ((4.0 * y1 + 2.0 * ym1 - 5.0 * y0 - y2) + t * (3.0 * (y0 - y1) - ym1 + y2))));
     }
 
-    // The interpolated reads of every slot in frames [begin, end).
+    // The interpolated reads of every slot in frames [begin, end). While a fill is under way, a tap at a
+    // position not written since reads the fill value.
     static void Read(const FramePlan& plan, FrameState& st, int begin, int end) {
         const float* line = st.line;
         const int slots = plan.slots;
@@ -386,16 +393,37 @@ template <class S> struct FrameLoop {
             for (int base = 0; base < slots; base += S::kWidth) {
                 VD left[4], right[4];
                 S::Taps(line, st.newestTap[j] + base, left, right);
+                if (st.filling)
+                    KeepWrittenTaps(plan, st, st.newestTap[j] + base, left, right);
                 const VD t = S::Load(st.delayT[j] + base);
                 S::Store(st.voice[j][0] + base, Cubic(left, t));
                 S::Store(st.voice[j][1] + base, Cubic(right, t));
             }
     }
 
+    // Replaces the taps at positions outside the fill window by the fill value; newest holds each slot's
+    // newest tap position, the three older ones lie before it (modulo the line's length).
+    static void KeepWrittenTaps(const FramePlan& plan, const FrameState& st, const std::int32_t* newest,
+                                VD (&left)[4], VD (&right)[4]) {
+        const VI length = VI{} + plan.length;
+        const VI low = VI{} + st.fill.low, high = VI{} + st.fill.high, start = VI{} + st.fill.start;
+        const VD fill = S::Set(st.fillValue);
+        VI q = VI{};
+        __builtin_memcpy(&q, newest, sizeof(std::int32_t) * S::kWidth);
+        for (int k = 0; k < 4; ++k) {
+            VI p = q - (3 - k);
+            p = p < 0 ? p + length : p;
+            const MD valid = S::WidenMask(((p >= low) & (p < high)) | (p < start));
+            left[k] = valid ? left[k] : fill;
+            right[k] = valid ? right[k] : fill;
+        }
+    }
+
     // Three passes of the state-variable filter of one channel's slots [base, base + width), frame j;
     // slots without a filter keep their read and their filter states.
     static void Filter(const FramePlan& plan, FrameState& st, int j, int channel, int base) {
         const MD on = S::LoadMask(plan.filtered + base);
+        const VI onF = S::LoadFMask(plan.filteredF + base);
         const VD f = S::ToDouble(S::LoadF(st.filterF[j] + base));
         const VD q = S::ToDouble(S::LoadF(st.filterQ[j] + base));
         double* voice = st.voice[j][channel] + base;
@@ -403,6 +431,17 @@ template <class S> struct FrameLoop {
         double* high = st.high[channel] + base;
         double* band = st.band[channel] + base;
         const VD x = S::Load(voice);
+        // The largest input magnitude so far sets the bound of the low and band states.
+        float* peak = st.inputPeak[channel] + base;
+        float* limit = st.stateLimit[channel] + base;
+        const VD magnitude = x < 0.0 ? -x : x;
+        const VF oldPeak = S::LoadF(peak);
+        const VI grows = onF & (S::ToFloat(magnitude) > oldPeak);
+        S::StoreF(peak, grows ? S::ToFloat(magnitude) : oldPeak);
+        const VF stateLimit =
+            grows ? S::ToFloat(plan.stateLimitGain * magnitude + plan.stateLimitFloor) : S::LoadF(limit);
+        S::StoreF(limit, stateLimit);
+
         VD L = S::Load(low);
         VD B = S::Load(band);
         VD H;
@@ -423,9 +462,19 @@ template <class S> struct FrameLoop {
         const VD lowOut = R((lo + L) * 0.3333333333333);
         const VD highOut = R((hi + H) * 0.3333333333333);
         const VD bandOut = R((bp + B) * 0.3333333333333);
-        S::Store(low, on ? L : S::Load(low));
+        // The states kept for the next frame stay within the bound (a state that is not a number passes).
+        const VD bound = S::ToDouble(stateLimit);
+        const VD limitedL = L > bound ? bound : (L < -bound ? -bound : L);
+        const VD limitedB = B > bound ? bound : (B < -bound ? -bound : B);
+        S::Store(low, on ? limitedL : S::Load(low));
         S::Store(high, on ? H : S::Load(high));
-        S::Store(band, on ? B : S::Load(band));
+        S::Store(band, on ? limitedB : S::Load(band));
+        float* lowKept = st.lowOut[channel] + base;
+        float* highKept = st.highOut[channel] + base;
+        float* bandKept = st.bandOut[channel] + base;
+        S::StoreF(lowKept, onF ? S::ToFloat(lowOut) : S::LoadF(lowKept));
+        S::StoreF(highKept, onF ? S::ToFloat(highOut) : S::LoadF(highKept));
+        S::StoreF(bandKept, onF ? S::ToFloat(bandOut) : S::LoadF(bandKept));
         const VD mixed = R(S::Load(plan.mixLow + base) * lowOut + S::Load(plan.mixBand + base) * bandOut +
                            S::Load(plan.mixHigh + base) * highOut);
         S::Store(voice, on ? mixed : x);
@@ -500,7 +549,8 @@ template <class S> struct FrameLoop {
                 StoreTwo(st.input[j], pair);
             }
             for (j = 0; j < n; ++j) {
-                if (wp > plan.length - 1)
+                st.writerWrapped[j] = wp > plan.length - 1;
+                if (st.writerWrapped[j])
                     wp = 0;
                 st.writeAt[j] = wp++;
             }
@@ -535,8 +585,10 @@ template <class S> struct FrameLoop {
                     Outputs(plan, st, j, j + 1);
                 }
             }
-            for (int i = 0; i < 2 * kSlots; ++i)
+            for (int i = 0; i < 2 * kSlots; ++i) {
                 st.tap[i] = st.taps[n - 1][i];
+                st.lastVoiceOut[i] = st.voiceOut[n - 1][i];
+            }
             st.tapsNotFinite = RowNotFinite(st.tap);
 
             // The voices in voice order, then the dry part, which bypasses the input gain.

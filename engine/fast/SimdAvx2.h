@@ -34,6 +34,9 @@ struct Simd : Lfo256 {
     static VI RoundToInt(VD v) { return reinterpret_cast<VI>(_mm256_cvtpd_epi32(v)); }
     static VF IntToFloat(VI v) { return _mm_cvtepi32_ps(reinterpret_cast<__m128i>(v)); }
     static void StoreI(std::int32_t* p, VI v) { reinterpret_cast<VI*>(p)[0] = v; }
+    static MD WidenMask(VI m) {
+        return reinterpret_cast<MD>(_mm256_cvtepi32_epi64(reinterpret_cast<__m128i>(m)));
+    }
     static int MaskBitsD(MD m) { return _mm256_movemask_pd(reinterpret_cast<__m256d>(m)); }
     static int MaskBitsI(VI m) { return _mm_movemask_ps(reinterpret_cast<__m128>(m)); }
 

@@ -36,6 +36,9 @@ struct Simd : Lfo256 {
     static VI RoundToInt(VD v) { return reinterpret_cast<VI>(_mm512_maskz_cvtpd_epi32(0xFF, v)); }
     static VF IntToFloat(VI v) { return _mm256_cvtepi32_ps(reinterpret_cast<__m256i>(v)); }
     static void StoreI(std::int32_t* p, VI v) { reinterpret_cast<VI*>(p)[0] = v; }
+    static MD WidenMask(VI m) {
+        return reinterpret_cast<MD>(_mm512_maskz_cvtepi32_epi64(0xFF, reinterpret_cast<__m256i>(m)));
+    }
     static int MaskBitsD(MD m) {
         return _mm512_cmpneq_epi64_mask(reinterpret_cast<__m512i>(m), _mm512_setzero_si512());
     }

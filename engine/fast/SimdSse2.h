@@ -41,6 +41,11 @@ struct Simd {
     static void StoreI(std::int32_t* p, VI v) {
         _mm_storel_epi64(reinterpret_cast<__m128i*>(p), reinterpret_cast<__m128i>(v));
     }
+    // A mask of the first kWidth int lanes as a mask of the double lanes.
+    static MD WidenMask(VI m) {
+        const __m128i bits = reinterpret_cast<__m128i>(m);
+        return reinterpret_cast<MD>(_mm_unpacklo_epi32(bits, bits));
+    }
     static int MaskBitsD(MD m) { return _mm_movemask_pd(reinterpret_cast<__m128d>(m)); }
     static int MaskBitsI(VI m) { return _mm_movemask_ps(reinterpret_cast<__m128>(m)) & 3; }
 

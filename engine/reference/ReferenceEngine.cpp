@@ -17,8 +17,7 @@ inline int Wrap(int position, int length) {
 
 // Four-point cubic (Catmull-Rom) read between y0 (t = 0) and the older neighbour y1 (t = 1); ym1 is the
 // newer neighbour and y2 the older one beyond y1.
-inline float ReadCubic(const float* line, int rm1, int r0, int r1, int r2, double t) {
-    const double ym1 = line[rm1], y0 = line[r0], y1 = line[r1], y2 = line[r2];
+inline float ReadCubic(double ym1, double y0, double y1, double y2, double t) {
     return static_cast<float>(y0 + 0.5 * t *
                                        ((y1 - ym1) + t * ((4.0 * y1 + 2.0 * ym1 - 5.0 * y0 - y2) +
                                                           t * (3.0 * (y0 - y1) - ym1 + y2))));
@@ -31,23 +30,64 @@ void ReferenceEngine::RestartLfos(const EngineSnapshot& values) noexcept {
         Lfos[k].SetPhase(values.SyncOf[k]);
 }
 
-void ReferenceEngine::FillLines(float value) noexcept {
-    DelayLineL.fill(value);
-    DelayLineR.fill(value);
+void ReferenceEngine::ServeFill(bool requested, float value, int budget) noexcept {
+    if (requested)
+        clearing_.Start(value, WritePos);
+    clearing_.Step(DelayLineL.data(), DelayLineR.data(), budget);
+}
+
+EngineStates ReferenceEngine::States() const noexcept {
+    auto& self = const_cast<ReferenceEngine&>(*this);
+    return {self.FiltersL,
+            self.FiltersR,
+            self.Lfos,
+            self.LfoSmoothers,
+            self.LfoOut.data(),
+            self.SyncInput.data(),
+            self.FeedbackTapL.data(),
+            self.FeedbackTapR.data(),
+            self.VoiceOutL.data(),
+            self.VoiceOutR.data()};
+}
+
+bool ReferenceEngine::StatesFinite() const noexcept {
+    return engine::StatesFinite(States());
+}
+
+void ReferenceEngine::ResetNonFiniteStates(const EngineSnapshot& values) noexcept {
+    const std::uint32_t lfosReset = engine::ResetNonFiniteStates(States(), values);
+    for (int k = 0; k < kLfoCount; ++k)
+        if (lfosReset & (1u << k))
+            ShapeOutputs[k] = {};
+    clearing_.Start(0.0f, WritePos);
 }
 
 // Every float the engine keeps is rounded from a double by a plain conversion; each expression is
 // evaluated in double, operation by operation.
+// While a fill is being written, every read checks whether its position is already valid; otherwise
+// the frames carry no such check.
 void ReferenceEngine::Render(const BlockContext& block, const float* inL, const float* inR, float* outL,
                              float* outR, int frames) noexcept {
+    if (clearing_.Active())
+        RenderFrames<true>(block, inL, inR, outL, outR, frames);
+    else
+        RenderFrames<false>(block, inL, inR, outL, outR, frames);
+}
+
+template <bool kFilling>
+void ReferenceEngine::RenderFrames(const BlockContext& block, const float* inL, const float* inR, float* outL,
+                                   float* outR, int frames) {
     const EngineSnapshot& e = *block.values;
     const float sampleRate = block.sampleRate;
-    const int length = e.BufferLength; // kept within kMinBufferLength .. kDelayCapacity by the conversion
+    const int length = block.bufferLength; // kMinBufferLength .. kDelayCapacity
     const double mix = e.Mix;
 
     for (int j = 0; j < frames; ++j) {
-        if (WritePos > length - 1)
+        if (WritePos > length - 1) {
             WritePos = 0;
+            if constexpr (kFilling)
+                clearing_.WriterWrapped();
+        }
 
         // A sample that is not a finite number would stay in the feedback loop for good: take it as
         // silence, and keep huge finite ones from overflowing further on.
@@ -66,6 +106,8 @@ void ReferenceEngine::Render(const BlockContext& block, const float* inL, const 
                                                   static_cast<double>(inputL) * e.InpGain);
         DelayLineR[WritePos] = static_cast<float>(PortableSin(feedbackR) * block.feedbackScale +
                                                   static_cast<double>(inputR) * e.InpGain);
+        if constexpr (kFilling)
+            clearing_.Wrote(WritePos);
 
         StepLfos(block);
 
@@ -100,8 +142,19 @@ void ReferenceEngine::Render(const BlockContext& block, const float* inL, const 
             const int rm1 = Wrap(r0 + 1, length); // one frame newer; the oldest sample when whole = 0
             const int r1 = Wrap(r0 - 1, length);
             const int r2 = Wrap(r1 - 1, length);
-            VoiceOutL[k] = ReadCubic(DelayLineL.data(), rm1, r0, r1, r2, t);
-            VoiceOutR[k] = ReadCubic(DelayLineR.data(), rm1, r0, r1, r2, t);
+            if constexpr (kFilling) {
+                // A position not yet written or cleared since the fill request reads the fill value.
+                const float fill = clearing_.Value();
+                const bool vm1 = clearing_.Valid(rm1), v0 = clearing_.Valid(r0), v1 = clearing_.Valid(r1),
+                           v2 = clearing_.Valid(r2);
+                VoiceOutL[k] = ReadCubic(vm1 ? DelayLineL[rm1] : fill, v0 ? DelayLineL[r0] : fill,
+                                         v1 ? DelayLineL[r1] : fill, v2 ? DelayLineL[r2] : fill, t);
+                VoiceOutR[k] = ReadCubic(vm1 ? DelayLineR[rm1] : fill, v0 ? DelayLineR[r0] : fill,
+                                         v1 ? DelayLineR[r1] : fill, v2 ? DelayLineR[r2] : fill, t);
+            } else {
+                VoiceOutL[k] = ReadCubic(DelayLineL[rm1], DelayLineL[r0], DelayLineL[r1], DelayLineL[r2], t);
+                VoiceOutR[k] = ReadCubic(DelayLineR[rm1], DelayLineR[r0], DelayLineR[r1], DelayLineR[r2], t);
+            }
 
             const int code = e.FType[k];
             if (code != 0) {

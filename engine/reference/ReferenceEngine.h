@@ -1,7 +1,9 @@
 #pragma once
 
 #include "engine/AudioEngine.h"
+#include "engine/EngineStates.h"
 #include "engine/EngineValues.h"
+#include "engine/LineClearing.h"
 #include "engine/TFastP2F.h"
 #include "engine/TLp1.h"
 #include "engine/TSVC3.h"
@@ -22,7 +24,12 @@ public:
     void Render(const BlockContext& block, const float* inL, const float* inR, float* outL, float* outR,
                 int frames) noexcept override;
     void RestartLfos(const EngineSnapshot& values) noexcept override;
-    void FillLines(float value) noexcept override;
+    void ServeFill(bool requested, float value, int budget) noexcept override;
+    bool FillInProgress() const noexcept override { return clearing_.Active(); }
+    bool StatesFinite() const noexcept override;
+    // The states the end-of-block check looks at, in the signal-processing blocks between blocks.
+    EngineStates States() const noexcept;
+    void ResetNonFiniteStates(const EngineSnapshot& values) noexcept override;
     float LfoOutput(int lfo) const noexcept override { return LfoOut[static_cast<std::size_t>(lfo)]; }
 
     TFastP2F PitchToFreq;
@@ -43,7 +50,12 @@ public:
     std::int32_t WritePos = 0;
 
 private:
+    template <bool kFilling>
+    void RenderFrames(const BlockContext& block, const float* inL, const float* inR, float* outL, float* outR,
+                      int frames);
     void StepLfos(const BlockContext& block);
+
+    LineClearing clearing_{kDelayCapacity};
 };
 
 } // namespace engine

@@ -67,6 +67,7 @@ struct Scenario {
     double sampleRate = 44100.0;
     double tempo = 120.0;
     bool playing = false;
+    bool timeInformation = true; // whether the host answers the time-information request
 };
 
 constexpr int kVoice(int v, int kind) {
@@ -144,6 +145,7 @@ hosttest::Started Prepare(const Scenario& scenario, int blockSize) {
     host.SetSampleRate(scenario.sampleRate);
     host.SetTempo(scenario.tempo);
     host.SetPlaying(scenario.playing);
+    host.ProvideTimeInfo = scenario.timeInformation;
     testhost::PluginInstance& p = *started.plugin;
     p.Dispatch(effOpen);
     p.Dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(scenario.sampleRate));
@@ -270,6 +272,17 @@ TEST(Render, OutputMatchesTheReferenceHashes) {
         const std::uint64_t hash = Hash(rendered);
         EXPECT_EQ(Hex(hash), Hex(c.expected)) << c.name;
     }
+}
+
+// A host that never answers the time-information request still runs the engine at the rate it set
+// with its sample-rate call (here 96 kHz, where the line lengths differ from the 44.1 kHz default).
+TEST(Render, WithoutTimeInformationTheRateTheHostSetCounts) {
+    const Stereo input = TestSignal(20000);
+    Scenario silent = LongFeedbackAt96k();
+    silent.timeInformation = false;
+    const std::vector<float> reference = Render(LongFeedbackAt96k(), input, 512);
+    ASSERT_EQ(reference.size(), 2 * input.left.size());
+    EXPECT_EQ(FirstDifference(Render(silent, input, 512), reference), -1L);
 }
 
 TEST(Render, OutputStaysFiniteWhateverTheHostSends) {

@@ -48,13 +48,15 @@ std::string percent(double share) {
     return number(100.0 * share) + " %";
 }
 
-// The engine values of the parameters a reading needs, converted by the effect's own table.
+// The engine values of the parameters a reading needs, converted by the effect's own table, and the
+// delay-line length the engine derives from BufferSize at the reading rate.
 struct Converted {
     engine::EngineValues e;
+    std::int32_t bufferLength = 0;
     Converted(const ParameterSet& values, std::initializer_list<int> indices) {
-        e.HostSampleRate = static_cast<float>(kReadingRate);
         for (int index : indices)
             engine::ConvertParameter(e, index, values[index]);
+        bufferLength = engine::BufferLengthFor(e.BufferSize, static_cast<float>(kReadingRate));
     }
 };
 
@@ -63,7 +65,7 @@ std::string globalReading(const ParameterSet& values, GlobalKind kind) {
     const Converted c(values, {index});
     switch (kind) {
     case GlobalKind::BufferSize:
-        return number(c.e.BufferLength / kReadingRate * 1000.0) + " ms";
+        return number(c.bufferLength / kReadingRate * 1000.0) + " ms";
     case GlobalKind::Mix:
         return percent(c.e.Mix) + " wet";
     case GlobalKind::OutGain:
@@ -85,7 +87,7 @@ std::string voiceReading(const ParameterSet& values, int voice, VoiceKind kind) 
         return e.Pow[voice] ? "on" : "off";
     case VoiceKind::Delay:
         // The voice reads (BufferLength - 1) x Delay samples back.
-        return number((e.BufferLength - 1) * static_cast<double>(e.Delay[voice]) / kReadingRate * 1000.0) +
+        return number((c.bufferLength - 1) * static_cast<double>(e.Delay[voice]) / kReadingRate * 1000.0) +
                " ms";
     case VoiceKind::ModDelIx:
         return std::string(editor::SourceNames[e.ModDelIx[voice]]);

@@ -1,5 +1,8 @@
 #include "engine/fast/FastEngine.h"
 
+#include "engine/ParameterTable.h"
+#include "engine/reference/ReferenceEngine.h"
+
 #include "TPluginTestHost.h"
 #include "host/RandomGenerator.h"
 #include "tests/support/RandomPrograms.h"
@@ -10,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -77,6 +81,16 @@ TEST(FastEngineTest, EqualsTheReferenceBitForBitOnEveryInstructionSet) {
                 }
                 if (block % 6 == 3)
                     Host().time.flags ^= vst2::kVstTransportPlaying;
+                // A panic or preset fill, spread over the following blocks, while the line length changes.
+                if (seed % 3 == 1 && block == 5) {
+                    reference->RequestDelayFill(seed % 2 ? 0.0001f : 0.0f);
+                    fast->RequestDelayFill(seed % 2 ? 0.0001f : 0.0f);
+                }
+                if (seed % 3 == 1 && block % 4 == 2) {
+                    const float size = r.Unit() * (block < 12 ? 0.05f : 1.0f);
+                    reference->setParameter(GlobalParameterIndex(GlobalKind::BufferSize), size);
+                    fast->setParameter(GlobalParameterIndex(GlobalKind::BufferSize), size);
+                }
                 float* in[2] = {inL.data(), inR.data()};
                 float* refOut[2] = {refL.data(), refR.data()};
                 float* fastOut[2] = {fastL.data(), fastR.data()};
@@ -100,6 +114,57 @@ TEST(FastEngineTest, EqualsTheReferenceBitForBitOnEveryInstructionSet) {
         }
     }
     EXPECT_GE(compared, 40) << "at least the SSE2 path runs everywhere";
+}
+
+// States poisoned between blocks (as a fault might leave them) are found and cleared by both engines
+// alike: the same silenced samples, the same reset states, the same fill of the lines.
+TEST(FastEngineTest, ClearsPoisonedStatesLikeTheReference) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    for (const Contender& contender : Contenders()) {
+        for (int poison = 0; poison < 5; ++poison) {
+            Host().Reset(44100.0, 120.0, vst2::kVstTransportPlaying);
+            auto referenceFrames = std::make_unique<ReferenceEngine>();
+            std::unique_ptr<AudioEngine> fastFrames = contender.make();
+            const EngineStates states[2] = {referenceFrames->States(),
+                                            static_cast<FastEngine&>(*fastFrames).States()};
+            TPlugin reference(&testing::EngineTestHostCallback, nullptr, std::move(referenceFrames));
+            TPlugin fast(&testing::EngineTestHostCallback, nullptr, std::move(fastFrames));
+            for (const auto& [index, value] : testsupport::RandomProgram(11 + poison)) {
+                reference.setParameter(index, value);
+                fast.setParameter(index, value);
+            }
+            std::vector<float> in = testing::Noise(256, 3), refL(256), refR(256), fastL(256), fastR(256);
+            float* inputs[2] = {in.data(), in.data()};
+            float* refOut[2] = {refL.data(), refR.data()};
+            float* fastOut[2] = {fastL.data(), fastR.data()};
+            for (int block = 0; block < 12; ++block) {
+                if (block == 4)
+                    for (const EngineStates& s : states) {
+                        if (poison == 0)
+                            s.filtersR[2].bandState = nan;
+                        if (poison == 1)
+                            s.tapL[5] = inf;
+                        if (poison == 2)
+                            s.smoothers[0].previousOutput = nan;
+                        if (poison == 3)
+                            s.lfoOut[3] = nan;
+                        if (poison == 4)
+                            s.filtersL[0].lowOut = -inf;
+                    }
+                const std::uint32_t draws = host::RandomGenerator::State();
+                reference.processReplacing(inputs, refOut, 256);
+                host::RandomGenerator::Seed(draws);
+                fast.processReplacing(inputs, fastOut, 256);
+                EXPECT_EQ(fast.DelayFillInProgress(), reference.DelayFillInProgress()) << contender.name;
+                for (int i = 0; i < 256; ++i)
+                    ASSERT_TRUE(
+                        std::bit_cast<std::uint32_t>(fastL[i]) == std::bit_cast<std::uint32_t>(refL[i]) &&
+                        std::bit_cast<std::uint32_t>(fastR[i]) == std::bit_cast<std::uint32_t>(refR[i]))
+                        << contender.name << ", poison " << poison << ", block " << block << ", frame " << i;
+            }
+        }
+    }
 }
 
 TEST(FastEngineTest, VorelanIsaForcesOnlyAPathTheMachineRuns) {

@@ -28,7 +28,7 @@ TEST(ParameterTableTest, FactoryProgramConvertsToTheChorusSetting) {
     for (int i = 0; i < kParameterCount; ++i)
         ConvertParameter(e, i, kParameters[i].factory);
 
-    EXPECT_EQ(e.BufferLength, 6994) << "BufferSize 0.07 at 44.1 kHz";
+    EXPECT_EQ(BufferLengthFor(e.BufferSize, 44100.0f), 6994) << "BufferSize 0.07 at 44.1 kHz";
     EXPECT_FLOAT_EQ(e.OutGain, 0.792f);
     EXPECT_FLOAT_EQ(e.InpGain, 1.4f);
     for (int v = 0; v < kVoiceCount; ++v) {
@@ -123,28 +123,21 @@ TEST(ParameterTableTest, ContinuousKindsMapOntoTheirRanges) {
 
 TEST(ParameterTableTest, BufferLengthFollowsTheSampleRateWithinTheLine) {
     EngineValues e;
-    const int bufferSize = GlobalParameterIndex(GlobalKind::BufferSize);
+    Convert(e, GlobalParameterIndex(GlobalKind::BufferSize), 0.25f);
+    EXPECT_EQ(e.BufferSize, 0.25f) << "stored as it is; the audio thread adds the sample rate";
     const std::pair<float, int> at44k[] = {{0.0f, 882}, {0.07f, 6994}, {1.0f, 88200}};
-    for (auto [x, samples] : at44k) {
-        Convert(e, bufferSize, x);
-        EXPECT_EQ(e.BufferLength, samples) << "BufferSize " << x << " at 44.1 kHz";
-    }
-    e.HostSampleRate = 348000.0f;
-    Convert(e, bufferSize, 1.0f);
-    EXPECT_EQ(e.BufferLength, kDelayCapacity - 1) << "2 s at 348 kHz still fits";
-    e.HostSampleRate = 1.0e7f;
-    Convert(e, bufferSize, 1.0f);
-    EXPECT_EQ(e.BufferLength, kDelayCapacity) << "held at the line's capacity";
-    e.HostSampleRate = 0.0f;
-    Convert(e, bufferSize, 0.5f);
-    EXPECT_EQ(e.BufferLength, kMinBufferLength) << "never shorter than a four-point read";
+    for (auto [x, samples] : at44k)
+        EXPECT_EQ(BufferLengthFor(x, 44100.0f), samples) << "BufferSize " << x << " at 44.1 kHz";
+    EXPECT_EQ(BufferLengthFor(1.0f, 348000.0f), kDelayCapacity - 1) << "2 s at 348 kHz still fits";
+    EXPECT_EQ(BufferLengthFor(1.0f, 384000.0f), kDelayCapacity) << "held at the line's capacity";
+    EXPECT_EQ(BufferLengthFor(0.5f, 0.0f), kMinBufferLength) << "never shorter than a four-point read";
 }
 
 TEST(ParameterTableTest, OutOfRangeIndexOrValueChangesNothingUnsafe) {
     EngineValues e;
     ConvertParameter(e, -1, 1.0f);
     ConvertParameter(e, kParameterCount, 1.0f);
-    EXPECT_EQ(e.BufferLength, 44100);
+    EXPECT_EQ(e.BufferSize, 0.0f);
     EXPECT_EQ(e.Mix, 0.0f);
     ConvertParameter(e, VoiceParameterIndex(0, VoiceKind::ModAmpIx), 5.0f);
     EXPECT_EQ(e.ModAmpIx[0], 7) << "a direct caller cannot select a ninth LFO";

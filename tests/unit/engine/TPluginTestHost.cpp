@@ -1,6 +1,7 @@
 #include "TPluginTestHost.h"
 
 #include <algorithm>
+#include <random>
 
 namespace engine::testing {
 
@@ -49,6 +50,15 @@ void Render(TPlugin& plugin, const std::vector<float>& inL, const std::vector<fl
         float* out[2] = {outL.data() + start, outR.data() + start};
         plugin.processReplacing(in, out, n);
     }
+}
+
+std::vector<float> Noise(int frames, unsigned seed) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
+    std::vector<float> samples(static_cast<std::size_t>(frames));
+    for (float& s : samples)
+        s = uniform(random);
+    return samples;
 }
 
 void SilenceAllVoices(TPlugin& plugin) {

@@ -50,6 +50,9 @@ struct StereoBlock {
 void Render(TPlugin& plugin, const std::vector<float>& inL, const std::vector<float>& inR,
             std::vector<float>& outL, std::vector<float>& outR, int blockSize);
 
+// Uniform noise in -1..1 from a fixed seed.
+std::vector<float> Noise(int frames, unsigned seed);
+
 // Every voice off, no feedback, no modulation, Mix 1, Pan centred: a clean start for voice tests.
 void SilenceAllVoices(TPlugin& plugin);
 

@@ -61,5 +61,45 @@ TEST(TPluginThreadTest, ParameterWritesAndEditorIdlesDuringProcessingStaySafe) {
     EXPECT_TRUE(finite);
 }
 
+// Two threads write the same parameters, BufferSize among them, while the audio thread renders at a
+// changing sample rate. Whatever the interleaving, once the writes stop the next block runs on the
+// stored values: the conversions are repeated on the audio thread, and the line length is derived there.
+TEST(TPluginThreadTest, EngineValuesFollowTheStoredValuesOnceWritesStop) {
+    testing::Host().Reset(44100.0, 120.0, 0);
+    auto plugin = testing::MakePlugin();
+    const int indices[3] = {GlobalParameterIndex(GlobalKind::BufferSize),
+                            GlobalParameterIndex(GlobalKind::Mix), VoiceParameterIndex(3, VoiceKind::Delay)};
+    std::vector<float> in(32, 0.25f), outL(32), outR(32);
+    float* inputs[2] = {in.data(), in.data()};
+    float* outputs[2] = {outL.data(), outR.data()};
+
+    // The interleaving that used to lose an update, played out by hand: one thread's conversion of an
+    // older value lands after another thread stored and converted a newer one.
+    plugin->setParameter(indices[1], 0.3f);
+    plugin->Values.Mix = 0.9f;
+    plugin->processReplacing(inputs, outputs, 32);
+    EXPECT_EQ(plugin->Values.Mix, 0.3f);
+
+    std::atomic<int> running{2};
+    auto writer = [&](float base) {
+        for (int i = 0; i < 20000; ++i)
+            for (int index : indices)
+                plugin->setParameter(index, base + 0.001f * static_cast<float>(i % 97));
+        --running;
+    };
+    std::thread first(writer, 0.1f), second(writer, 0.6f);
+    for (int block = 0; running.load() > 0; ++block) {
+        testing::Host().time.sampleRate = block % 3 == 0 ? 48000.0 : 44100.0; // audio thread only
+        plugin->processReplacing(inputs, outputs, 32);
+    }
+    first.join();
+    second.join();
+    plugin->processReplacing(inputs, outputs, 32);
+    EXPECT_EQ(plugin->Values.Mix, plugin->getParameter(indices[1]));
+    EXPECT_EQ(plugin->Values.Delay[3], plugin->getParameter(indices[2]));
+    EXPECT_EQ(plugin->BufferLength,
+              BufferLengthFor(plugin->getParameter(indices[0]), plugin->HostSampleRate()));
+}
+
 } // namespace
 } // namespace engine

@@ -163,3 +163,56 @@ TEST(TSVC3Test, StaysFiniteWhereTheUnboundedCoefficientDiverges) {
 }
 
 } // namespace
+
+// Cut-off jumps at every sample, as a "Random" LFO on the cut-off makes them: pitch uniform in
+// [(1 - depth) top, top], at the highest resonance and rates from 8 kHz up. Without the bound for a
+// moving cut-off the states grew without limit below about 20 kHz; with it they stay at the level of a
+// fixed cut-off, well inside the state limit, which therefore never acts.
+TEST(TSVC3Test, RandomCutOffJumpsStayAtTheLevelOfAFixedCutOff) {
+    const TFastP2F p2f;
+    TSVC3 fixed;
+    fixed.Filter(0.0f, 14914.53f, 0.97f, 8000.0f);
+    EXPECT_EQ(fixed.frequencyCoefficient, 1.0f) << "the bound for a moving cut-off";
+
+    std::mt19937 gen(3);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    for (float rate : {8000.0f, 11025.0f, 16000.0f, 22050.0f, 44100.0f, 384000.0f}) {
+        for (float top : {110.0f, 125.0f, 130.0f}) {
+            for (float depth : {0.02f, 0.3f, 0.7f, 1.0f}) {
+                TSVC3 f;
+                double peak = 0.0;
+                for (int n = 0; n < 40000; ++n) {
+                    const float pitch = static_cast<float>((1.0 - unit(gen) * depth) * top);
+                    f.Filter(2.0f * unit(gen) - 1.0f, p2f.Convert(pitch), 0.97f, rate);
+                    peak = std::fmax(peak, std::fmax(std::fabs(f.lowState), std::fabs(f.bandState)));
+                }
+                EXPECT_LT(peak, 0.5 * TSVC3::kStateLimitGain)
+                    << "pitch " << top << ", depth " << depth << " at " << rate << " Hz";
+            }
+        }
+    }
+}
+
+// A cut-off that alternates in step with the resonance can pump any resonant filter up, whatever the
+// coefficient bound (here within the range of 44.1 kHz). The state limit holds it, and once the input
+// and the pumping stop the ringing dies away.
+TEST(TSVC3Test, StateLimitHoldsAPumpingCutOff) {
+    const float sampleRate = 44100.0f;
+    const float low = 5861.0f, high = 14914.53f; // coefficients 0.265 and 0.663
+    const int pattern[7] = {0, 0, 1, 0, 1, 0, 1};
+    TSVC3 f;
+    f.Filter(1.0f, low, 0.97f, sampleRate);
+    float peakState = 0.0f;
+    for (int n = 0; n < 20000; ++n) {
+        f.Filter(0.0f, pattern[n % 7] ? high : low, 0.97f, sampleRate);
+        peakState = std::fmax(peakState, std::fmax(std::fabs(f.lowState), std::fabs(f.bandState)));
+        ASSERT_TRUE(std::isfinite(f.lowOut) && std::isfinite(f.bandOut) && std::isfinite(f.highOut)) << n;
+    }
+    EXPECT_EQ(f.inputPeak, 1.0f);
+    EXPECT_GT(peakState, 0.99f * f.stateLimit) << "the pattern does pump the state up to the limit";
+    EXPECT_LE(peakState, f.stateLimit);
+    EXPECT_LE(std::fabs(f.highOut), 2.0f * f.stateLimit + 1.0f);
+    for (int n = 0; n < 400000; ++n)
+        f.Filter(0.0f, low, 0.97f, sampleRate);
+    EXPECT_LT(std::fabs(f.lowState) + std::fabs(f.bandState), 1e-3f);
+}

@@ -132,6 +132,12 @@ TEST(TmultiAllTest, ExtremeRatesKeepTheOutputsInRange) {
     EXPECT_EQ(fast.triangle, -1.0f);
     fast.Advance(2.0f, 44100.0f);
     EXPECT_GT(fast.phase, -0.5f);
+    // A restart placed with a large increment, then a step at a small one, starts the cycle at -0.5.
+    TmultiAll slowed;
+    slowed.Advance(20000.0f, 44100.0f);
+    slowed.SetPhase(-0.4f);
+    slowed.Advance(1.0f, 44100.0f);
+    EXPECT_EQ(slowed.phase, -0.5f);
 
     struct Case {
         float rate, sampleRate;

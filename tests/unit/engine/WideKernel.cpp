@@ -48,6 +48,7 @@ struct Simd {
     }
     static VF IntToFloat(VI v) { return __builtin_convertvector(v, VF); }
     static void StoreI(std::int32_t* p, VI v) { StoreAny(p, v); }
+    static MD WidenMask(VI m) { return __builtin_convertvector(m, MD); }
     static int MaskBitsD(MD m) {
         int bits = 0;
         for (int i = 0; i < kWidth; ++i)

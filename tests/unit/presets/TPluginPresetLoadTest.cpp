@@ -119,11 +119,12 @@ TEST_F(TPluginPresetLoadTest, LoadRestoresValuesAndNameThenFillsTheLinesBeforeTh
         EXPECT_EQ(std::bit_cast<std::uint32_t>(plugin_->getParameter(i)),
                   std::bit_cast<std::uint32_t>(values[i]))
             << "parameter " << i;
-    EXPECT_EQ(plugin_->Values.BufferLength, 88200)
-        << "each value reached the engine through ParameterChanged";
+    EXPECT_EQ(plugin_->Values.BufferSize, 1.0f) << "each value reached the engine through ParameterChanged";
     EXPECT_EQ(countInLines(0.0001f), filledBefore) << "the audio thread fills the lines, not the loader";
 
-    process(0); // the next block, even an empty one, starts with the fill
+    process(0); // the next block, even an empty one, starts the fill; the following ones complete it
+    while (plugin_->DelayFillInProgress())
+        process(0);
     EXPECT_EQ(countInLines(0.0001f), 2u * engine::kDelayCapacity)
         << "every sample of both lines, whatever BufferLength is";
 }
@@ -165,7 +166,7 @@ TEST_F(TPluginPresetLoadTest, RejectedFilesChangeNothingAndSayWhy) {
 
     const std::vector<float> before = parameters();
     const std::string nameBefore = programName();
-    const std::int32_t lengthBefore = plugin_->Values.BufferLength;
+    const float bufferSizeBefore = plugin_->Values.BufferSize;
     platform::headless::RecordingMessageBox messages;
     for (const char* name : {"Foreign", "Short", "Empty", "Garbage", "Missing", "Folder"}) {
         messages.messages.clear();
@@ -179,7 +180,7 @@ TEST_F(TPluginPresetLoadTest, RejectedFilesChangeNothingAndSayWhy) {
         EXPECT_EQ(messages.messages[0].caption, "VorelanEn2");
         EXPECT_EQ(parameters(), before) << name << ": no parameter changes";
         EXPECT_EQ(programName(), nameBefore) << name;
-        EXPECT_EQ(plugin_->Values.BufferLength, lengthBefore) << name;
+        EXPECT_EQ(plugin_->Values.BufferSize, bufferSizeBefore) << name;
         EXPECT_EQ(plugin_->PresetLoadBusy, 0) << name;
     }
     process(0);
