@@ -419,75 +419,104 @@ template <class S> struct FrameLoop {
         }
     }
 
-    // Three passes of the state-variable filter of one channel's slots [base, base + width), frame j;
-    // slots without a filter keep their read and their filter states.
-    static void Filter(const FramePlan& plan, FrameState& st, int j, int channel, int base) {
-        const MD on = S::LoadMask(plan.filtered + base);
-        const VI onF = S::LoadFMask(plan.filteredF + base);
-        const VD f = S::ToDouble(S::LoadF(st.filterF[j] + base));
-        const VD q = S::ToDouble(S::LoadF(st.filterQ[j] + base));
-        double* voice = st.voice[j][channel] + base;
-        double* low = st.low[channel] + base;
-        double* high = st.high[channel] + base;
-        double* band = st.band[channel] + base;
-        const VD x = S::Load(voice);
-        // The largest input magnitude so far sets the bound of the low and band states.
-        float* peak = st.inputPeak[channel] + base;
-        float* limit = st.stateLimit[channel] + base;
-        const VD magnitude = x < 0.0 ? -x : x;
-        const VF oldPeak = S::LoadF(peak);
-        const VI grows = onF & (S::ToFloat(magnitude) > oldPeak);
-        S::StoreF(peak, grows ? S::ToFloat(magnitude) : oldPeak);
-        const VF stateLimit =
-            grows ? S::ToFloat(plan.stateLimitGain * magnitude + plan.stateLimitFloor) : S::LoadF(limit);
-        S::StoreF(limit, stateLimit);
+    // Three passes of the state-variable filter of frame j, on N chains at once: chain c is channel c % 2
+    // of slots [base, base + width), base = (c / 2) width. Each pass is a chain of dependent roundings;
+    // the chains are independent, and stepping them together lets their latencies overlap. Slots without
+    // a filter keep their read and their filter states.
+    template <int N> static void FilterChains(const FramePlan& plan, FrameState& st, int j) {
+        MD on[N];
+        VI onF[N];
+        VD f[N], q[N], x[N], xe[N], L[N], H[N], B[N], lo[N], hi[N], bp[N];
+        VF stateLimit[N];
+        for (int c = 0; c < N; ++c) {
+            const int channel = c % 2, base = c / 2 * S::kWidth;
+            on[c] = S::LoadMask(plan.filtered + base);
+            onF[c] = S::LoadFMask(plan.filteredF + base);
+            f[c] = S::ToDouble(S::LoadF(st.filterF[j] + base));
+            q[c] = S::ToDouble(S::LoadF(st.filterQ[j] + base));
+            x[c] = S::Load(st.voice[j][channel] + base);
+            // The largest input magnitude so far sets the bound of the low and band states.
+            float* peak = st.inputPeak[channel] + base;
+            float* limit = st.stateLimit[channel] + base;
+            const VD magnitude = x[c] < 0.0 ? -x[c] : x[c];
+            const VF oldPeak = S::LoadF(peak);
+            const VI grows = onF[c] & (S::ToFloat(magnitude) > oldPeak);
+            S::StoreF(peak, grows ? S::ToFloat(magnitude) : oldPeak);
+            stateLimit[c] =
+                grows ? S::ToFloat(plan.stateLimitGain * magnitude + plan.stateLimitFloor) : S::LoadF(limit);
+            S::StoreF(limit, stateLimit[c]);
+            L[c] = S::Load(st.low[channel] + base);
+            B[c] = S::Load(st.band[channel] + base);
+            xe[c] = x[c] + 1e-18;
+        }
+        for (int c = 0; c < N; ++c)
+            L[c] = R(L[c] + f[c] * B[c]);
+        for (int c = 0; c < N; ++c)
+            H[c] = R(xe[c] - L[c] - q[c] * B[c]);
+        for (int c = 0; c < N; ++c) {
+            B[c] = R(f[c] * H[c] + B[c]);
+            lo[c] = L[c];
+            hi[c] = H[c];
+            bp[c] = B[c];
+        }
+        for (int c = 0; c < N; ++c)
+            L[c] = R(f[c] * B[c] + L[c]);
+        for (int c = 0; c < N; ++c)
+            H[c] = R(x[c] - L[c] - q[c] * B[c]);
+        for (int c = 0; c < N; ++c)
+            B[c] = R(f[c] * H[c] + B[c]);
+        for (int c = 0; c < N; ++c) {
+            lo[c] = R(lo[c] + L[c]);
+            hi[c] = R(hi[c] + H[c]);
+            bp[c] = R(bp[c] + B[c]);
+        }
+        for (int c = 0; c < N; ++c)
+            L[c] = R(f[c] * B[c] + L[c] + 1e-18);
+        for (int c = 0; c < N; ++c)
+            H[c] = R(xe[c] - L[c] - q[c] * B[c] + 1e-18);
+        for (int c = 0; c < N; ++c)
+            B[c] = R(f[c] * H[c] + B[c] + 1e-18);
+        for (int c = 0; c < N; ++c) {
+            const int channel = c % 2, base = c / 2 * S::kWidth;
+            const VD lowOut = R((lo[c] + L[c]) * 0.3333333333333);
+            const VD highOut = R((hi[c] + H[c]) * 0.3333333333333);
+            const VD bandOut = R((bp[c] + B[c]) * 0.3333333333333);
+            // The states kept for the next frame stay within the bound (a state that is not a number
+            // passes).
+            const VD bound = S::ToDouble(stateLimit[c]);
+            const VD limitedL = L[c] > bound ? bound : (L[c] < -bound ? -bound : L[c]);
+            const VD limitedB = B[c] > bound ? bound : (B[c] < -bound ? -bound : B[c]);
+            double* low = st.low[channel] + base;
+            double* high = st.high[channel] + base;
+            double* band = st.band[channel] + base;
+            S::Store(low, on[c] ? limitedL : S::Load(low));
+            S::Store(high, on[c] ? H[c] : S::Load(high));
+            S::Store(band, on[c] ? limitedB : S::Load(band));
+            float* lowKept = st.lowOut[channel] + base;
+            float* highKept = st.highOut[channel] + base;
+            float* bandKept = st.bandOut[channel] + base;
+            S::StoreF(lowKept, onF[c] ? S::ToFloat(lowOut) : S::LoadF(lowKept));
+            S::StoreF(highKept, onF[c] ? S::ToFloat(highOut) : S::LoadF(highKept));
+            S::StoreF(bandKept, onF[c] ? S::ToFloat(bandOut) : S::LoadF(bandKept));
+            const VD mixed = R(S::Load(plan.mixLow + base) * lowOut + S::Load(plan.mixBand + base) * bandOut +
+                               S::Load(plan.mixHigh + base) * highOut);
+            S::Store(st.voice[j][channel] + base, on[c] ? mixed : x[c]);
+        }
+    }
 
-        VD L = S::Load(low);
-        VD B = S::Load(band);
-        VD H;
-        const VD xe = x + 1e-18;
-        L = R(L + f * B);
-        H = R(xe - L - q * B);
-        B = R(f * H + B);
-        VD lo = L, hi = H, bp = B;
-        L = R(f * B + L);
-        H = R(x - L - q * B);
-        B = R(f * H + B);
-        lo = R(lo + L);
-        hi = R(hi + H);
-        bp = R(bp + B);
-        L = R(f * B + L + 1e-18);
-        H = R(xe - L - q * B + 1e-18);
-        B = R(f * H + B + 1e-18);
-        const VD lowOut = R((lo + L) * 0.3333333333333);
-        const VD highOut = R((hi + H) * 0.3333333333333);
-        const VD bandOut = R((bp + B) * 0.3333333333333);
-        // The states kept for the next frame stay within the bound (a state that is not a number passes).
-        const VD bound = S::ToDouble(stateLimit);
-        const VD limitedL = L > bound ? bound : (L < -bound ? -bound : L);
-        const VD limitedB = B > bound ? bound : (B < -bound ? -bound : B);
-        S::Store(low, on ? limitedL : S::Load(low));
-        S::Store(high, on ? H : S::Load(high));
-        S::Store(band, on ? limitedB : S::Load(band));
-        float* lowKept = st.lowOut[channel] + base;
-        float* highKept = st.highOut[channel] + base;
-        float* bandKept = st.bandOut[channel] + base;
-        S::StoreF(lowKept, onF ? S::ToFloat(lowOut) : S::LoadF(lowKept));
-        S::StoreF(highKept, onF ? S::ToFloat(highOut) : S::LoadF(highKept));
-        S::StoreF(bandKept, onF ? S::ToFloat(bandOut) : S::LoadF(bandKept));
-        const VD mixed = R(S::Load(plan.mixLow + base) * lowOut + S::Load(plan.mixBand + base) * bandOut +
-                           S::Load(plan.mixHigh + base) * highOut);
-        S::Store(voice, on ? mixed : x);
+    // The filters of frames [begin, end): both channels of the V vectors of slots in use, stepped together.
+    template <int V>
+    static void FiltersOf(int vectors, const FramePlan& plan, FrameState& st, int begin, int end) {
+        if constexpr (V > 1)
+            if (vectors < V)
+                return FiltersOf<V - 1>(vectors, plan, st, begin, end);
+        for (int j = begin; j < end; ++j)
+            FilterChains<2 * V>(plan, st, j);
     }
 
     static void Filters(const FramePlan& plan, FrameState& st, int begin, int end) {
-        for (int j = begin; j < end; ++j)
-            for (int base = 0; base < plan.slots; base += S::kWidth) {
-                if (S::MaskBitsD(S::LoadMask(plan.filtered + base)) == 0)
-                    continue;
-                Filter(plan, st, j, 0, base);
-                Filter(plan, st, j, 1, base);
-            }
+        const int vectors = (plan.slots + S::kWidth - 1) / S::kWidth;
+        FiltersOf<kSlots / S::kWidth>(vectors, plan, st, begin, end);
     }
 
     // The feedback taps (post-filter, before pan and amplitude) and voice outputs of frames [begin, end).
