@@ -27,8 +27,11 @@ endfunction()
 rule(vst2 "^(host|engine|presets|editor|skin|platform)/" "vst2/ knows nothing else")
 rule(host "^(engine|presets|editor|skin|platform)/" "host/ is the reusable frame")
 rule(engine "^(presets|editor|skin|platform)/" "the engine builds on host/ alone")
-rule(presets "^(engine|editor|skin|platform)/" "presets/ uses of the platform only its folder lookup"
-     platform/Folders.h)
+rule(presets "^(engine|editor|skin|platform)/"
+     "presets/ uses of the platform only its folder lookup and code page" platform/Folders.h platform/CodePage.h)
+rule(platform "^(vst2|host|engine|presets|editor)/"
+     "platform/ is the OS layer; of the plug-in's own code it uses only the floating-point guard"
+     vst2/FloatingPointGuard.h)
 rule(skin "^(engine|presets|editor)/" "skin/ is a reusable control kit")
 
 if(violations)

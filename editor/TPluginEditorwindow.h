@@ -109,7 +109,9 @@ public:
     std::array<float, 6> LfoClipboard{};
     std::string PresetFolder;
     host::TVstTemplate* Plugin = nullptr;
-    // The preset entries of the last listing: caption and hint both hold the preset's name.
+    // The preset entries of the last listing. The hint holds the preset's name as its file is named,
+    // which a load uses; the caption holds it as the menu draws it, in the editor's code page
+    // (converted from the system's UTF-8 on Linux, so the two differ only there).
     struct TPresetItem {
         std::string Caption;
         std::string Hint;

@@ -3,9 +3,11 @@
 #include "editor/TPluginEditorwindow.h"
 
 #include "host/TVstTemplate.h"
+#include "platform/CodePage.h"
 #include "platform/MessageBox.h"
 #include "presets/FxpFile.h"
 #include "presets/PresetFolder.h"
+#include "presets/PresetName.h"
 #include "skin/text/DefaultFont.h"
 #include "skin/text/TextRenderer.h"
 
@@ -29,8 +31,9 @@ void TPluginEditorwindow::RefreshFxps() {
     PresetItems.clear();
     if (PresetFolder.empty())
         return;
+    // The caption is drawn in the editor's code page; the hint keeps the file's own name for the load.
     for (const std::string& name : presets::ListPresetNames(PresetFolder))
-        PresetItems.push_back({name, name});
+        PresetItems.push_back({platform::SystemTextForDrawing(name), name});
 }
 
 void TPluginEditorwindow::PopupMenu1Popup() {
@@ -112,7 +115,25 @@ void TPluginEditorwindow::SaveTo(const std::string& chosen) {
     SaveDialFileName = std::string(kept);
     if (Plugin == nullptr)
         return;
-    const presets::SaveAsTarget target = presets::PlanSaveAs(chosen);
+    presets::SaveAsTarget target = presets::PlanSaveAs(chosen);
+    if constexpr (platform::kSystemTextIsUtf8) {
+        // The file is named in UTF-8; the program and the file's name field hold the editor's code page,
+        // each cut where it is stored (one byte per character, so never inside one). A character the code
+        // page lacks refuses the name before anything is written.
+        const auto toCodePage = [](std::string& name, std::size_t capacity) {
+            presets::CodePageName converted =
+                presets::NameToCodePage(name, capacity, "The preset name", presets::ForeignBytes::AsCodePage);
+            if (!converted.ok())
+                platform::ShowMessageBox(std::string(presets::kMessageCaption),
+                                         converted.problem + ". Nothing was saved: choose a name without it.",
+                                         platform::MessageIcon::Error);
+            name = std::move(converted.bytes);
+            return converted.ok();
+        };
+        if (!toCodePage(target.programName, host::TVstProgram::kNameLength) ||
+            !toCodePage(target.fieldName, presets::kNameSize))
+            return;
+    }
     presets::ParameterValues values{};
     for (int i = 0; i < presets::kParameterCount; ++i)
         values[static_cast<std::size_t>(i)] = Plugin->getParameter(i);

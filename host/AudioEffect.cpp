@@ -1,8 +1,8 @@
 #include "host/AudioEffect.h"
 
 #include "host/AEffEditor.h"
-#include "host/FloatingPointGuard.h"
 #include "host/Rounding.h"
+#include "vst2/FloatingPointGuard.h"
 
 #include <cmath>
 #include <cstdint>
@@ -15,6 +15,7 @@ namespace {
 // The five C entry points stored in the record. Nothing may escape into the host: every call is
 // guarded, a failure answers 0 and leaves the host's buffers as they are. Each runs in the
 // floating-point state of FloatingPointGuard and gives the host's own state back on return.
+using vst2::FloatingPointGuard;
 using Mode = FloatingPointGuard::Mode;
 
 extern "C" VstIntPtr dispatcherEntry(vst2::AEffect* record, VstInt32 opcode, VstInt32 index, VstIntPtr value,

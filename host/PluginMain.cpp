@@ -2,8 +2,8 @@
 // library) so that the linker keeps it and the load-time floating-point setting below.
 
 #include "host/AudioEffect.h"
-#include "host/FloatingPointGuard.h"
 #include "host/PluginFactory.h"
+#include "vst2/FloatingPointGuard.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ vst2::AEffect* createEffect(vst2::audioMasterCallback audioMaster) noexcept {
     if (audioMaster == nullptr)
         return nullptr;
     // Construction computes too: it runs in the same floating-point state as every later call.
-    const host::FloatingPointGuard guard(host::FloatingPointGuard::Mode::Control);
+    const vst2::FloatingPointGuard guard(vst2::FloatingPointGuard::Mode::Control);
     try {
         if (audioMaster(nullptr, vst2::audioMasterVersion, 0, 0, nullptr, 0.0f) == 0)
             return nullptr;

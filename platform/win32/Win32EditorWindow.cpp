@@ -1,6 +1,7 @@
 #include "platform/win32/Win32EditorWindow.h"
 
 #include "platform/win32/Win32WindowClass.h"
+#include "vst2/FloatingPointGuard.h"
 
 #include <commdlg.h>
 #include <windowsx.h>
@@ -358,6 +359,10 @@ void Win32EditorWindow::ShowSaveDialog(const SaveDialogOptions& options, SaveDia
 // --- messages ---
 
 LRESULT CALLBACK Win32EditorWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // The system calls this from the host's message loop, in whatever floating-point state the host
+    // keeps (exceptions unmasked, perhaps): every message, the timer's included, is handled in the
+    // plug-in's own state, and the host finds its state as it was when the call returns.
+    const vst2::FloatingPointGuard guard(vst2::FloatingPointGuard::Mode::Control);
     if (message == WM_NCCREATE) {
         const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
         auto* self = static_cast<Win32EditorWindow*>(create->lpCreateParams);

@@ -22,7 +22,9 @@ namespace platform::win32 {
 // call back before their Show call returns. The window may be destroyed while such a loop runs (the
 // host closes the editor); the callback is then dropped.
 //
-// No exception leaves the window procedure: one thrown by an event handler is swallowed there.
+// No exception leaves the window procedure: one thrown by an event handler is swallowed there. The
+// procedure runs in the floating-point state of every call into the plug-in (vst2::FloatingPointGuard),
+// not in the host's.
 class Win32EditorWindow final : public EditorWindow {
 public:
     // Null when the parent is no window or the system refuses the window.

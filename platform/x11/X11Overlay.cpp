@@ -1,5 +1,6 @@
 #include "platform/x11/X11Overlay.h"
 
+#include "platform/CodePage.h"
 #include "skin/text/DefaultFont.h"
 #include "skin/text/TextRenderer.h"
 
@@ -43,6 +44,7 @@ void FrameRect(std::uint32_t* pixels, int width, int height, const Rect& r, Rgb 
     FillRect(pixels, width, height, {r.right - 1, r.top, r.right, r.bottom}, colour);
 }
 
+// The text in the font's code page (Windows-1252).
 void DrawLabel(std::uint32_t* pixels, int width, int height, int x, int y, const std::string& text,
                Rgb colour, const Rect& clip) {
     skin::text::PixelView view{reinterpret_cast<std::uint8_t*>(pixels), width, height, width * 4, false};
@@ -141,7 +143,7 @@ X11Overlay X11Overlay::FileName(std::string caption, std::string name) {
 void X11Overlay::Layout(int width, int height) {
     const int panelWidth = std::min(width - 2 * kMargin, 460);
     const int textWidth = panelWidth - 2 * kMargin;
-    lines_ = WrapText(text_, textWidth);
+    lines_ = WrapText(Windows1252ForDrawing(text_), textWidth);
     const int maxLines = std::max(1, (height - 6 * kMargin - kButtonHeight) / LineHeight() - 2);
     if (static_cast<int>(lines_.size()) > maxLines)
         lines_.resize(maxLines);
@@ -173,7 +175,7 @@ void X11Overlay::Draw(std::uint32_t* pixels, int width, int height) const {
     FrameRect(pixels, width, height, panel_, kAccent);
     const Rect inner{panel_.left + kMargin, panel_.top, panel_.right - kMargin, panel_.bottom};
     int y = panel_.top + kMargin;
-    DrawLabel(pixels, width, height, inner.left, y, caption_, kAccent, inner);
+    DrawLabel(pixels, width, height, inner.left, y, Windows1252ForDrawing(caption_), kAccent, inner);
     y += LineHeight() + kMargin / 2;
     for (const std::string& line : lines_) {
         DrawLabel(pixels, width, height, inner.left, y, line, kBody, inner);
@@ -184,11 +186,12 @@ void X11Overlay::Draw(std::uint32_t* pixels, int width, int height) const {
         const Rect textArea{field_.left + 4, field_.top, field_.right - 4, field_.bottom};
         // Long names show their end, where the typing happens.
         int x = textArea.left;
-        const int w = TextWidth(entry_) + 2;
+        const std::string shown = Windows1252ForDrawing(entry_);
+        const int w = TextWidth(shown) + 2;
         if (w > textArea.Width())
             x -= w - textArea.Width();
         const int ty = field_.top + (field_.Height() - skin::text::TextHeight(skin::text::DefaultFont())) / 2;
-        DrawLabel(pixels, width, height, x, ty, entry_, kFieldText, textArea);
+        DrawLabel(pixels, width, height, x, ty, shown, kFieldText, textArea);
         FillRect(pixels, width, height, {x + w - 1, field_.top + 4, x + w, field_.bottom - 4}, kFieldText);
     }
     Button(pixels, width, height, accept_, acceptLabel_);
@@ -213,6 +216,9 @@ X11Overlay::Action X11Overlay::Key(unsigned long keysym, const std::string& type
         return kind_ == Kind::Message ? Action::Accept : Action::Cancel;
     case XK_BackSpace:
         if (kind_ == Kind::FileName && !entry_.empty()) {
+            // The whole last character: its UTF-8 continuation bytes, then its first byte.
+            while (entry_.size() > 1 && (static_cast<unsigned char>(entry_.back()) & 0xC0) == 0x80)
+                entry_.pop_back();
             entry_.pop_back();
             return Action::Redraw;
         }
@@ -227,11 +233,18 @@ X11Overlay::Action X11Overlay::Key(unsigned long keysym, const std::string& type
     bool changed = false;
     for (char c : typed) {
         const auto u = static_cast<unsigned char>(c);
-        // Printable characters only; a file name has no '/' of its own.
-        if (u >= 0x20 && u != 0x7F && c != '/' && entry_.size() < 255) {
+        // Printable characters only; a file name has no '/' of its own. Latin-1 is kept as UTF-8, in
+        // which file names are written, within the 255 bytes a name may have.
+        if (u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0) || c == '/' ||
+            entry_.size() + (u >= 0x80) >= 255)
+            continue;
+        if (u < 0x80) {
             entry_.push_back(c);
-            changed = true;
+        } else {
+            entry_.push_back(static_cast<char>(0xC0 | (u >> 6)));
+            entry_.push_back(static_cast<char>(0x80 | (u & 0x3F)));
         }
+        changed = true;
     }
     return changed ? Action::Redraw : Action::Ignored;
 }

@@ -11,7 +11,8 @@ namespace platform::x11 {
 // A modal panel drawn inside the editor over its picture: a message with an OK button, a question
 // with Yes and No, or a file-name entry with Save and Cancel (the save dialog when no dialog program
 // is installed). While one is shown it takes every mouse press and key of the editor; the controls
-// beneath get nothing. It draws with the editor's own font, so it looks the same on every system.
+// beneath get nothing. It draws with the editor's own font, so it looks the same on every system; its
+// texts, the typed name included, are UTF-8.
 class X11Overlay {
 public:
     enum class Kind { Message, Question, FileName };
@@ -39,7 +40,7 @@ public:
 
     // Input, in client coordinates. Accept is OK, Yes or Save; Cancel is No, Cancel or Escape.
     Action MouseDown(Point client);
-    // A key: keysym and the text it types (Latin-1 bytes, may be empty).
+    // A key: keysym and the text it types (Latin-1 bytes, may be empty; the entry keeps them as UTF-8).
     Action Key(unsigned long keysym, const std::string& typed);
     // Whether a press at client lands in the entry field (the window then takes the keyboard focus).
     bool InEntryField(Point client) const { return kind_ == Kind::FileName && field_.Contains(client); }
@@ -60,8 +61,9 @@ private:
     std::string cancelLabel_;
 };
 
-// Breaks text into lines no wider than maxWidth pixels in the editor's font, at spaces where it can
-// and inside a word only when the word alone is too wide; line breaks in the text are kept.
+// Breaks text (Windows-1252, the font's code page) into lines no wider than maxWidth pixels in the
+// editor's font, at spaces where it can and inside a word only when the word alone is too wide; line
+// breaks in the text are kept.
 std::vector<std::string> WrapText(const std::string& text, int maxWidth);
 
 } // namespace platform::x11

@@ -2,7 +2,9 @@
 // a top-level window of its own, pumps messages and idles, and operates the controls with synthetic
 // input (a channel selector, the channel's on/off button and a knob drag). It checks the parameters the
 // plug-in reports afterwards, and that what the window shows equals, pixel for pixel, the picture of an
-// in-memory editor that went through the same actions.
+// in-memory editor that went through the same actions. Further tests drive the preset menu and the save
+// dialog, close the editor inside their modal loops, and send the window messages in the
+// floating-point state of a host that unmasked every exception.
 //
 //   vorelan_editor_gui_tests <plug-in file name> <folder for the screenshots>
 
@@ -20,11 +22,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
+#include <xmmintrin.h>
 
 namespace {
 
@@ -39,6 +43,7 @@ constexpr platform::Point kChannel3Button{291, 12}; // the channel selector's "3
 constexpr platform::Point kPowerButton{676, 74};    // the shown channel's on/off button
 constexpr platform::Point kDelayKnob{137, 80};      // the shown channel's delay knob
 constexpr int kDelayOfChannel1 = 6;                 // 5 + 16 x 0 + kind 1
+constexpr int kPowerOfChannel1 = 5;                 // 5 + 16 x 0 + kind 0
 constexpr int kPowerOfChannel3 = 37;                // 5 + 16 x 2 + kind 0
 constexpr int kDelayOfChannel3 = 38;                // 5 + 16 x 2 + kind 1
 constexpr int kDragPixels = 20;
@@ -177,6 +182,22 @@ std::unique_ptr<testhost::PluginLibrary> loadPlugin() {
         std::fprintf(stderr, "cannot load %s: %s\n", pluginName.c_str(), error.c_str());
     return library;
 }
+
+// A test host with the plug-in, and a window of its own for the editor, made in that order and undone
+// in the reverse one.
+struct PlugInInHostWindow {
+    std::unique_ptr<testhost::PluginLibrary> library = loadPlugin();
+    testhost::Host host;
+    std::unique_ptr<testhost::PluginInstance> plugin =
+        library ? testhost::PluginInstance::Create(*library, host) : nullptr;
+    guitest::HostWindow frame{900, 400};
+
+    // Opens the editor in the window; answers the editor's window, or null.
+    HWND OpenEditor() {
+        plugin->Dispatch(vst2::effEditOpen, 0, 0, frame.Handle());
+        return GetWindow(frame.Handle(), GW_CHILD);
+    }
+};
 
 // The screenshot as the in-memory picture's layout (BGRA, bottom-up), for saving as PNG.
 void savePng(const guitest::Screenshot& shot, const std::string& path) {
@@ -333,11 +354,9 @@ void CALLBACK driveMenuAndDialog(HWND, UINT, UINT_PTR, DWORD) {
 } // namespace
 
 TEST(EditorGui, OperatedWithTheMouseShowsWhatTheHeadlessEditorShows) {
-    auto library = loadPlugin();
-    ASSERT_TRUE(library != nullptr);
-    testhost::Host host;
-    auto plugin = testhost::PluginInstance::Create(*library, host);
-    ASSERT_TRUE(plugin != nullptr);
+    PlugInInHostWindow setup;
+    ASSERT_TRUE(setup.plugin != nullptr);
+    auto& [library, host, plugin, frame] = setup;
     plugin->Dispatch(vst2::effOpen);
     const HMODULE module = GetModuleHandleA(pluginName.c_str());
 
@@ -346,7 +365,6 @@ TEST(EditorGui, OperatedWithTheMouseShowsWhatTheHeadlessEditorShows) {
     ASSERT_TRUE(rect != nullptr);
     EXPECT_EQ(rect->right - rect->left, 0) << "the size before the first open is 0 x 0";
 
-    guitest::HostWindow frame(900, 400);
     ASSERT_TRUE(frame.Handle() != nullptr);
     EXPECT_EQ(plugin->Dispatch(vst2::effEditOpen, 0, 0, frame.Handle()), 1);
     const HWND editor = GetWindow(frame.Handle(), GW_CHILD);
@@ -417,12 +435,9 @@ TEST(EditorGui, OperatedWithTheMouseShowsWhatTheHeadlessEditorShows) {
 }
 
 TEST(EditorGui, OpenAndCloseManyTimesAndCloseThePlugInWithTheEditorOpen) {
-    auto library = loadPlugin();
-    ASSERT_TRUE(library != nullptr);
-    testhost::Host host;
-    auto plugin = testhost::PluginInstance::Create(*library, host);
-    ASSERT_TRUE(plugin != nullptr);
-    guitest::HostWindow frame(900, 400);
+    PlugInInHostWindow setup;
+    ASSERT_TRUE(setup.plugin != nullptr);
+    auto& [library, host, plugin, frame] = setup;
     const int cursorBefore = cursorDisplayCount();
     for (int i = 0; i < 40; ++i) {
         plugin->Dispatch(vst2::effEditOpen, 0, 0, frame.Handle());
@@ -459,14 +474,10 @@ TEST(EditorGui, OpenAndCloseManyTimesAndCloseThePlugInWithTheEditorOpen) {
 }
 
 TEST(EditorGui, PresetMenuLooksLikeTheHeadlessMenuAndSavesThroughTheSystemDialog) {
-    auto library = loadPlugin();
-    ASSERT_TRUE(library != nullptr);
-    testhost::Host host;
-    auto plugin = testhost::PluginInstance::Create(*library, host);
-    ASSERT_TRUE(plugin != nullptr);
-    guitest::HostWindow frame(900, 400);
-    plugin->Dispatch(vst2::effEditOpen, 0, 0, frame.Handle());
-    const HWND editor = GetWindow(frame.Handle(), GW_CHILD);
+    PlugInInHostWindow setup;
+    ASSERT_TRUE(setup.plugin != nullptr);
+    auto& [library, host, plugin, frame] = setup;
+    const HWND editor = setup.OpenEditor();
     ASSERT_TRUE(editor != nullptr);
     WineDriver driver(*plugin, editor);
     driver.Settle();
@@ -574,15 +585,11 @@ void CALLBACK closeInModalLoop(HWND, UINT, UINT_PTR, DWORD) {
 } // namespace
 
 TEST(EditorGui, TheHostClosesTheEditorWhileItsMenuOrDialogIsOpen) {
-    auto library = loadPlugin();
-    ASSERT_TRUE(library != nullptr);
-    testhost::Host host;
-    auto plugin = testhost::PluginInstance::Create(*library, host);
-    ASSERT_TRUE(plugin != nullptr);
-    guitest::HostWindow frame(900, 400);
+    PlugInInHostWindow setup;
+    ASSERT_TRUE(setup.plugin != nullptr);
+    auto& [library, host, plugin, frame] = setup;
     for (const bool throughDialog : {false, true}) {
-        plugin->Dispatch(vst2::effEditOpen, 0, 0, frame.Handle());
-        const HWND editor = GetWindow(frame.Handle(), GW_CHILD);
+        const HWND editor = setup.OpenEditor();
         ASSERT_TRUE(editor != nullptr);
         WineDriver driver(*plugin, editor);
         driver.Settle();
@@ -614,6 +621,82 @@ TEST(EditorGui, TheHostClosesTheEditorWhileItsMenuOrDialogIsOpen) {
     EXPECT_EQ(plugin->GetParameter(kDelayOfChannel1), 0.25f);
     plugin->Dispatch(vst2::effEditOpen, 0, 0, frame.Handle());
     EXPECT_TRUE(GetWindow(frame.Handle(), GW_CHILD) != nullptr);
+    plugin->Dispatch(vst2::effEditClose);
+}
+
+namespace {
+
+const char* messageSent = "";
+
+// A floating-point trap ends the program with a message instead of an unexplained crash.
+LONG CALLBACK reportTrap(EXCEPTION_POINTERS* info) {
+    const DWORD code = info->ExceptionRecord->ExceptionCode;
+    if ((code < EXCEPTION_FLT_DENORMAL_OPERAND || code > EXCEPTION_FLT_UNDERFLOW) && code != 0xC00002B4 &&
+        code != 0xC00002B5) // STATUS_FLOAT_MULTIPLE_FAULTS and _TRAPS
+        return EXCEPTION_CONTINUE_SEARCH;
+    std::fprintf(stderr, "floating-point trap (exception %08lX) while the editor handled: %s\n",
+                 static_cast<unsigned long>(code), messageSent);
+    std::fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), 1);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+} // namespace
+
+// A host that unmasks every floating-point exception and keeps that state in its message loop: the
+// editor's window procedure (timer, painting, mouse) neither traps nor leaves the state changed.
+TEST(EditorGui, TheWindowProcedureRunsInThePlugInsFloatingPointState) {
+    PlugInInHostWindow setup;
+    ASSERT_TRUE(setup.plugin != nullptr);
+    auto& [library, host, plugin, frame] = setup;
+    const HWND editor = setup.OpenEditor();
+    ASSERT_TRUE(editor != nullptr);
+    WineDriver(*plugin, editor).Settle();
+    // The next timer tick moves the knob to 0.123 and rewrites the value; the click toggles a button.
+    plugin->SetParameter(kDelayOfChannel1, 0.123f);
+    const float power = plugin->GetParameter(kPowerOfChannel1);
+
+    PVOID handler = AddVectoredExceptionHandler(1, reportTrap);
+    constexpr unsigned kHostMxcsr = 0x6000;           // every exception unmasked, rounding toward zero
+    constexpr std::uint16_t kHostX87Control = 0x0F40; // every exception unmasked, toward zero
+    const unsigned ownMxcsr = _mm_getcsr();
+    std::uint16_t ownX87Control = 0;
+    __asm__ volatile("fnstcw %0" : "=m"(ownX87Control));
+    const LPARAM onButton = MAKELPARAM(kPowerButton.x, kPowerButton.y);
+    const struct {
+        const char* what;
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+    } messages[] = {{"the timer", WM_TIMER, 1, 0},
+                    {"a press", WM_LBUTTONDOWN, MK_LBUTTON, onButton},
+                    {"a release", WM_LBUTTONUP, 0, onButton},
+                    {"painting", WM_PAINT, 0, 0}};
+    std::vector<std::string> changed;
+    for (const auto& m : messages) {
+        messageSent = m.what;
+        if (m.message == WM_PAINT)
+            InvalidateRect(editor, nullptr, FALSE);
+        __asm__ volatile("fnclex\n\tfldcw %0" : : "m"(kHostX87Control));
+        _mm_setcsr(kHostMxcsr);
+        if (m.message == WM_PAINT)
+            UpdateWindow(editor);
+        else
+            SendMessageA(editor, m.message, m.wParam, m.lParam);
+        const unsigned mxcsr = _mm_getcsr();
+        std::uint16_t x87Control = 0, x87Status = 0;
+        __asm__ volatile("fnstcw %0\n\tfnstsw %1" : "=m"(x87Control), "=m"(x87Status));
+        __asm__ volatile("fnclex\n\tfldcw %0" : : "m"(ownX87Control));
+        _mm_setcsr(ownMxcsr);
+        if (mxcsr != kHostMxcsr || x87Control != kHostX87Control || (x87Status & 0xFF) != 0)
+            changed.push_back(m.what);
+    }
+    RemoveVectoredExceptionHandler(handler);
+    EXPECT_TRUE(changed.empty()) << "the host's state changed in " << changed.size() << " messages, first "
+                                 << (changed.empty() ? "" : changed[0]);
+    EXPECT_EQ(plugin->GetParameter(kDelayOfChannel1), 0.12f) << "the timer tick did not refresh the knob";
+    EXPECT_EQ(plugin->GetParameter(kPowerOfChannel1), std::nearbyint(power) == 0.0f ? 1.0f : 0.0f)
+        << "the click did not toggle the channel's on/off button";
     plugin->Dispatch(vst2::effEditClose);
 }
 

@@ -1,118 +1,21 @@
 #include "tools/vorelan/CodePage.h"
 
+#include "platform/CodePage.h"
+#include "presets/PresetName.h"
 #include "tools/vorelan/ToolError.h"
-
-#include <array>
-#include <cstdint>
-#include <cstdio>
 
 namespace vorelan {
 
-namespace {
-
-// Code points of the bytes 0x80..0x9F; 0 marks the five codes the code page leaves undefined.
-constexpr std::array<char32_t, 32> kHighControls{
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
-};
-
-char32_t codePointOf(unsigned char byte) {
-    if (byte >= 0x80 && byte < 0xA0 && kHighControls[byte - 0x80] != 0)
-        return kHighControls[byte - 0x80];
-    return byte; // ASCII, Latin-1 above 0x9F, and the undefined codes as C1 controls
-}
-
-// The byte for a code point, or -1 when the code page has none. Control characters are refused too:
-// a name is one line of text.
-int byteOf(char32_t c) {
-    if (c < 0x20 || c == 0x7F)
-        return -1;
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return static_cast<int>(c);
-    for (std::size_t i = 0; i < kHighControls.size(); ++i)
-        if (kHighControls[i] == c)
-            return static_cast<int>(0x80 + i);
-    return -1;
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// Decodes one UTF-8 sequence at text[at]; answers the code point and advances at, or answers
-// 0xFFFFFFFF for a malformed, overlong or surrogate sequence.
-char32_t decodeUtf8(std::string_view text, std::size_t& at) {
-    constexpr char32_t kBad = 0xFFFFFFFF;
-    const auto lead = static_cast<unsigned char>(text[at]);
-    int length;
-    char32_t c;
-    if (lead < 0x80) {
-        ++at;
-        return lead;
-    } else if ((lead & 0xE0) == 0xC0) {
-        length = 2, c = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, c = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, c = lead & 0x07;
-    } else {
-        return kBad;
-    }
-    if (at + length > text.size())
-        return kBad;
-    for (int i = 1; i < length; ++i) {
-        const auto next = static_cast<unsigned char>(text[at + i]);
-        if ((next & 0xC0) != 0x80)
-            return kBad;
-        c = (c << 6) | (next & 0x3F);
-    }
-    constexpr char32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
-    if (c < kSmallest[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-        return kBad;
-    at += length;
-    return c;
-}
-
-} // namespace
-
 std::string NameToCodePage(std::string_view utf8, std::size_t maxCharacters, const std::string& what) {
-    std::string bytes;
-    for (std::size_t at = 0; at < utf8.size() && bytes.size() < maxCharacters;) {
-        const std::size_t start = at;
-        const char32_t c = decodeUtf8(utf8, at);
-        if (c == 0xFFFFFFFF)
-            throw UsageError(what + " \"" + std::string(utf8) + "\" is not valid UTF-8 text");
-        const int byte = byteOf(c);
-        if (byte < 0) {
-            char code[16];
-            std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
-            std::string shown = "a control character";
-            if (c >= 0x20 && c != 0x7F)
-                shown.assign(1, '"').append(utf8.substr(start, at - start)).append(1, '"');
-            throw UsageError(what + " \"" + std::string(utf8) + "\" holds " + shown + " (" + code +
-                             "), which a preset name cannot hold: names use the Windows-1252 characters "
-                             "the editor draws");
-        }
-        bytes += static_cast<char>(byte);
-    }
-    return bytes;
+    presets::CodePageName name =
+        presets::NameToCodePage(utf8, maxCharacters, what, presets::ForeignBytes::Refuse);
+    if (!name.ok())
+        throw UsageError(name.problem);
+    return std::move(name.bytes);
 }
 
 std::string CodePageToUtf8(std::string_view bytes) {
-    std::string out;
-    for (const char byte : bytes)
-        appendUtf8(out, codePointOf(static_cast<unsigned char>(byte)));
-    return out;
+    return platform::Windows1252ToUtf8(bytes);
 }
 
 } // namespace vorelan

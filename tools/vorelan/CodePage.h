@@ -6,7 +6,8 @@
 namespace vorelan {
 
 // Preset and program names are 8-bit texts in the editor's code page, Windows-1252, while the
-// command line and the terminal speak UTF-8. These convert between the two.
+// command line and the terminal speak UTF-8. These convert between the two (presets/PresetName.h and
+// platform/CodePage.h), the way the tool reports a wrong name.
 
 // The name as Windows-1252 bytes, cut to at most maxCharacters characters (one byte each, so the cut
 // always falls between characters). Throws a usage error naming the character when the kept part is not

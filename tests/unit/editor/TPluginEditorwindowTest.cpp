@@ -17,6 +17,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <unistd.h>
 #include <vector>
@@ -98,6 +99,12 @@ protected:
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
     std::string ProgramName() { return plugin_->CurrentProgram().Name; }
+    // "Save as" from the preset menu, the save dialog answering chosen (a name in the preset folder).
+    void SaveAs(const std::string& chosen) {
+        window_->scriptedMenuChoices.push_back(0);
+        window_->scriptedSaveAnswers.push_back((fs::path(presetDir_) / chosen).string());
+        window_->Click({20, 20}, platform::MouseButton::Right);
+    }
 
     platform::headless::HeadlessWindowFactory windows_;
     platform::headless::RecordingMessageBox messages_;
@@ -433,13 +440,7 @@ TEST_F(EditorTest, SaveAsWritesThePresetAndRenamesTheProgram) {
     window_->answerAtOnce = true;
     const fs::path dir(presetDir_);
 
-    auto save = [&](const std::string& chosen) {
-        window_->scriptedMenuChoices.push_back(0);
-        window_->scriptedSaveAnswers.push_back((dir / chosen).string());
-        window_->Click({20, 20}, platform::MouseButton::Right);
-    };
-
-    save("ElevenChars");
+    SaveAs("ElevenChars");
     EXPECT_EQ(window_->SaveDialogShown().initialFolder, presetDir_);
     EXPECT_EQ(window_->SaveDialogShown().filter, "fxp|*.fxp");
     EXPECT_TRUE(window_->SaveDialogShown().defaultExtension.empty());
@@ -455,23 +456,23 @@ TEST_F(EditorTest, SaveAsWritesThePresetAndRenamesTheProgram) {
     EXPECT_EQ(window_->SaveDialogShown().fileName, "");
     EXPECT_EQ(form.SaveDialFileName, (dir / "ElevenChars").string());
 
-    save("Typed.fxp");
+    SaveAs("Typed.fxp");
     EXPECT_TRUE(fs::exists(dir / "Typed.fxp"));
     EXPECT_FALSE(fs::exists(dir / "Typed.fxp.fxp"));
     EXPECT_EQ(ProgramName(), "Typed");
     EXPECT_EQ(window_->SaveDialogShown().fileName, (dir / "ElevenChars").string())
         << "the dialog offers the last name";
 
-    save("Upper.FXP");
+    SaveAs("Upper.FXP");
     EXPECT_TRUE(fs::exists(dir / "Upper.FXP.fxp"));
     EXPECT_EQ(ProgramName(), "Upper.FXP");
 
-    save("Double.fxp.fxp");
+    SaveAs("Double.fxp.fxp");
     EXPECT_TRUE(fs::exists(dir / "Double.fxp"));
     EXPECT_EQ(ProgramName(), "Double");
 
     const std::string longName = "A name much longer than twenty-eight characters";
-    save(longName);
+    SaveAs(longName);
     const std::vector<std::uint8_t> longBytes = ReadFile(dir / (longName + ".fxp"));
     ASSERT_EQ(longBytes.size(), 780u);
     EXPECT_EQ(std::string(longBytes.begin() + 28, longBytes.begin() + 56), longName.substr(0, 28));
@@ -492,6 +493,53 @@ TEST_F(EditorTest, SaveAsWritesThePresetAndRenamesTheProgram) {
     EXPECT_NE(messages_.messages[0].text.find(blocked + ".fxp"), std::string::npos)
         << messages_.messages[0].text;
     EXPECT_EQ(ProgramName(), longName);
+}
+
+// File names here are UTF-8; program names, the files' name fields and the menu's captions are in the
+// code page the editor draws, Windows-1252.
+TEST_F(EditorTest, PresetNamesAreStoredAndShownInTheEditorsCodePage) {
+    TPluginEditorwindow& form = Open();
+    Tick();
+    window_->answerAtOnce = true;
+    const fs::path dir(presetDir_);
+    auto nameField = [&](const std::string& file) {
+        const std::vector<std::uint8_t> bytes = ReadFile(dir / file);
+        return bytes.size() == 780u ? std::string(bytes.begin() + 28, bytes.begin() + 56) : std::string();
+    };
+
+    const std::string accented = "Crème brûlée € and a long tail";
+    const std::string accentedField = "Cr\xE8me br\xFBl\xE9"
+                                      "e \x80 and a long ta";
+    SaveAs(accented);
+    EXPECT_EQ(nameField(accented + ".fxp"), accentedField) << "Windows-1252, cut at 28 characters";
+    EXPECT_EQ(ProgramName(), accentedField + "il");
+
+    SaveAs("Caf\xE9"); // a file name in the code page itself, which is no UTF-8
+    EXPECT_EQ(nameField("Caf\xE9.fxp"), "Caf\xE9" + std::string(24, ' '));
+    EXPECT_EQ(ProgramName(), "Caf\xE9");
+
+    SaveAs("Snow ☃");
+    EXPECT_FALSE(fs::exists(dir / "Snow ☃.fxp")) << "a name the code page cannot hold writes nothing";
+    EXPECT_EQ(ProgramName(), "Caf\xE9") << "and keeps the program's name";
+    ASSERT_EQ(messages_.messages.size(), 1u);
+    EXPECT_NE(messages_.messages[0].text.find("\"☃\" (U+2603)"), std::string::npos)
+        << messages_.messages[0].text;
+
+    // The menu shows every file, drawn in the code page, and loads each by its own name.
+    WriteFile("日本.fxp", ReadFile(dir / "Caf\xE9.fxp"));
+    form.RefreshFxps();
+    std::map<std::string, std::string> hintOf;
+    for (const auto& item : form.PresetItems)
+        hintOf[item.Caption] = item.Hint;
+    EXPECT_EQ(hintOf, (std::map<std::string, std::string>{
+                          {accentedField + "il", accented}, {"Caf\xE9", "Caf\xE9"}, {"??", "日本"}}));
+    for (const auto& [caption, programName] : {std::pair{accentedField + "il", accentedField},
+                                               std::pair{std::string("??"), std::string("Caf\xE9")}}) {
+        form.Open1Click({caption, hintOf[caption]});
+        Idle();
+        EXPECT_EQ(ProgramName(), programName) << "loading the entry " << caption;
+    }
+    EXPECT_EQ(messages_.messages.size(), 1u) << "every entry loaded";
 }
 
 TEST_F(EditorTest, OldFolderNoticeComesFirstAtEveryOpening) {

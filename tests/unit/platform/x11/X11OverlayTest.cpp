@@ -46,6 +46,11 @@ TEST(X11OverlayTest, PanelsTakeTheirAnswersFromMouseAndKeys) {
     EXPECT_EQ(entry.Entry(), "");
     EXPECT_EQ(entry.Key(XK_Return, "\r"), X11Overlay::Action::Ignored) << "an empty name cannot be saved";
     EXPECT_EQ(entry.Key(XK_Escape, "\x1b"), X11Overlay::Action::Cancel);
+    entry.Key(XK_eacute, "\xE9");
+    entry.Key(XK_ssharp, "\xDF");
+    EXPECT_EQ(entry.Entry(), "éß") << "typed Latin-1 is kept as UTF-8, as file names are";
+    entry.Key(XK_BackSpace, "\b");
+    EXPECT_EQ(entry.Entry(), "é") << "a whole character goes";
 
     // Drawing stays inside the picture and dims what lies outside the panel.
     std::vector<std::uint32_t> pixels(780 * 303, 0xFFFFFFFFu);

@@ -1,4 +1,4 @@
-#include "host/FloatingPointGuard.h"
+#include "vst2/FloatingPointGuard.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 
 namespace {
 
-using host::FloatingPointGuard;
+using vst2::FloatingPointGuard;
 
 struct X87State {
     std::uint16_t control, status;

@@ -3,13 +3,18 @@
 #include <cstdint>
 #include <xmmintrin.h>
 
-namespace host {
+namespace vst2 {
 
-// The floating-point state every call from the host runs in, whatever state the host left: every
-// exception masked and rounding to nearest, so a division by zero gives an infinity and an invalid
-// operation a NaN instead of a trap, and every build rounds alike. Processing calls also flush
-// denormals (FTZ and DAZ); other calls run without, so what they compute does not depend on the host
-// either. When the guard ends, the host's own state comes back exactly, exception flags included.
+// The floating-point state every call into the plug-in runs in, whatever state the host left: every
+// entry point of the effect record, and every window procedure of ours that the system calls from the
+// host's message loop. Being part of what a call across the plug-in's boundary may assume and must give
+// back, it lives with the binary interface, where both the plug-in frame and the OS layer reach it.
+//
+// Inside the guard every exception is masked and rounding is to nearest, so a division by zero gives
+// an infinity and an invalid operation a NaN instead of a trap, and every build rounds alike.
+// Processing calls also flush denormals (FTZ and DAZ); other calls run without, so what they compute
+// does not depend on the host either. When the guard ends, the host's own state comes back exactly,
+// exception flags included.
 //
 // MXCSR governs the SSE arithmetic of all our code. The x87 unit is set too (control word 0x133F:
 // all masked, 64-bit precision, to nearest): 32-bit code returns floats through it, and runtime
@@ -65,4 +70,4 @@ private:
     std::uint16_t savedX87Status_ = 0;
 };
 
-} // namespace host
+} // namespace vst2
