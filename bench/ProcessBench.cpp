@@ -1,19 +1,26 @@
 // Cost of the whole processing call, as a host sees it: the record's processReplacing (and the
-// accumulating process) on an effect created in-process with a minimal host callback.
+// accumulating process) on an effect created in-process with a minimal host callback, with the reference
+// frame engine and with the fast one on each instruction set.
 //
 // Programs: the factory program, and a worst case with every voice on, filtered with an LFO-modulated
 // cut-off and every destination modulated, and all eight LFOs running with smoothing. Counters:
-// ns_per_frame (CPU time per stereo frame) and realtime_factor (seconds of audio per CPU second).
+// ns_per_frame (CPU time per stereo frame) and realtime_factor (seconds of audio per CPU second). After
+// the runs a table sets each fast path against the reference engine.
 #include "engine/ParameterTable.h"
 #include "engine/TPlugin.h"
+#include "engine/fast/FastEngine.h"
+#include "engine/reference/ReferenceEngine.h"
 #include "vst2/Vst2.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -39,6 +46,15 @@ vst2::VstIntPtr hostCallback(vst2::AEffect*, vst2::VstInt32 opcode, vst2::VstInt
 
 enum class Program { Factory, WorstCase };
 enum class Entry { Replacing, Accumulating };
+// The frame engine: the reference, or the fast one on an instruction set.
+enum class Frames { Reference, Sse2, Avx2, Avx512 };
+constexpr const char* kFramesNames[] = {"reference", "sse2", "avx2", "avx512"};
+
+std::unique_ptr<engine::AudioEngine> MakeFrames(Frames frames) {
+    if (frames == Frames::Reference)
+        return std::make_unique<engine::ReferenceEngine>();
+    return engine::CreateFastEngine(static_cast<engine::Isa>(static_cast<int>(frames) - 1));
+}
 
 void setWorstCase(vst2::AEffect* effect) {
     auto set = [effect](int index, float value) { effect->setParameter(effect, index, value); };
@@ -73,19 +89,27 @@ void setWorstCase(vst2::AEffect* effect) {
     }
 }
 
-// Arguments: program, entry point, sample rate in Hz, block size in frames.
+// Arguments: program, frame engine, entry point, sample rate in Hz, block size in frames.
 void BM_Process(benchmark::State& state) {
     const auto program = static_cast<Program>(state.range(0));
-    const auto entry = static_cast<Entry>(state.range(1));
-    const double sampleRate = static_cast<double>(state.range(2));
-    const auto frames = static_cast<vst2::VstInt32>(state.range(3));
+    const auto engineKind = static_cast<Frames>(state.range(1));
+    const auto entry = static_cast<Entry>(state.range(2));
+    const double sampleRate = static_cast<double>(state.range(3));
+    const auto frames = static_cast<vst2::VstInt32>(state.range(4));
+    if (engineKind != Frames::Reference &&
+        !engine::IsaAvailable(static_cast<engine::Isa>(static_cast<int>(engineKind) - 1))) {
+        state.SkipWithError("this machine cannot run the path");
+        for (auto _ : state) {
+        }
+        return;
+    }
 
     timeInfo = vst2::VstTimeInfo{};
     timeInfo.sampleRate = sampleRate;
     timeInfo.tempo = 120.0;
     timeInfo.flags = vst2::kVstTempoValid | vst2::kVstTransportPlaying;
 
-    auto plugin = std::make_unique<engine::TPlugin>(&hostCallback);
+    auto plugin = std::make_unique<engine::TPlugin>(&hostCallback, nullptr, MakeFrames(engineKind));
     vst2::AEffect* effect = plugin->getAeffect();
     effect->dispatcher(effect, vst2::effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
     effect->dispatcher(effect, vst2::effSetBlockSize, 0, frames, nullptr, 0.0f);
@@ -128,21 +152,72 @@ void BM_Process(benchmark::State& state) {
     state.counters["realtime_factor"] =
         benchmark::Counter(frames / sampleRate, benchmark::Counter::kIsIterationInvariantRate);
     state.SetItemsProcessed(state.iterations() * frames);
-    state.SetLabel(std::string(program == Program::Factory ? "factory" : "worst case") +
+    state.SetLabel(std::string(program == Program::Factory ? "factory" : "worst case") + ", " +
+                   kFramesNames[static_cast<int>(engineKind)] +
                    (entry == Entry::Replacing ? ", processReplacing" : ", process"));
     effect->dispatcher(effect, vst2::effMainsChanged, 0, 0, nullptr, 0.0f);
 }
 
 void processArguments(benchmark::internal::Benchmark* b) {
-    b->ArgNames({"program", "accumulating", "rate", "frames"});
+    b->ArgNames({"program", "engine", "accumulating", "rate", "frames"});
     for (int program : {0, 1})
         for (int rate : {44100, 96000})
             for (int frames : {64, 512})
-                b->Args({program, 0, rate, frames});
+                for (int engineKind : {0, 1, 2, 3})
+                    b->Args({program, engineKind, 0, rate, frames});
     // The accumulating entry point adds one pass over the output.
-    b->Args({0, 1, 44100, 512});
-    b->Args({1, 1, 44100, 512});
+    b->Args({0, 2, 1, 44100, 512});
+    b->Args({1, 2, 1, 44100, 512});
 }
 BENCHMARK(BM_Process)->Apply(processArguments);
 
+// The console output, followed by a table of each fast path against the reference engine: ns per frame
+// (the median when the runs are repeated), real-time factor and speed-up.
+class SpeedUpReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.error_occurred || (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median"))
+                continue;
+            int program = 0, engineKind = 0, accumulating = 0, rate = 0, frames = 0;
+            if (std::sscanf(run.run_name.args.c_str(),
+                            "program:%d/engine:%d/accumulating:%d/rate:%d/frames:%d", &program, &engineKind,
+                            &accumulating, &rate, &frames) != 5 ||
+                accumulating != 0)
+                continue;
+            const auto counter = run.counters.find("ns_per_frame");
+            if (counter != run.counters.end())
+                nsPerFrame_[{program, rate, frames}][engineKind] = counter->second.value;
+        }
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        std::printf("\n%-10s %-9s %-6s %-9s %12s %14s %10s\n", "program", "rate", "block", "engine",
+                    "ns/frame", "real-time x", "speed-up");
+        for (const auto& [key, engines] : nsPerFrame_) {
+            const auto [program, rate, frames] = key;
+            const auto reference = engines.find(0);
+            for (const auto& [engineKind, ns] : engines) {
+                const double speedUp = reference != engines.end() ? reference->second / ns : 0.0;
+                std::printf("%-10s %-9d %-6d %-9s %12.1f %14.1f %10.2f\n", program == 0 ? "factory" : "worst",
+                            rate, frames, kFramesNames[engineKind], ns, 1e9 / (ns * rate), speedUp);
+            }
+        }
+    }
+
+private:
+    std::map<std::tuple<int, int, int>, std::map<int, double>> nsPerFrame_;
+};
+
 } // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    SpeedUpReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}

@@ -13,26 +13,17 @@ using host::FastTrunc;
 using host::RoundEven;
 using host::RoundEvenDouble;
 
-// Rounds a double to float, as storing a float does. The empty assembler statement makes the rounded
-// value opaque to the optimiser, so it can neither fuse neighbouring roundings into one vector
-// conversion nor substitute the unrounded double for the float later on. GCC 12's straight-line
-// vectoriser does the latter in chains like the state-variable filter's passes, which changes results.
-inline float RoundToFloat(double v) noexcept {
-    float f = static_cast<float>(v);
-    __asm__("" : "+x"(f));
-    return f;
-}
-
 // Cubic polynomial in x^2 approximating cos x on 0 <= x <= pi/2, evaluated in double and rounded to
 // float. Error against the cosine below 7e-6 there: 1 - 6.7e-6 at 0, -6.7e-6 at pi/2.
 inline float CosApprox(float x) noexcept {
-    const double a = RoundToFloat(x * x);
-    return RoundToFloat(0.9999932946 - 0.4999124376 * a + 0.0414877472 * a * a - 0.0012712095 * a * a * a);
+    const double a = static_cast<float>(x * x);
+    return static_cast<float>(0.9999932946 - 0.4999124376 * a + 0.0414877472 * a * a -
+                              0.0012712095 * a * a * a);
 }
 
 // CosApprox(pi/2 - x): an approximate sine for 0 <= x <= pi/2. SinApprox(0) is -6.8e-6, not 0.
 inline float SinApprox(float x) noexcept {
-    return CosApprox(RoundToFloat(1.570796326794897 - x));
+    return CosApprox(static_cast<float>(1.570796326794897 - x));
 }
 
 // Sine in double precision from our own argument reduction and polynomials, so that glibc and the

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/FillWindow.h"
+
 #include <algorithm>
 #include <cstdint>
 
@@ -29,59 +31,60 @@ public:
     void Start(float value, int writePos) noexcept {
         active_ = true;
         value_ = value;
-        low_ = high_ = writePos;
-        start_ = 0;
-        firstRun_ = true;
+        w_.low = w_.high = writePos;
+        w_.start = 0;
+        w_.firstRun = true;
         wrapped_ = false;
     }
 
     // Rewrites at most budget stale samples of each line with the fill value, nearest to the write
-    // position (in age) first, and ends the clearing when nothing stale is left.
-    void Step(float* lineL, float* lineR, int budget) noexcept {
+    // position (in age) first, and ends the clearing when nothing stale is left. fill(first, last) sets
+    // positions first .. last - 1 of both lines to Value().
+    template <typename Fill> void Step(int budget, Fill&& fill) noexcept {
         while (active_ && budget > 0) {
-            if (!wrapped_ && low_ <= start_) {
+            if (!wrapped_ && w_.low <= w_.start) {
                 // Everything below the cursor was written by a later run: continue from the top.
-                start_ = std::max(start_, high_);
-                low_ = high_ = capacity_;
-                firstRun_ = false;
+                w_.start = std::max(w_.start, w_.high);
+                w_.low = w_.high = capacity_;
+                w_.firstRun = false;
                 wrapped_ = true;
             }
-            if (wrapped_ && low_ <= start_) {
+            if (wrapped_ && w_.low <= w_.start) {
                 active_ = false;
                 break;
             }
-            const int count = std::min(budget, low_ - start_);
-            std::fill(lineL + low_ - count, lineL + low_, value_);
-            std::fill(lineR + low_ - count, lineR + low_, value_);
-            low_ -= count;
+            const int count = std::min(budget, w_.low - w_.start);
+            fill(w_.low - count, w_.low);
+            w_.low -= count;
             budget -= count;
         }
     }
+    // The same for a pair of separate lines.
+    void Step(float* lineL, float* lineR, int budget) noexcept {
+        Step(budget, [&](int first, int last) {
+            std::fill(lineL + first, lineL + last, value_);
+            std::fill(lineR + first, lineR + last, value_);
+        });
+    }
 
     // The writer went back to position 0 of the line.
-    void WriterWrapped() noexcept { firstRun_ = false; }
+    void WriterWrapped() noexcept { w_.firstRun = false; }
 
     // The writer has just written position p.
-    void Wrote(int p) noexcept {
-        if (firstRun_ && p == high_)
-            ++high_;
-        else if (p == start_)
-            ++start_;
-    }
+    void Wrote(int p) noexcept { FillWrote(w_, p); }
 
     // Whether position p of the lines holds what an instant fill followed by the writes would hold.
-    bool Valid(int p) const noexcept {
-        return static_cast<std::uint32_t>(p - low_) < static_cast<std::uint32_t>(high_ - low_) || p < start_;
-    }
+    bool Valid(int p) const noexcept { return FillValid(w_, p); }
+
+    // The valid positions, for a writer that keeps track of them itself while it runs.
+    const FillWindow& Window() const noexcept { return w_; }
+    void SetWindow(const FillWindow& window) noexcept { w_ = window; }
 
 private:
     int capacity_;
     bool active_ = false;
     float value_ = 0.0f;
-    int low_ = 0;
-    int high_ = 0;
-    int start_ = 0;
-    bool firstRun_ = false;
+    FillWindow w_;
     bool wrapped_ = false;
 };
 

@@ -14,8 +14,8 @@ float TFastP2F::Convert(float pitch) const noexcept {
         i = 0;
     else if (i > kSize - 2)
         i = kSize - 2;
-    const float t = RoundToFloat(static_cast<double>(pitch) + kOrigin - i);
-    return RoundToFloat((1.0 - t) * table[i] + static_cast<double>(t) * table[i + 1]);
+    const float t = static_cast<float>(static_cast<double>(pitch) + kOrigin - i);
+    return static_cast<float>((1.0 - t) * table[i] + static_cast<double>(t) * table[i + 1]);
 }
 
 } // namespace engine

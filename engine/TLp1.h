@@ -14,6 +14,8 @@ namespace engine {
 class TLp1 {
 public:
     void Filter(float input, float cutoff, float sampleRate) noexcept;
+    // The first part of Filter: recomputes the coefficients if the cut-off changed.
+    void SetCutoff(float cutoff, float sampleRate) noexcept;
 
     float a0 = 0;
     float b1 = 0;

@@ -1,13 +1,9 @@
 #pragma once
 
+#include "engine/AudioEngine.h"
 #include "engine/EditorExchange.h"
 #include "engine/EngineValues.h"
-#include "engine/LineClearing.h"
 #include "engine/ParameterTable.h"
-#include "engine/TFastP2F.h"
-#include "engine/TLp1.h"
-#include "engine/TSVC3.h"
-#include "engine/TmultiAll.h"
 #include "host/RelaxedAtomic.h"
 #include "host/TVstTemplate.h"
 
@@ -23,6 +19,10 @@ namespace engine {
 // feedback, is written into one pair of delay lines; eight voices read them at their own delays, which
 // eight LFOs modulate together with pan, filter cut-off and amplitude.
 //
+// ProcessAudio runs the block steps (host time information, marked conversions, line length, voice-count
+// scales, transport restart, LFO rates, the check for states that are not finite) and hands the frames to
+// its frame engine, which holds the delay lines, voices, filters and LFOs.
+//
 // Threads: ParameterChanged stores converted values (`Values`) on whatever thread sets a parameter and
 // marks the parameter; ProcessAudio converts every marked parameter again from its stored value, copies
 // the values once per block and runs the block from that copy, so the engine agrees with the stored
@@ -34,8 +34,6 @@ namespace engine {
 // Bounds: the engine's sample rate stays within 8 kHz .. 384 kHz and the tempo within 0 .. 1000 beats
 // per minute whatever the host reports; every state stays finite, and a state that is found not finite
 // anyway is cleared at the end of its block (with the delay lines) so the next block plays.
-//
-// The object holds both delay lines (about 5.6 MB): create it on the heap.
 class TPlugin : public host::TVstTemplate {
 public:
     static constexpr vst2::VstInt32 kVendorVersion = 2003;
@@ -48,9 +46,11 @@ public:
     // Samples of each delay line that one block rewrites at most for a fill request.
     static constexpr int kFillPerBlock = 4096;
 
-    // formClass: the editor's form class, or null for an effect without an editor.
+    // formClass: the editor's form class, or null for an effect without an editor. frames: the frame
+    // engine, null for the fast engine the effect ships with.
     explicit TPlugin(vst2::audioMasterCallback audioMaster,
-                     std::unique_ptr<host::EditorFormFactory> formClass = nullptr);
+                     std::unique_ptr<host::EditorFormFactory> formClass = nullptr,
+                     std::unique_ptr<AudioEngine> frames = nullptr);
     ~TPlugin() override;
 
     // Names the parameters and stores the factory program "8 Voices Chorus".
@@ -72,7 +72,7 @@ public:
     // not finite fills with 0.
     void RequestDelayFill(float value);
     // Whether a fill is still being written into the lines (audio thread).
-    bool DelayFillInProgress() const { return clearing_.Active(); }
+    bool DelayFillInProgress() const { return frames_->FillInProgress(); }
 
     // Applies a preset the editor has read (TPluginPresetLoad.cpp): the program name, the request to
     // fill both delay lines with 0.0001, then the 181 values through setParameter (user-interface thread).
@@ -92,27 +92,14 @@ public:
     std::uint8_t PresetLoadBusy = 0;
 
     // ---- audio thread state ----
-    TFastP2F PitchToFreq;
-    std::array<float, kDelayCapacity> DelayLineL{};
-    std::array<float, kDelayCapacity> DelayLineR{};
-    std::array<TmultiAll, kLfoCount> Lfos{};
-    std::array<TSVC3, kVoiceCount> FiltersL{};
-    std::array<TSVC3, kVoiceCount> FiltersR{};
-    std::array<TLp1, kLfoCount> LfoSmoothers{};
+    // The frame engine: delay lines, voices, filters and LFOs.
+    AudioEngine& Frames() noexcept { return *frames_; }
 
-    std::array<float, kLfoCount> SyncInput{}; // sync source's output as seen at the LFO's last step
-    std::array<float, kLfoCount> LfoRate{};   // rate in Hz for the current block
-    std::array<float, kLfoCount> LfoOut{};    // unipolar 0..1 after smoothing
-    std::array<std::array<float, 8>, kLfoCount> ShapeOutputs{}; // 0, then the six waveforms
-    std::array<float, kVoiceCount> VoiceOutL{};
-    std::array<float, kVoiceCount> VoiceOutR{};
-    std::array<float, kVoiceCount> FeedbackTapL{}; // post-filter output of the last active frame + 1e-8
-    std::array<float, kVoiceCount> FeedbackTapR{};
-    float ActiveScale = 1;        // 0.94 per voice switched on
-    float FeedbackScale = 1;      // 0.94 per voice switched on with non-zero feedback
-    std::uint8_t LastPlaying = 3; // no transport state seen yet: the first block resets the LFOs
+    std::array<float, kLfoCount> LfoRate{}; // rate in Hz for the current block
+    float ActiveScale = 1;                  // 0.94 per voice switched on
+    float FeedbackScale = 1;                // 0.94 per voice switched on with non-zero feedback
+    std::uint8_t LastPlaying = 3;           // no transport state seen yet: the first block resets the LFOs
     std::uint8_t Playing = 0;
-    std::int32_t WritePos = 0;
     std::int32_t BufferLength = 44100; // delay-line length in use, derived in every block
     std::int32_t TimeFlags = 0;
 
@@ -124,15 +111,13 @@ private:
     void UseSampleRate(double rate);
     void ServeDelayFill();
     void ConvertMarkedParameters();
-    template <bool kFilling> void RenderFrames(float** inputs, float** outputs, int sampleFrames);
-    void StepLfos(const EngineSnapshot& e, float sampleRate);
     void HealNonFiniteState(float** outputs, int sampleFrames);
     void PublishForEditor();
 
+    std::unique_ptr<AudioEngine> frames_;
     EngineSnapshot block_;     // this block's copy of Values
     float sampleRate_ = 44100; // engine sample rate in Hz, audio thread
     float tempo_ = 0;          // host tempo in bpm, audio thread
-    LineClearing clearing_{kDelayCapacity};
     // Bit i % 32 of word i / 32: parameter i was converted on some thread since the audio thread last
     // converted it.
     std::array<std::atomic<std::uint32_t>, kChangedWords> changed_{};

@@ -27,16 +27,21 @@ inline float Limit(float state, float limit) noexcept {
 float TSVC3::MaxFrequencyCoefficient(float q) noexcept {
     const double qd = q;
     // sqrt(q^2 + 4) - q, written without the cancellation for large q; above 1 for every q <= 1.
-    const float fixedBound = RoundToFloat((1.0 - kStabilityMargin) * 4.0 / (std::sqrt(qd * qd + 4.0) + qd));
+    const float fixedBound =
+        static_cast<float>((1.0 - kStabilityMargin) * 4.0 / (std::sqrt(qd * qd + 4.0) + qd));
     return fixedBound < kMaxCoefficient ? fixedBound : kMaxCoefficient;
 }
 
-void TSVC3::Filter(float input, float frequency, float resonance, float sampleRate) noexcept {
+float TSVC3::Damping(float resonance) noexcept {
+    const float q = static_cast<float>(1.0 - resonance);
+    return q >= kMinDamping ? q : kMinDamping;
+}
+
+void TSVC3::SetCoefficients(float frequency, float resonance, float sampleRate) noexcept {
     if (lastFrequency != frequency || lastResonance != resonance) {
-        float q = RoundToFloat(1.0 - resonance);
-        if (!(q >= kMinDamping))
-            q = kMinDamping;
-        float f = RoundToFloat(2.0 * SinApprox(RoundToFloat(static_cast<double>(frequency) / sampleRate)));
+        const float q = Damping(resonance);
+        float f = static_cast<float>(
+            2.0 * SinApprox(static_cast<float>(static_cast<double>(frequency) / sampleRate)));
         const float fMax = MaxFrequencyCoefficient(q);
         if (!(f >= 0.0f))
             f = 0.0f;
@@ -47,10 +52,14 @@ void TSVC3::Filter(float input, float frequency, float resonance, float sampleRa
         lastFrequency = frequency;
         lastResonance = resonance;
     }
+}
+
+void TSVC3::Filter(float input, float frequency, float resonance, float sampleRate) noexcept {
+    SetCoefficients(frequency, resonance, sampleRate);
     const float magnitude = std::fabs(input);
     if (magnitude > inputPeak) {
         inputPeak = magnitude;
-        stateLimit = RoundToFloat(static_cast<double>(kStateLimitGain) * magnitude + kStateLimitFloor);
+        stateLimit = static_cast<float>(static_cast<double>(kStateLimitGain) * magnitude + kStateLimitFloor);
     }
     const double f = frequencyCoefficient;
     const double q = damping;
@@ -59,31 +68,31 @@ void TSVC3::Filter(float input, float frequency, float resonance, float sampleRa
     float H;
     float B = bandState;
 
-    // Every state and output is rounded to float after each assignment (RoundToFloat keeps the
-    // optimiser from skipping a rounding); each right-hand side is evaluated in double.
+    // Every state and output is rounded to float after each assignment; each right-hand side is
+    // evaluated in double.
     // Pass 1.
-    L = RoundToFloat(L + f * B);
-    H = RoundToFloat((x + 1e-18) - L - q * B);
-    B = RoundToFloat(f * H + B);
+    L = static_cast<float>(L + f * B);
+    H = static_cast<float>((x + 1e-18) - L - q * B);
+    B = static_cast<float>(f * H + B);
     float lo = L;
     float hi = H;
     float bp = B;
 
     // Pass 2.
-    L = RoundToFloat(f * B + L);
-    H = RoundToFloat(x - L - q * B);
-    B = RoundToFloat(f * H + B);
-    lo = RoundToFloat(static_cast<double>(lo) + L);
-    hi = RoundToFloat(static_cast<double>(hi) + H);
-    bp = RoundToFloat(static_cast<double>(bp) + B);
+    L = static_cast<float>(f * B + L);
+    H = static_cast<float>(x - L - q * B);
+    B = static_cast<float>(f * H + B);
+    lo = static_cast<float>(static_cast<double>(lo) + L);
+    hi = static_cast<float>(static_cast<double>(hi) + H);
+    bp = static_cast<float>(static_cast<double>(bp) + B);
 
     // Pass 3.
-    L = RoundToFloat(f * B + L + 1e-18);
-    H = RoundToFloat((1e-18 + x) - L - q * B + 1e-18);
-    B = RoundToFloat(f * H + B + 1e-18);
-    lowOut = RoundToFloat((static_cast<double>(lo) + L) * 0.3333333333333);
-    highOut = RoundToFloat((static_cast<double>(hi) + H) * 0.3333333333333);
-    bandOut = RoundToFloat((static_cast<double>(bp) + B) * 0.3333333333333);
+    L = static_cast<float>(f * B + L + 1e-18);
+    H = static_cast<float>((1e-18 + x) - L - q * B + 1e-18);
+    B = static_cast<float>(f * H + B + 1e-18);
+    lowOut = static_cast<float>((static_cast<double>(lo) + L) * 0.3333333333333);
+    highOut = static_cast<float>((static_cast<double>(hi) + H) * 0.3333333333333);
+    bandOut = static_cast<float>((static_cast<double>(bp) + B) * 0.3333333333333);
 
     lowState = Limit(L, stateLimit);
     highState = H;

@@ -34,9 +34,14 @@ namespace engine {
 class TSVC3 {
 public:
     void Filter(float input, float frequency, float resonance, float sampleRate) noexcept;
+    // The first part of Filter: recomputes damping and frequency coefficient if frequency or
+    // resonance changed.
+    void SetCoefficients(float frequency, float resonance, float sampleRate) noexcept;
 
     // The largest frequency coefficient used for damping q.
     static float MaxFrequencyCoefficient(float q) noexcept;
+    // The damping a coefficient update sets for a resonance.
+    static float Damping(float resonance) noexcept;
 
     // States are kept within kStateLimitGain * inputPeak + kStateLimitFloor.
     static constexpr float kStateLimitGain = 256.0f;

@@ -7,11 +7,15 @@
 
 namespace engine {
 
-void TmultiAll::Advance(float rate, float sampleRate) noexcept {
+void TmultiAll::SetRate(float rate, float sampleRate) noexcept {
     if (rate != lastRate) {
-        increment = RoundToFloat((1.0 / sampleRate) * rate);
+        increment = static_cast<float>((1.0 / sampleRate) * rate);
         lastRate = rate;
     }
+}
+
+void TmultiAll::Advance(float rate, float sampleRate) noexcept {
+    SetRate(rate, sampleRate);
     phase = phase + increment;
     // A phase that is not a finite number also restarts: an infinite increment after SetPhase gives
     // -inf + inf, and a finite one after it would leave the -inf that SetPhase left.
@@ -23,14 +27,18 @@ void TmultiAll::Advance(float rate, float sampleRate) noexcept {
     const float p = phase;
     const float absP = std::fabs(p);
     const float u = 0.25f - absP;
-    const float g = RoundToFloat(1.0 - 2.0 * std::fabs(u));
-    parabolic = RoundToFloat(8.0 * u * g);
-    triangle = RoundToFloat(1.0 - 4.0 * absP);
+    const float g = static_cast<float>(1.0 - 2.0 * std::fabs(u));
+    parabolic = static_cast<float>(8.0 * u * g);
+    triangle = static_cast<float>(1.0 - 4.0 * absP);
     square = p >= 0.0f ? 1.0f : -1.0f;
     if (p == -0.5f)
-        random = RoundToFloat(2.0 * (host::RandomGenerator::Next() - 0.5));
+        random = DrawRandom();
     risingSaw = 2.0f * p;
     fallingSaw = -2.0f * p;
+}
+
+float TmultiAll::DrawRandom() noexcept {
+    return static_cast<float>(2.0 * (host::RandomGenerator::Next() - 0.5));
 }
 
 void TmultiAll::SetPhase(float value) noexcept {

@@ -24,6 +24,11 @@ public:
     // One step. The increment is recomputed only when the rate changes, not when only the sample rate
     // does.
     void Advance(float rate, float sampleRate) noexcept;
+    // The first part of a step: recomputes the increment if the rate changed.
+    void SetRate(float rate, float sampleRate) noexcept;
+    // The value of the "Random" shape after a draw: 2 (R - 0.5), R the next value of the module-wide
+    // generator.
+    static float DrawRandom() noexcept;
     // Places the phase so that the next Advance reaches value (value - the current increment).
     void SetPhase(float value) noexcept;
 

@@ -19,6 +19,7 @@ namespace {
 using testing::Host;
 using testing::MakePlugin;
 using testing::Noise;
+using testing::Ref;
 
 // Renders frames [start, start + count) of the input in one block.
 void RenderBlock(TPlugin& plugin, std::vector<float>& in, std::vector<float>& outL, std::vector<float>& outR,
@@ -65,8 +66,8 @@ TEST_F(TPluginSafetyTest, SpreadFillSoundsExactlyLikeAnInstantFill) {
                 for (int start = 0, block = 0; start < frames; start += blockSize, ++block) {
                     if (start == request) {
                         if (instant == 1) {
-                            plugin->DelayLineL.fill(value);
-                            plugin->DelayLineR.fill(value);
+                            Ref(*plugin).DelayLineL.fill(value);
+                            Ref(*plugin).DelayLineR.fill(value);
                         } else {
                             plugin->RequestDelayFill(value);
                         }
@@ -115,7 +116,7 @@ TEST_F(TPluginSafetyTest, CutOffsJumpingAtEveryFrameStayBounded) {
         float worst = 0.0f;
         for (int start = 0; start < frames; start += 1024) {
             RenderBlock(*plugin, in, outL, outR, start, std::min(1024, frames - start));
-            for (const auto* filters : {&plugin->FiltersL, &plugin->FiltersR})
+            for (const auto* filters : {&Ref(*plugin).FiltersL, &Ref(*plugin).FiltersR})
                 for (const TSVC3& f : *filters)
                     worst = std::max(worst,
                                      std::max(std::fabs(f.lowState), std::fabs(f.bandState)) / f.stateLimit);
@@ -147,7 +148,7 @@ TEST_F(TPluginSafetyTest, ExtremeHostValuesBeforeARestartLeaveTheLfosInRange) {
         for (int start = 0; start < 8192; start += 64) {
             RenderBlock(*plugin, in, outL, outR, start, 64);
             for (int l = 0; l < kLfoCount; ++l)
-                ASSERT_TRUE(plugin->Lfos[l].phase >= -0.5f && plugin->Lfos[l].phase <= 0.5f)
+                ASSERT_TRUE(Ref(*plugin).Lfos[l].phase >= -0.5f && Ref(*plugin).Lfos[l].phase <= 0.5f)
                     << "LFO " << l << " at frame " << start << (hostile == 0 ? ", tempo" : ", rate");
         }
         for (float s : outL)
@@ -169,16 +170,16 @@ TEST_F(TPluginSafetyTest, PoisonedStateIsClearedWithinABlock) {
         RenderBlock(*plugin, in, outL, outR, 0, 1024);
         switch (poison) {
         case 0:
-            plugin->FiltersR[2].bandState = nan;
+            Ref(*plugin).FiltersR[2].bandState = nan;
             break;
         case 1:
-            plugin->FeedbackTapL[5] = inf;
+            Ref(*plugin).FeedbackTapL[5] = inf;
             break;
         case 2: // the smoother of LFO 1, which modulates voice 1's delay and every voice's amplitude
-            plugin->LfoSmoothers[0].previousOutput = nan;
+            Ref(*plugin).LfoSmoothers[0].previousOutput = nan;
             break;
         default: // a sample voice 1 reads (delay 0.08 of 6994 samples) within the next block
-            plugin->DelayLineL[static_cast<std::size_t>(plugin->WritePos - 300)] = nan;
+            Ref(*plugin).DelayLineL[static_cast<std::size_t>(Ref(*plugin).WritePos - 300)] = nan;
             break;
         }
         RenderBlock(*plugin, in, outL, outR, 1024, 512);

@@ -20,6 +20,7 @@ namespace {
 using testing::Host;
 using testing::MakePlugin;
 using testing::Noise;
+using testing::Ref;
 using testing::Render;
 using testing::SilenceAllVoices;
 
@@ -144,25 +145,25 @@ TEST_F(TPluginTest, TransportChangesRestartEveryLfoAtItsOffset) {
     auto plugin = MakePlugin();
     const float offset = plugin->Values.SyncOf[2]; // factory 0.3 - 0.5
     ProcessBlock(*plugin, 0);
-    EXPECT_EQ(plugin->Lfos[2].phase, offset) << "the first block always restarts the LFOs";
+    EXPECT_EQ(Ref(*plugin).Lfos[2].phase, offset) << "the first block always restarts the LFOs";
     ProcessBlock(*plugin, 5000);
-    EXPECT_GT(std::fabs(plugin->Lfos[2].phase - offset), 0.1f);
+    EXPECT_GT(std::fabs(Ref(*plugin).Lfos[2].phase - offset), 0.1f);
 
     Host().time.flags = vst2::kVstTransportPlaying | vst2::kVstTransportChanged;
     ProcessBlock(*plugin, 0);
-    EXPECT_FLOAT_EQ(plugin->Lfos[2].phase + plugin->Lfos[2].increment, offset)
+    EXPECT_FLOAT_EQ(Ref(*plugin).Lfos[2].phase + Ref(*plugin).Lfos[2].increment, offset)
         << "restart in a block without frames";
     ProcessBlock(*plugin, 1);
-    EXPECT_FLOAT_EQ(plugin->Lfos[2].phase, offset);
+    EXPECT_FLOAT_EQ(Ref(*plugin).Lfos[2].phase, offset);
     ProcessBlock(*plugin, 300);
     Host().time.flags = 0;
     ProcessBlock(*plugin, 1);
-    EXPECT_FLOAT_EQ(plugin->Lfos[2].phase, offset) << "stopping restarts them again";
+    EXPECT_FLOAT_EQ(Ref(*plugin).Lfos[2].phase, offset) << "stopping restarts them again";
     ProcessBlock(*plugin, 300);
-    const float moved = plugin->Lfos[2].phase;
+    const float moved = Ref(*plugin).Lfos[2].phase;
     Host().time.flags = vst2::kVstTransportChanged; // other bits do not count
     ProcessBlock(*plugin, 0);
-    EXPECT_EQ(plugin->Lfos[2].phase, moved);
+    EXPECT_EQ(Ref(*plugin).Lfos[2].phase, moved);
 }
 
 TEST_F(TPluginTest, TempoLockedRateDividesTheBeatIntoEighths) {
@@ -177,7 +178,8 @@ TEST_F(TPluginTest, TempoLockedRateDividesTheBeatIntoEighths) {
     EXPECT_FLOAT_EQ(plugin->LfoRate[0], 2.0f) << "n = 92: one cycle per beat at 120 bpm";
     EXPECT_FLOAT_EQ(plugin->LfoRate[1], 0.5f) << "n = 68: four beats";
     EXPECT_FLOAT_EQ(plugin->LfoRate[3], 1.1f) << "free running at the factory 1.1 Hz";
-    EXPECT_TRUE(plugin->LfoOut[2] >= 0.0f && plugin->LfoOut[2] <= 1.0f) << "an infinite rate stays harmless";
+    EXPECT_TRUE(Ref(*plugin).LfoOut[2] >= 0.0f && Ref(*plugin).LfoOut[2] <= 1.0f)
+        << "an infinite rate stays harmless";
 
     Host().time.tempo = 0.0;
     ProcessBlock(*plugin, 64);
@@ -195,7 +197,7 @@ TEST_F(TPluginTest, TopTempoLockedRateStaysAtTheCycleStartThroughRestarts) {
     auto expectCycleStart = [&](const char* when) {
         for (int j = 0; j < 6; ++j) {
             ProcessBlock(*plugin, 1);
-            ASSERT_EQ(plugin->LfoOut[2], 0.0f) << when << ", frame " << j;
+            ASSERT_EQ(Ref(*plugin).LfoOut[2], 0.0f) << when << ", frame " << j;
         }
     };
     expectCycleStart("after the first block's restart");
@@ -211,7 +213,7 @@ TEST_F(TPluginTest, TopTempoLockedRateStaysAtTheCycleStartThroughRestarts) {
     plugin->setParameter(LfoParameterIndex(2, LfoKind::SyncIx), 0.0f);
     Host().time.flags = vst2::kVstTransportPlaying;
     expectCycleStart("under hard sync");
-    EXPECT_EQ(plugin->SyncInput[2], 1.0f);
+    EXPECT_EQ(Ref(*plugin).SyncInput[2], 1.0f);
 }
 
 TEST_F(TPluginTest, FactoryVoiceOneReadsBetween380And560SamplesBack) {
@@ -340,8 +342,8 @@ TEST_F(TPluginTest, HardSyncRestartsTheTargetTwoFramesAfterItsSourceWraps) {
         std::vector<float> sourceOut, targetOut;
         for (int j = 0; j < 10000; ++j) {
             ProcessBlock(*plugin, 1);
-            sourceOut.push_back(plugin->LfoOut[source]);
-            targetOut.push_back(plugin->LfoOut[target]);
+            sourceOut.push_back(Ref(*plugin).LfoOut[source]);
+            targetOut.push_back(Ref(*plugin).LfoOut[target]);
         }
         int wraps = 0;
         for (std::size_t j = 1; j + 3 < sourceOut.size(); ++j) {
@@ -431,10 +433,12 @@ TEST_F(TPluginTest, StaysFiniteForAnyParametersAndSampleRate) {
         }
         // The sine limiter keeps every written sample within the feedback scale plus the input's share.
         const auto inLine = [&](float x) { return std::isfinite(x) && std::fabs(x) <= 1.0f + 1.4f * 1.0f; };
-        EXPECT_TRUE(std::all_of(plugin->DelayLineL.begin(), plugin->DelayLineL.end(), inLine)) << rate;
-        EXPECT_TRUE(std::all_of(plugin->DelayLineR.begin(), plugin->DelayLineR.end(), inLine)) << rate;
+        EXPECT_TRUE(std::all_of(Ref(*plugin).DelayLineL.begin(), Ref(*plugin).DelayLineL.end(), inLine))
+            << rate;
+        EXPECT_TRUE(std::all_of(Ref(*plugin).DelayLineR.begin(), Ref(*plugin).DelayLineR.end(), inLine))
+            << rate;
         for (int k = 0; k < kLfoCount; ++k)
-            EXPECT_TRUE(plugin->LfoOut[k] >= 0.0f && plugin->LfoOut[k] <= 1.0f)
+            EXPECT_TRUE(Ref(*plugin).LfoOut[k] >= 0.0f && Ref(*plugin).LfoOut[k] <= 1.0f)
                 << "rate " << rate << " LFO " << k;
     }
 }
@@ -467,8 +471,8 @@ TEST_F(TPluginTest, EditorIdleExchangesLevelsAndServesRequests) {
 
     // The clear is left to the audio thread's next blocks, at most kFillPerBlock samples per line each.
     const auto count = [&](float value) {
-        return std::count(plugin->DelayLineL.begin(), plugin->DelayLineL.end(), value) +
-               std::count(plugin->DelayLineR.begin(), plugin->DelayLineR.end(), value);
+        return std::count(Ref(*plugin).DelayLineL.begin(), Ref(*plugin).DelayLineL.end(), value) +
+               std::count(Ref(*plugin).DelayLineR.begin(), Ref(*plugin).DelayLineR.end(), value);
     };
     const auto zerosBefore = count(0.0f);
     EXPECT_LT(zerosBefore, 2 * kDelayCapacity);
@@ -483,12 +487,12 @@ TEST_F(TPluginTest, EditorIdleExchangesLevelsAndServesRequests) {
     plugin->RequestDelayFill(0.0001f);
     while (count(0.0001f) == 0 || plugin->DelayFillInProgress())
         ProcessBlock(*plugin, 0);
-    EXPECT_EQ(plugin->DelayLineR[kDelayCapacity - 1], 0.0001f);
+    EXPECT_EQ(Ref(*plugin).DelayLineR[kDelayCapacity - 1], 0.0001f);
 
     // A level just above a half is rounded from the exact product, not from the product made float first
     // (which would land on the half itself and round to even). LFO 3, switched off, holds what it shows.
     plugin->setParameter(LfoParameterIndex(2, LfoKind::Shape), 0.0f);
-    plugin->LfoOut[2] = 0x1.414142p-7f; // times 255: 2.5000000885
+    Ref(*plugin).LfoOut[2] = 0x1.414142p-7f; // times 255: 2.5000000885
     ProcessBlock(*plugin, 0);
     plugin->ExchangeWithEditor(editor);
     EXPECT_EQ(editor.LfoLevels[2], 3);

@@ -36,7 +36,7 @@ extern "C" vst2::VstIntPtr EngineTestHostCallback(vst2::AEffect*, vst2::VstInt32
 }
 
 std::unique_ptr<TPlugin> MakePlugin() {
-    return std::make_unique<TPlugin>(&EngineTestHostCallback);
+    return std::make_unique<TPlugin>(&EngineTestHostCallback, nullptr, std::make_unique<ReferenceEngine>());
 }
 
 void Render(TPlugin& plugin, const std::vector<float>& inL, const std::vector<float>& inR,

@@ -2,6 +2,7 @@
 
 #include "engine/ParameterTable.h"
 #include "engine/TPlugin.h"
+#include "engine/reference/ReferenceEngine.h"
 #include "vst2/Vst2.h"
 
 #include <memory>
@@ -26,7 +27,11 @@ extern "C" vst2::VstIntPtr EngineTestHostCallback(vst2::AEffect* effect, vst2::V
                                                   vst2::VstInt32 index, vst2::VstIntPtr value, void* ptr,
                                                   float opt);
 
+// The effect with the reference frame engine, whose state the tests look into through Ref.
 std::unique_ptr<TPlugin> MakePlugin();
+inline ReferenceEngine& Ref(TPlugin& plugin) {
+    return static_cast<ReferenceEngine&>(plugin.Frames());
+}
 
 // Stereo buffers for one rendering call.
 struct StereoBlock {

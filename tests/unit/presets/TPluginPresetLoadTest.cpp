@@ -1,4 +1,5 @@
 #include "engine/TPlugin.h"
+#include "engine/reference/ReferenceEngine.h"
 
 #include "editor/TPluginEditorwindow.h"
 #include "platform/headless/FakeFolders.h"
@@ -48,7 +49,9 @@ protected:
         fs::remove_all(root_);
         folders_ = std::make_unique<platform::headless::FakeFolders>(root_.string(), root_.string() + "/");
         fs::create_directories(presets::PresetFolder());
-        plugin_ = std::make_unique<engine::TPlugin>(&hostCallback);
+        auto frames = std::make_unique<engine::ReferenceEngine>();
+        lines_ = frames.get();
+        plugin_ = std::make_unique<engine::TPlugin>(&hostCallback, nullptr, std::move(frames));
         // One block so the engine has taken the factory values and the lines hold what it wrote.
         process(64);
     }
@@ -81,8 +84,8 @@ protected:
         return values;
     }
     std::size_t countInLines(float value) const {
-        return std::count(plugin_->DelayLineL.begin(), plugin_->DelayLineL.end(), value) +
-               std::count(plugin_->DelayLineR.begin(), plugin_->DelayLineR.end(), value);
+        return std::count(lines_->DelayLineL.begin(), lines_->DelayLineL.end(), value) +
+               std::count(lines_->DelayLineR.begin(), lines_->DelayLineR.end(), value);
     }
     // The editor's idle handshake: the form reads the file, the effect applies it.
     void load(const std::string& name) {
@@ -96,6 +99,7 @@ protected:
     fs::path root_;
     std::unique_ptr<platform::headless::FakeFolders> folders_;
     std::unique_ptr<engine::TPlugin> plugin_;
+    engine::ReferenceEngine* lines_ = nullptr; // the plug-in's frame engine
 };
 
 TEST_F(TPluginPresetLoadTest, LoadRestoresValuesAndNameThenFillsTheLinesBeforeTheNextBlock) {

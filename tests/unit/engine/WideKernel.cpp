@@ -1,0 +1,103 @@
+// The frame kernel at the AVX-512 path's width, eight voice slots per vector, written with the compiler's
+// portable vector types instead of AVX-512 instructions, so machines without AVX-512 run the kernel's
+// logic at that width too. Compiled with AVX2 flags; FastEngineTest compares it with the reference.
+#include "engine/fast/FastFrames.h"
+
+#include <immintrin.h>
+
+#include <cstdint>
+#include <cstring>
+
+namespace engine::fast {
+namespace {
+
+struct Simd {
+    static constexpr int kWidth = 8;
+    static constexpr int kLfoLanes = 8;
+
+    using VD = double __attribute__((vector_size(64)));
+    using VF = float __attribute__((vector_size(32)));
+    using VI = std::int32_t __attribute__((vector_size(32)));
+    using MD = std::int64_t __attribute__((vector_size(64)));
+    using VL = __m256;
+    using ML = std::int32_t __attribute__((vector_size(32)));
+
+    template <typename V, typename T> static V LoadAny(const T* p) {
+        V v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    }
+    template <typename V, typename T> static void StoreAny(T* p, V v) { std::memcpy(p, &v, sizeof v); }
+
+    static VD Load(const double* p) { return LoadAny<VD>(p); }
+    static void Store(double* p, VD v) { StoreAny(p, v); }
+    static VD Set(double x) { return VD{} + x; }
+    static MD LoadMask(const std::int64_t* p) { return LoadAny<MD>(p); }
+    static VF LoadF(const float* p) { return LoadAny<VF>(p); }
+    static void StoreF(float* p, VF v) { StoreAny(p, v); }
+    static VF SetF(float x) { return VF{} + x; }
+    static VI LoadFMask(const std::int32_t* p) { return LoadAny<VI>(p); }
+    static VF ToFloat(VD v) { return __builtin_convertvector(v, VF); }
+    static VD ToDouble(VF v) { return __builtin_convertvector(v, VD); }
+    static VI Truncate(VF v) { return __builtin_convertvector(v, VI); }
+    static VI RoundToInt(VD v) {
+        VI r;
+        for (int i = 0; i < kWidth; ++i)
+            r[i] = _mm_cvtsd_si32(_mm_set_sd(v[i]));
+        return r;
+    }
+    static VF IntToFloat(VI v) { return __builtin_convertvector(v, VF); }
+    static void StoreI(std::int32_t* p, VI v) { StoreAny(p, v); }
+    static MD WidenMask(VI m) { return __builtin_convertvector(m, MD); }
+    static int MaskBitsD(MD m) {
+        int bits = 0;
+        for (int i = 0; i < kWidth; ++i)
+            bits |= (m[i] != 0) << i;
+        return bits;
+    }
+    static int MaskBitsI(VI m) {
+        int bits = 0;
+        for (int i = 0; i < kWidth; ++i)
+            bits |= (m[i] != 0) << i;
+        return bits;
+    }
+    static VD Gather(const float* values, const std::int32_t* index) {
+        VD r;
+        for (int i = 0; i < kWidth; ++i)
+            r[i] = values[index[i]];
+        return r;
+    }
+    static void Taps(const float* line, const std::int32_t* q, VD (&left)[4], VD (&right)[4]) {
+        for (int s = 0; s < kWidth; ++s)
+            for (int k = 0; k < 4; ++k) {
+                left[k][s] = line[2 * q[s] + 2 * k];
+                right[k][s] = line[2 * q[s] + 2 * k + 1];
+            }
+    }
+    static void StoreInterleaved(float* p, VF left, VF right) {
+        for (int s = 0; s < kWidth; ++s) {
+            p[2 * s] = left[s];
+            p[2 * s + 1] = right[s];
+        }
+    }
+
+    static VL LoadL(const float* p) { return _mm256_loadu_ps(p); }
+    static void StoreL(float* p, VL v) { _mm256_storeu_ps(p, v); }
+    static ML LoadLMask(const std::int32_t* p) { return LoadAny<ML>(p); }
+    static VL SetL(float x) { return _mm256_set1_ps(x); }
+    static VL AbsL(VL v) { return _mm256_andnot_ps(_mm256_set1_ps(-0.0f), v); }
+    static int MaskBitsL(ML m) { return _mm256_movemask_ps(reinterpret_cast<__m256>(m)); }
+};
+
+} // namespace
+} // namespace engine::fast
+
+#include "engine/fast/FrameKernel.h"
+
+namespace engine::fast {
+
+FrameKernel FrameKernelWideForTests() noexcept {
+    return &FrameLoop<Simd>::Run;
+}
+
+} // namespace engine::fast
