@@ -1,0 +1,69 @@
+#pragma once
+
+#include "tests/host/lib/PluginLibrary.h"
+#include "tools/validate/EditorParent.h"
+#include "tools/validate/Shrinker.h"
+#include "tools/validate/ValidateCommand.h"
+#include "tools/validate/ValidateOptions.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace validate {
+
+struct Outcome {
+    std::optional<Finding> finding;
+    std::uint64_t index = 0;
+    bool atStart = false; // the plug-in could not be created
+    std::uint64_t steps = 0;
+    SessionCounts counts;
+};
+
+// The runs of the command: seeds one after another (on one thread or three), a saved list, shrinking a
+// finding to a minimal list, and the child runs that shrinking starts.
+class Validator {
+public:
+    Validator(const Options& options, const CommandSetup& setup, const testhost::PluginLibrary& library);
+
+    int Run();
+
+private:
+    void describe();
+    EditorParent* parent();
+    static std::string countsText(const SessionCounts& c);
+    int runSeed(std::uint64_t seed, double deadline, std::uint64_t& total);
+    int runThreaded(std::uint64_t seed, double deadline, std::uint64_t& total);
+    int replay(const std::vector<Step>& steps);
+    // A finding of a normal run: what and where, the command that replays it, and the minimal list.
+    int report(const Outcome& outcome, std::uint64_t seed, const std::vector<Step>* list);
+    int shrinkAndReport(std::vector<Step> steps, const FailureTest& once, const Finding& f,
+                        const std::string& label);
+    // --shrink: every candidate runs in a child process, so crashes and hangs shrink as well.
+    int shrinkInChildren(const std::vector<Step>& steps, const std::string& source);
+    int runChild();
+
+    // Runs a step list on a fresh plug-in object.
+    static Outcome runList(testhost::EntryPoint entry, const Options& o, EditorParent* parent,
+                           const std::vector<Step>& steps);
+    // The shape steps are generated for: that of a freshly created plug-in object.
+    static PluginShape shapeOf(testhost::EntryPoint entry, const Options& o);
+    static std::vector<Step> readList(const std::string& path);
+    static bool writeList(const std::string& path, const std::string& header, const std::vector<Step>& steps);
+    static void printList(const std::vector<Step>& steps);
+    // A path or name as typed in a shell: quoted when it holds spaces or quotes.
+    static std::string quoted(const std::string& text);
+    static std::string number(double value);
+
+    Options o_;
+    const CommandSetup& setup_;
+    testhost::EntryPoint entry_;
+    std::string prefix_;
+    bool parentTried_ = false;
+    std::unique_ptr<EditorParent> parent_;
+    std::string editorNote_;
+};
+
+} // namespace validate
