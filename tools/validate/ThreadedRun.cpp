@@ -64,7 +64,13 @@ public:
             YieldThread();
         return !found_.load();
     }
-    void Resume() { pause_.store(false); }
+    // Returns once both threads have left the pause, so the count the next Pause waits on is never one
+    // left over from this pause (which would let a reload start before the editor is closed).
+    void Resume() {
+        pause_.store(false);
+        while (paused_.load() > 0)
+            YieldThread();
+    }
 
     void Stop() {
         stop_.store(true);
