@@ -5,6 +5,7 @@
 #include "tools/validate/Platform.h"
 #include "tools/validate/StepGenerator.h"
 
+#include <array>
 #include <atomic>
 #include <memory>
 
@@ -56,21 +57,18 @@ public:
 
     // Holds both threads between two of their calls; closing asks the user-interface thread to close
     // its editor first, as a host does before it unloads a plug-in. False when a thread has found
-    // something instead, which ends the run.
+    // something instead, which ends the run. Each pause has a number of its own that a thread
+    // acknowledges once held, so a thread still leaving the last pause is never taken as held by this
+    // one (a reload could then start before the editor is closed).
     bool Pause(bool closing) {
         closeEditor_.store(closing);
+        const int pause = pauseNumber_.fetch_add(1) + 1;
         pause_.store(true);
-        while (paused_.load() + exited_.load() < 2)
+        while ((held_[0].load() == pause) + (held_[1].load() == pause) + exited_.load() < 2)
             YieldThread();
         return !found_.load();
     }
-    // Returns once both threads have left the pause, so the count the next Pause waits on is never one
-    // left over from this pause (which would let a reload start before the editor is closed).
-    void Resume() {
-        pause_.store(false);
-        while (paused_.load() > 0)
-            YieldThread();
-    }
+    void Resume() { pause_.store(false); }
 
     void Stop() {
         stop_.store(true);
@@ -94,12 +92,12 @@ private:
     template <typename Filter> void run(Role role, StepGenerator& steps, Filter allowed) {
         while (!stop_.load()) {
             if (pause_.load()) {
+                const int pause = pauseNumber_.load();
                 if (role == Role::UserInterface && closeEditor_.load())
                     closeEditors();
-                paused_.fetch_add(1);
-                while (pause_.load() && !stop_.load())
+                held_[role == Role::UserInterface ? 1 : 0].store(pause);
+                while (pause_.load() && pauseNumber_.load() == pause && !stop_.load())
                     YieldThread();
-                paused_.fetch_sub(1);
                 continue;
             }
             const Step step = steps.Next();
@@ -133,8 +131,9 @@ private:
     ThreadedResult& result_;
     std::unique_ptr<WorkerThread> automation_, userInterface_;
     std::atomic<bool> stop_{false}, pause_{false}, closeEditor_{false}, found_{false};
-    std::atomic<int> paused_{0}, exited_{0};
-    int openEditors_ = 0; // the user-interface thread's own count
+    std::atomic<int> pauseNumber_{0}, exited_{0};
+    std::array<std::atomic<int>, 2> held_{}; // the pause each thread holds in: automation, user interface
+    int openEditors_ = 0;                    // the user-interface thread's own count
 };
 
 } // namespace
