@@ -39,10 +39,8 @@ void TPluginEditorwindow::DIBKnob6Change(TComponent* sender) {
         return;
     const int p = knob->Position();
     const int tag = knob->Tag;
-    Updating = true;
-    Plugin->setParameterAutomated(16 * SelectedChannel + tag, static_cast<float>(p / 100.0));
+    WriteAutomated(16 * SelectedChannel + tag, static_cast<float>(p / 100.0));
     const float bufferSize = Plugin->getParameter(0);
-    Updating = false;
     switch (tag) {
     case 6:
         SetValueText(DelayReadout(bufferSize, p, SampleRate, Tempo));
@@ -90,10 +88,8 @@ void TPluginEditorwindow::DIBKnob16Change(TComponent* sender) {
         return;
     const int p = knob->Position();
     const int tag = knob->Tag;
-    Updating = true;
-    Plugin->setParameterAutomated(6 * SelectedLfo + tag, static_cast<float>(p / 100.0));
+    WriteAutomated(6 * SelectedLfo + tag, static_cast<float>(p / 100.0));
     const bool hostSync = Plugin->getParameter(LfoParameterIndex(SelectedLfo, LfoKind::HostSync)) != 0.0f;
-    Updating = false;
     switch (tag) {
     case 133:
         SetValueText(std::string(ShapeNames[static_cast<std::size_t>(ShapeIndex(p))]));
