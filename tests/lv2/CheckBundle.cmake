@@ -1,0 +1,60 @@
+# cmake -DDIST=<folder holding VorelanEn2.lv2> -DSPECS=<folder of the LV2 specifications> -P CheckBundle.cmake
+#
+# The generated bundle through the LV2 world's own tools, which need no binary: sord_validate finds no
+# error against the specifications, lv2ls lists the plug-in and lv2info shows 2 + 2 audio ports, 181
+# control inputs and 29 presets.
+
+cmake_minimum_required(VERSION 3.25)
+set(uri urn:qarnoaudio:vorelanen2)
+
+foreach(tool sord_validate lv2ls lv2info)
+    find_program(${tool}_path ${tool})
+    if(NOT ${tool}_path)
+        message(FATAL_ERROR "${tool} is not installed (scripts/install-deps installs it)")
+    endif()
+endforeach()
+
+# Every specification the bundle refers to, directly or through another: leaving one out gives errors
+# that are not the bundle's.
+set(specs)
+foreach(spec core atom ui units time urid state presets port-groups port-props options buf-size parameters patch
+             midi resize-port data-access instance-access worker log morph dynmanifest event uri-map schemas)
+    file(GLOB files ${SPECS}/${spec}.lv2/*.ttl)
+    list(APPEND specs ${files})
+endforeach()
+file(GLOB bundle ${DIST}/VorelanEn2.lv2/*.ttl ${DIST}/VorelanEn2.lv2/presets/*.ttl)
+execute_process(COMMAND ${sord_validate_path} ${specs} ${bundle} OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(NOT out MATCHES "Found 0 errors")
+    message(FATAL_ERROR "sord_validate finds fault with the bundle:\n${out}")
+endif()
+
+set(ENV{LV2_PATH} ${DIST})
+execute_process(COMMAND ${lv2ls_path} OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(NOT out MATCHES "(^|\n)${uri}\n")
+    message(FATAL_ERROR "lv2ls does not list ${uri}:\n${out}")
+endif()
+
+# lv2info prints each port's two types on two lines, in either order, and the presets one a line
+# after "Presets:".
+execute_process(COMMAND ${lv2info_path} ${uri} OUTPUT_VARIABLE out ERROR_VARIABLE out)
+set(core "http://lv2plug.in/ns/lv2core#")
+function(expect_ports what kind direction expected)
+    set(a "${core}${kind}")
+    set(b "${core}${direction}")
+    string(REGEX MATCHALL "Type:[ \t]+(${a}\n[ \t]+${b}|${b}\n[ \t]+${a})\n" found "${out}")
+    list(LENGTH found count)
+    if(NOT count EQUAL expected)
+        message(FATAL_ERROR "lv2info shows ${count} ${what}, not ${expected}")
+    endif()
+endfunction()
+expect_ports("audio inputs" AudioPort InputPort 2)
+expect_ports("audio outputs" AudioPort OutputPort 2)
+expect_ports("control inputs" ControlPort InputPort 181)
+string(REGEX MATCH "Presets:[^\n]*\n([ \t]+[^ \t\n][^\n]*\n)*" presets "${out}")
+string(REGEX MATCHALL "\n" lines "${presets}")
+list(LENGTH lines count)
+math(EXPR count "${count} - 1")
+if(NOT count EQUAL 29)
+    message(FATAL_ERROR "lv2info shows ${count} presets, not 29:\n${presets}")
+endif()
+message(STATUS "sord_validate, lv2ls and lv2info accept the bundle: 2 + 2 audio ports, 181 controls, 29 presets")
