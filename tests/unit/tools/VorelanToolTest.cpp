@@ -213,4 +213,35 @@ TEST_F(VorelanToolTest, EveryBadInputAnswersWithAMessageAndStatus) {
     }
 }
 
+// Every command line the README shows for vorelan runs as written, in a folder holding the files they
+// name, with the built tool as "vorelan" and a home folder of its own. The validator's long run is
+// left to its own tests.
+TEST_F(VorelanToolTest, TheReadmeExamplesRunAsWritten) {
+    std::ifstream readme(std::string(VORELAN_SOURCE_DIR) + "/README.md");
+    std::vector<std::string> examples;
+    for (std::string line; std::getline(readme, line);) {
+        if (line.rfind("    ", 0) != 0)
+            continue;
+        line =
+            line.substr(4, line.find("  #") == std::string::npos ? std::string::npos : line.find("  #") - 4);
+        const bool runsTool = line.rfind("vorelan ", 0) == 0 || line.find(" vorelan ") != std::string::npos;
+        if (runsTool && line.find("validate") == std::string::npos)
+            examples.push_back(line);
+    }
+    ASSERT_GE(examples.size(), 12u) << "the README's examples were not found";
+
+    fs::create_directories(path("bin"));
+    fs::create_directories(path("home"));
+    fs::create_symlink(VORELAN_TOOL_PATH, path("bin/vorelan"));
+    writeMonoInput(48000, "in.wav");
+    writeMonoInput(48000, "in.flac");
+    const std::string setting = "cd " + quoted(folder_.string()) +
+                                " && unset XDG_DATA_HOME VST_PATH && export HOME=" + quoted(path("home")) +
+                                " PATH=" + quoted(path("bin")) + ":\"$PATH\" && ";
+    for (const std::string& example : examples) {
+        const RunResult run = runShell(setting + example);
+        EXPECT_EQ(run.status, 0) << example << "\n" << run.output;
+    }
+}
+
 } // namespace
