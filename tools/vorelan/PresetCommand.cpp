@@ -19,7 +19,7 @@ namespace {
 
 constexpr const char* kPresetHelp = R"(usage: vorelan preset list
        vorelan preset show P [--plugin PATH]
-       vorelan preset save F [--from P] [--set NAME=VALUE]... [--name NAME] [--plugin PATH]
+       vorelan preset save F [--from P] [--set NAME=VALUE]... [--name NAME] [--force] [--plugin PATH]
 
 list  prints the presets of the preset folders by name: the editor's preset folder first, then the
       library of a system-wide install.
