@@ -243,8 +243,7 @@ void checkJobs(std::vector<Job>& jobs, const Options& options, std::unique_ptr<F
                 job.frames = *job.inputFrames + options.tailFrames(job.hostRate);
             // With nothing in, the effect gives nothing out: the automatic tail is empty too.
             if (job.inputFrames == 0 && (!options.tail || job.frames == 0))
-                throw ToolError("nothing to render: " + input + " holds no audio" +
-                                (options.tail ? "" : " (--tail SECONDS renders the effect on silence)"));
+                throw ToolError("nothing to render: " + input + " holds no audio");
         }
         if (job.input == "-")
             standardInput = std::move(source); // a stream can be opened only once
@@ -409,8 +408,7 @@ RenderResult renderJob(const Job& job, const Options& options, const std::string
                         quietEnd && !over,       CodePageToUtf8(host.ProgramName())};
     if (result.frames == 0)
         throw ToolError("nothing to render: " + describeInput(job.input) +
-                        " holds no audio, and the effect " + "gave none after it; " + name +
-                        " was not written");
+                        " holds no audio, and the effect gave none after it; " + name + " was not written");
     writer->Finish();
     if (file)
         file->Commit();
