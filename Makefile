@@ -1,4 +1,4 @@
-# Thin wrapper around CMake: `make demo` and `make test` work on a fresh Debian machine.
+# Thin wrapper around CMake: `make install`, `make demo` and `make test` work on a fresh Debian machine.
 # Each step prints one line of progress and keeps its whole output in build/logs, which is shown when
 # the step fails; `make ... VERBOSE=1` shows everything as it comes.
 JOBS ?= $(shell nproc)
@@ -16,16 +16,32 @@ LOGS := build/logs
 STEP := scripts/step
 VORELAN := $(LINUX_BUILD)/tools/vorelan/vorelan
 
-.PHONY: all deps plugins linux win32 win64 tool test tsan asan demo docs install uninstall package clean
+.PHONY: all deps deps-linux deps-check plugins linux linux-tests win32 win64 tool test check tsan asan demo \
+        docs install uninstall package clean
 
 all: plugins
 
+# Every package any target needs; the narrower steps install only their groups (scripts/install-deps).
 deps:
 	@scripts/install-deps
+deps-linux:
+	@scripts/install-deps linux
+deps-check:
+	@scripts/install-deps linux test
 
+# One Linux build serves the user's targets (install, demo) and the developers' (test, check). When
+# install or demo configure it first, its tests and benchmarks are left out, since their libraries are
+# not installed for a user; the developers' targets turn them on (linux-tests).
+LINUX_TESTS ?= ON
+install tool demo: LINUX_TESTS := OFF
 $(LINUX_BUILD)/CMakeCache.txt:
 	@$(STEP) "configuring the Linux build" $(LOGS)/configure-linux.log \
-	    cmake -S . -B $(LINUX_BUILD) $(CMAKE_FLAGS)
+	    cmake -S . -B $(LINUX_BUILD) -DVORELAN_TESTS=$(LINUX_TESTS) -DVORELAN_BENCH=$(LINUX_TESTS) $(CMAKE_FLAGS)
+linux-tests: $(LINUX_BUILD)/CMakeCache.txt
+	@if grep -q '^VORELAN_\(TESTS\|BENCH\):BOOL=OFF' $(LINUX_BUILD)/CMakeCache.txt; then \
+	    $(STEP) "configuring the Linux build with its tests" $(LOGS)/configure-linux.log \
+	        cmake -S . -B $(LINUX_BUILD) -DVORELAN_TESTS=ON -DVORELAN_BENCH=ON $(CMAKE_FLAGS); \
+	fi
 $(WIN32_BUILD)/CMakeCache.txt:
 	@$(STEP) "configuring the 32-bit Windows build" $(LOGS)/configure-win32.log \
 	    cmake -S . -B $(WIN32_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake -DVORELAN_BENCH=OFF $(CMAKE_FLAGS)
@@ -42,7 +58,7 @@ $(ASAN_BUILD)/CMakeCache.txt:
 	    "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g" "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g" \
 	    -DVORELAN_VALIDATE_STEPS=20000 -DVORELAN_VALIDATE_SEEDS=1 $(CMAKE_FLAGS)
 
-linux: $(LINUX_BUILD)/CMakeCache.txt
+linux: linux-tests
 	@$(STEP) "building Linux x86-64 (plug-in, tools, presets, tests)" $(LOGS)/build-linux.log \
 	    cmake --build $(LINUX_BUILD) -j $(JOBS)
 win32: $(WIN32_BUILD)/CMakeCache.txt
@@ -51,7 +67,7 @@ win64: $(WIN64_BUILD)/CMakeCache.txt
 	@$(STEP) "building Windows x86-64" $(LOGS)/build-win64.log cmake --build $(WIN64_BUILD) -j $(JOBS)
 
 # Only what make install needs: the tool, the Linux plug-in and the preset library.
-tool: deps $(LINUX_BUILD)/CMakeCache.txt
+tool: deps-linux $(LINUX_BUILD)/CMakeCache.txt
 	@$(STEP) "building the vorelan tool, the Linux plug-in and the presets" $(LOGS)/build-tool.log \
 	    cmake --build $(LINUX_BUILD) -j $(JOBS) --target vorelan vorelan_plugin vorelan_preset_library
 
@@ -112,15 +128,28 @@ asan: $(ASAN_BUILD)/CMakeCache.txt
 	    UBSAN_OPTIONS=$(UBSAN_OPTIONS_RUN) $(CURDIR)/scripts/with-display ctest --output-on-failure -j $(JOBS)"
 
 # The built-in demo (plucked chords, a melody, drums) through the factory program, rendered by the
-# vorelan tool hosting the Linux plug-in binary.
-demo: plugins
+# vorelan tool hosting the Linux plug-in binary, and the editor's picture. Builds only those two.
+demo: deps-linux $(LINUX_BUILD)/CMakeCache.txt
+	@$(STEP) "building the Linux plug-in and the vorelan tool" $(LOGS)/build-demo.log \
+	    cmake --build $(LINUX_BUILD) -j $(JOBS) --target vorelan vorelan_plugin
 	@mkdir -p out
 	@$(STEP) --summary '^wrote' "rendering the demo" $(LOGS)/demo.log \
 	    $(VORELAN) render out/demo.wav --plugin dist/linux-x86_64/VorelanEn2.so
 	@$(STEP) "drawing the editor" $(LOGS)/screenshot.log $(VORELAN) screenshot out/editor.png
 	@echo "Demo: out/demo.wav, the editor: out/editor.png"
-	@echo "Plug-in binaries: dist/linux-x86_64/VorelanEn2.so dist/windows-x86/VorelanEn2.dll dist/windows-x86_64/VorelanEn2.dll"
-	@echo "Presets: dist/presets (make install puts the plug-in, the presets and vorelan where they belong)"
+	@echo "Plug-in: dist/linux-x86_64/VorelanEn2.so (make install puts it, the presets and vorelan where they belong;"
+	@echo "make plugins also builds the Windows DLLs)"
+
+# The unit tests of the Linux build (every layer's, the tool's included, without the minute-long fuzz
+# run), after building what changed: the quick check while working.
+check: deps-check
+	@$(MAKE) --no-print-directory linux
+	@$(STEP) "unit tests of the Linux build" $(LOGS)/check.log scripts/with-display sh -c \
+	    'status=0; for dir in $(LINUX_BUILD)/tests/unit/*/; do \
+	         (cd $$dir && ctest --output-on-failure -j $(JOBS) -E FxpReaderFuzz) || status=1; \
+	     done; exit $$status'
+	@grep -hE 'tests passed|tests failed' $(LOGS)/check.log | \
+	    awk '{ passed += $$9 - $$4; failed += $$4 } END { printf "   %d unit tests passed, %d failed\n", passed, failed }'
 
 # docs/parameters.md, written from the parameter table.
 docs: $(LINUX_BUILD)/CMakeCache.txt

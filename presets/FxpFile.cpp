@@ -91,8 +91,8 @@ FxpReadResult ReadFxpFile(const std::string& path) {
     return ParseFxp(std::span<const std::uint8_t>(bytes.data(), size));
 }
 
-bool WriteFxpFile(const std::string& path, const FxpBytes& bytes) {
-    return WriteFileAtomically(path, bytes);
+bool WriteFxpFile(const std::string& path, const FxpBytes& bytes, int* error) {
+    return WriteFileAtomically(path, bytes, error);
 }
 
 std::string FxpStatusMessage(const FxpReadResult& result, const std::string& path) {

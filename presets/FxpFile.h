@@ -68,8 +68,8 @@ FxpReadResult ParseFxp(std::span<const std::uint8_t> bytes);
 FxpReadResult ReadFxpFile(const std::string& path);
 
 // Writes bytes to path, replacing any file there only once they are all on the disk: when it fails
-// (false), the old file is left as it was (WriteFileAtomically).
-bool WriteFxpFile(const std::string& path, const FxpBytes& bytes);
+// (false), the old file is left as it was and error, when given, says why (WriteFileAtomically).
+bool WriteFxpFile(const std::string& path, const FxpBytes& bytes, int* error = nullptr);
 
 // The message a user sees when a preset cannot be loaded: the fixed text for a foreign file, and a
 // message naming the file for one that cannot be read or is too short. Empty for Ok.

@@ -37,7 +37,10 @@ public:
     int Channels() const { return channels_; }
 
 private:
+    void close() noexcept;
+
     std::string name_;
+    int fd_ = -1; // a file the reader opened itself
     sf_private_tag* file_ = nullptr;
     int sampleRate_ = 0;
     int channels_ = 0;
@@ -83,7 +86,8 @@ std::string Describe(const OutputFormat& format);
 class AudioWriter {
 public:
     // name is what messages call the output. expectedFrames, when known, goes into the header of a WAV
-    // stream that cannot be rewound (a pipe).
+    // stream that cannot be rewound (a pipe). A negative fd keeps nothing: the frames only go through
+    // the encoder, which tells whether it takes the format at that rate.
     static std::unique_ptr<AudioWriter> Open(int fd, const OutputFormat& format, int sampleRate,
                                              const std::string& name,
                                              std::optional<std::int64_t> expectedFrames);

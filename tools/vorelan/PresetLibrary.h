@@ -20,10 +20,19 @@ struct PresetEntry {
 // Every preset file in one folder, by name in any case of ".fxp", sorted by name regardless of case.
 std::vector<PresetEntry> ListPresetFolder(const std::string& folder);
 
-// The preset file that `nameOrPath` means: an existing file as it stands, else a preset of that name
-// (with or without .fxp, in any case) in the first search folder that has one. Throws ToolError naming
-// the folders searched when there is none.
-std::string FindPreset(const std::string& nameOrPath);
+// What a preset argument (--preset, --from, preset show) chooses: a preset file, or the factory program
+// the plug-in starts with.
+struct PresetChoice {
+    std::string path; // empty for the factory program
+    bool factory() const { return path.empty(); }
+};
+
+// The preset that `nameOrPath` means, in this order: an existing file (or any path with a folder) as
+// it stands; a preset of that name, with or without .fxp, in any case, from the first search folder
+// that has one; the factory program by its name ("8 Voices Chorus"); the one preset (or the factory
+// program) whose name starts with it. Throws ToolError when several names start with it (naming them)
+// or none does (naming the closest ones, or the folders searched when nothing comes close).
+PresetChoice FindPreset(const std::string& nameOrPath);
 
 // True when path ends in ".fxp" in any case.
 bool HasPresetExtension(const std::string& path);

@@ -29,24 +29,30 @@ melody and drums) is rendered through the factory program. "-" as IN reads stand
 writes WAV to standard output. With --out-dir, every IN is rendered into DIR under its own name.
 
 The output appears only when it is complete: it is written beside its final name and renamed at the
-end, so a failure or an interruption leaves an older file of that name as it was.
+end, so a failure or an interruption leaves an older file of that name as it was. A replaced file keeps
+its permissions; a symbolic link keeps pointing at its file, which gets the new contents.
 
-  IN                 WAV, FLAC, AIFF, OGG and more; mono is fed to both inputs; more than 2 channels are
-                     refused
+  IN                 WAV, FLAC, AIFF, OGG and more, at 8000 to 384000 Hz (--rate resamples others);
+                     mono is fed to both inputs; more than 2 channels are refused
   OUT                format from the extension: .wav (32-bit float unless --bits), .flac and .aiff
                      (24-bit unless --bits), .ogg (Vorbis)
   --bits 16|24|32    integer samples of that size (FLAC: 16 or 24); 16 bits are dithered
   --float            32-bit float samples (WAV, AIFF)
-  --out-dir DIR      render several inputs into DIR
+  --out-dir DIR      render several inputs into DIR (created when missing)
   --format EXT       with --out-dir: wav, flac, aiff or ogg (default: the input's own, else wav)
-  --preset P         load a preset first: a .fxp file, or a preset's name (vorelan preset list)
+  --force            replace read-only output files (they stay read-only)
+  --preset P         load a preset first: a .fxp file, a preset's name or the start of it (vorelan
+                     preset list), or the factory program's name
   --set NAME=VALUE   set a parameter by name (Delay3=0.25) or index (38=0.25), value 0..1; repeatable
   --rate HZ          resample the input to this rate; the host reports it (default: the input's rate,
                      44100 for the demo)
   --tempo BPM        host tempo (default 120)
   --play             report the host transport as playing
   --block N          frames per processing call (default 512)
-  --tail SECONDS     render this much silence after the input so the delays ring out (default 0)
+  --tail SECONDS     render this much silence after the input so the delays ring out
+  --tail auto        (the default) render on until the output has stayed below -90 dBFS for 2.5 s,
+                     at most 30 s, and keep it up to its last sound above that level
+  -q, --quiet        no progress bar and no report of the files written (warnings still appear)
   --plugin PATH      the plug-in binary to host (default: the first VorelanEn2.so found beside the tool,
                      in VST_PATH, ~/.vst, ~/.lxvst, /usr/local/lib/vst or /usr/lib/vst)
 
@@ -55,21 +61,37 @@ and options always give the same bytes (except Ogg files, whose streams carry a 
 and presets with a "Random" LFO, which draws new values each time the plug-in starts).
 )";
 
+// The sample rates the effect runs at.
+constexpr int kLowestRate = 8000;
+constexpr int kHighestRate = 384000;
+
+// The automatic tail: the output counts as silent below -90 dBFS; once it has stayed there for longer
+// than the longest delay the effect can have (2 s), no echo can follow; a tail that rings on (feedback
+// near its limit) is cut at the cap.
+constexpr float kQuietLevel = 3.1622776e-5f; // -90 dBFS
+constexpr double kQuietHoldSeconds = 2.5;
+constexpr double kTailCapSeconds = 30;
+
 struct Job {
     std::string input;  // empty: the built-in demo; "-": standard input
     std::string output; // "-": standard output
     OutputFormat format;
     double hostRate = 0;
-    std::optional<std::int64_t> frames; // output frames, when the input's length is known
+    std::optional<std::int64_t> inputFrames; // at the host's rate, when the input's length is known
+    std::optional<std::int64_t> frames;      // output frames, when known in advance (a fixed tail)
 };
 
 struct Options {
     std::optional<int> rate;
     double tempo = 120;
     int block = 512;
-    double tail = 0;
+    std::optional<double> tail; // seconds; none: the automatic tail
     bool play = false;
-    std::int64_t tailFrames(double hostRate) const { return std::llround(tail * hostRate); }
+    bool quiet = false;
+    bool force = false;
+    std::int64_t tailFrames(double hostRate) const {
+        return std::llround((tail ? *tail : kTailCapSeconds) * hostRate);
+    }
 };
 
 bool samePath(const std::string& a, const std::string& b) {
@@ -86,8 +108,8 @@ std::string describeInput(const std::string& input) {
 // A bar on standard error, drawn only when that is a terminal.
 class ProgressBar {
 public:
-    explicit ProgressBar(std::string label)
-        : enabled_(isatty(fileno(stderr)) != 0), label_(std::move(label)) {}
+    ProgressBar(std::string label, bool quiet)
+        : enabled_(!quiet && isatty(fileno(stderr)) != 0), label_(std::move(label)) {}
     ~ProgressBar() {
         if (enabled_ && drawn_)
             std::fputs("\n", stderr);
@@ -141,8 +163,12 @@ std::vector<Job> planJobs(const Arguments& arguments) {
                                  "instead: vorelan render - OUT");
             const Container container = chosen ? *chosen : ContainerFor(input).value_or(Container::Wav);
             const std::string stem = fs::path(input).stem().string();
-            jobs.push_back({input, (fs::path(*outDir) / (stem + ExtensionOf(container))).string(),
-                            ChooseFormat(container, bits, floating), 0, std::nullopt});
+            jobs.push_back({input,
+                            (fs::path(*outDir) / (stem + ExtensionOf(container))).string(),
+                            ChooseFormat(container, bits, floating),
+                            0,
+                            {},
+                            {}});
         }
     } else {
         if (files.empty())
@@ -157,8 +183,12 @@ std::vector<Job> planJobs(const Arguments& arguments) {
         const std::optional<Container> container = output == "-" ? Container::Wav : ContainerFor(output);
         if (!container)
             throw UsageError("unknown output format for \"" + output + "\": use .wav, .flac, .aiff or .ogg");
-        jobs.push_back({files.size() == 2 ? files[0] : std::string(), output,
-                        ChooseFormat(*container, bits, floating), 0, std::nullopt});
+        jobs.push_back({files.size() == 2 ? files[0] : std::string(),
+                        output,
+                        ChooseFormat(*container, bits, floating),
+                        0,
+                        {},
+                        {}});
     }
 
     for (std::size_t i = 0; i < jobs.size(); ++i) {
@@ -186,31 +216,76 @@ std::unique_ptr<FrameSource> openInput(const Job& job, const Options& options) {
     return std::make_unique<AudioReader>(job.input);
 }
 
-// Everything that can be checked before rendering: each input can be read, and each output's folder
-// takes a file of its format at its rate (the encoder is started on a probe that is then removed).
+// Everything that can be checked before rendering: each input can be read at a rate the effect runs at
+// (or that --rate converts), holds something to render, and each output's folder takes a new file in
+// place of any old one, of a format whose encoder takes that rate.
 void checkJobs(std::vector<Job>& jobs, const Options& options, std::unique_ptr<FrameSource>& standardInput) {
     for (Job& job : jobs) {
         std::unique_ptr<FrameSource> source = openInput(job, options);
-        job.hostRate = options.rate ? *options.rate : source->SampleRate();
-        if (const std::optional<std::int64_t> frames = source->Frames())
-            job.frames = std::llround(static_cast<double>(*frames) * (job.hostRate / source->SampleRate())) +
-                         options.tailFrames(job.hostRate); // as the resampler counts them
+        const double inputRate = source->SampleRate();
+        const std::string input = job.input.empty()  ? "the demo"
+                                  : job.input == "-" ? "standard input"
+                                                     : "\"" + job.input + "\"";
+        if (!options.rate && (inputRate < kLowestRate || inputRate > kHighestRate))
+            throw ToolError(input + " is at " + std::to_string(static_cast<long>(inputRate)) +
+                            " Hz; the effect runs at " + std::to_string(kLowestRate) + " to " +
+                            std::to_string(kHighestRate) +
+                            " Hz: resample it with --rate (--rate 48000, say)");
+        job.hostRate = options.rate ? *options.rate : inputRate;
+        if (!Resampler::Converts(inputRate, job.hostRate))
+            throw ToolError("cannot resample " + input + " from " +
+                            std::to_string(static_cast<long>(inputRate)) + " Hz to " +
+                            std::to_string(static_cast<long>(job.hostRate)) +
+                            " Hz: the rates may differ by a factor of 256 at most");
+        if (const std::optional<std::int64_t> frames = source->Frames()) {
+            job.inputFrames = std::llround(static_cast<double>(*frames) * (job.hostRate / inputRate));
+            if (options.tail)
+                job.frames = *job.inputFrames + options.tailFrames(job.hostRate);
+            // With nothing in, the effect gives nothing out: the automatic tail is empty too.
+            if (job.inputFrames == 0 && (!options.tail || job.frames == 0))
+                throw ToolError("nothing to render: " + input + " holds no audio");
+        }
         if (job.input == "-")
             standardInput = std::move(source); // a stream can be opened only once
-        const int rate = static_cast<int>(job.hostRate);
         if (job.output == "-") {
             if (isatty(STDOUT_FILENO))
                 throw UsageError("standard output is a terminal; redirect it into a file or a pipe");
             continue;
         }
-        AtomicOutputFile probe(job.output);
-        std::unique_ptr<AudioWriter> writer =
-            AudioWriter::Open(probe.fd(), job.format, rate, "\"" + job.output + "\"", std::nullopt);
+        AtomicOutputFile probe(job.output, options.force);
+        std::unique_ptr<AudioWriter> encoder = AudioWriter::Open(
+            -1, job.format, static_cast<int>(job.hostRate), "\"" + job.output + "\"", std::nullopt);
         const float silence[1] = {0.0f};
-        writer->Write(silence, silence, 1);
-        writer->Finish();
+        encoder->Write(silence, silence, 1);
+        encoder->Finish();
     }
 }
+
+// The folder --out-dir names, created with its missing parents; they go again when the command fails
+// before anything was rendered into them (Keep was not called).
+class OutputFolder {
+public:
+    explicit OutputFolder(const std::optional<std::string>& folder) {
+        if (!folder)
+            return;
+        std::error_code error;
+        for (fs::path level = fs::path(*folder).lexically_normal();
+             !level.empty() && !fs::exists(level, error); level = level.parent_path())
+            created_.push_back(level);
+        if (!fs::create_directories(*folder, error) && error)
+            throw ToolError("cannot create the folder \"" + *folder +
+                            "\" for --out-dir: " + FileErrorText(error.value()));
+    }
+    ~OutputFolder() {
+        std::error_code error;
+        for (const fs::path& level : created_)
+            fs::remove(level, error); // only an empty folder is removed
+    }
+    void Keep() { created_.clear(); }
+
+private:
+    std::vector<fs::path> created_; // deepest first
+};
 
 std::string peakText(float peak) {
     if (!(peak > 0))
@@ -222,9 +297,40 @@ std::string peakText(float peak) {
 
 struct RenderResult {
     std::int64_t frames = 0;
+    std::int64_t tailFrames = 0;
     float peak = 0;
     std::int64_t overs = 0;
+    bool stillRinging = false; // the automatic tail reached its cap
     std::string program;
+};
+
+// Ends the automatic tail. Frames after the last one above the quiet level are held back; a louder
+// frame sends them on, and once they span the hold time the tail is over and they are dropped.
+class QuietEnd {
+public:
+    explicit QuietEnd(double rate)
+        : hold_(static_cast<std::size_t>(std::llround(kQuietHoldSeconds * rate))) {}
+
+    // Takes a block of the tail and writes what is certain to stay. True once the tail is over.
+    bool Take(const float* left, const float* right, std::size_t frames, AudioWriter& writer) {
+        std::size_t quietFrom = frames;
+        while (quietFrom > 0 && std::fabs(left[quietFrom - 1]) < kQuietLevel &&
+               std::fabs(right[quietFrom - 1]) < kQuietLevel)
+            --quietFrom;
+        if (quietFrom > 0) {
+            writer.Write(heldLeft_.data(), heldRight_.data(), heldLeft_.size());
+            writer.Write(left, right, quietFrom);
+            heldLeft_.clear();
+            heldRight_.clear();
+        }
+        heldLeft_.insert(heldLeft_.end(), left + quietFrom, left + frames);
+        heldRight_.insert(heldRight_.end(), right + quietFrom, right + frames);
+        return heldLeft_.size() >= hold_;
+    }
+
+private:
+    std::size_t hold_;
+    std::vector<float> heldLeft_, heldRight_;
 };
 
 RenderResult renderJob(const Job& job, const Options& options, const std::string& pluginPath,
@@ -249,7 +355,7 @@ RenderResult renderJob(const Job& job, const Options& options, const std::string
 
     std::unique_ptr<AtomicOutputFile> file;
     if (job.output != "-")
-        file = std::make_unique<AtomicOutputFile>(job.output);
+        file = std::make_unique<AtomicOutputFile>(job.output, options.force);
     const std::string name = job.output == "-" ? "standard output" : "\"" + job.output + "\"";
     std::unique_ptr<AudioWriter> writer = AudioWriter::Open(file ? file->fd() : STDOUT_FILENO, job.format,
                                                             static_cast<int>(job.hostRate), name, job.frames);
@@ -258,34 +364,55 @@ RenderResult renderJob(const Job& job, const Options& options, const std::string
     std::vector<float> inL(block), inR(block), outL(block), outR(block);
     const float* in[2] = {inL.data(), inR.data()};
     float* out[2] = {outL.data(), outR.data()};
-    std::int64_t tailLeft = options.tailFrames(job.hostRate);
-    bool inputEnded = false;
-    ProgressBar bar(label);
-    for (;;) {
-        // Whole blocks from the input, then the tail's silence.
-        std::size_t frames = 0;
-        while (!inputEnded && frames < block) {
+    ProgressBar bar(label, options.quiet);
+    const std::optional<std::int64_t> total = job.frames ? job.frames : job.inputFrames;
+
+    // The input, in whole blocks while it lasts.
+    for (std::size_t frames = block; frames == block;) {
+        frames = 0;
+        while (frames < block) {
             const std::size_t got = input->Read(inL.data() + frames, inR.data() + frames, block - frames);
-            inputEnded = got == 0;
+            if (got == 0)
+                break;
             frames += got;
-        }
-        if (inputEnded && frames < block && tailLeft > 0) {
-            const auto silent = static_cast<std::size_t>(std::min<std::int64_t>(tailLeft, block - frames));
-            std::fill_n(inL.data() + frames, silent, 0.0f);
-            std::fill_n(inR.data() + frames, silent, 0.0f);
-            frames += silent;
-            tailLeft -= static_cast<std::int64_t>(silent);
         }
         if (frames == 0)
             break;
         host.ProcessBlock(in, out, static_cast<int>(frames));
         writer->Write(outL.data(), outR.data(), frames);
-        bar.update(writer->FramesWritten(), job.frames);
+        bar.update(writer->FramesWritten(), total);
     }
+
+    // Then silence, for a fixed time or until the output stays quiet.
+    const std::int64_t inputEnd = writer->FramesWritten();
+    std::fill(inL.begin(), inL.end(), 0.0f);
+    std::fill(inR.begin(), inR.end(), 0.0f);
+    std::optional<QuietEnd> quietEnd;
+    if (!options.tail)
+        quietEnd.emplace(job.hostRate);
+    bool over = false;
+    for (std::int64_t left = options.tailFrames(job.hostRate); left > 0 && !over;) {
+        const auto frames =
+            static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(block)));
+        host.ProcessBlock(in, out, static_cast<int>(frames));
+        left -= static_cast<std::int64_t>(frames);
+        if (quietEnd)
+            over = quietEnd->Take(outL.data(), outR.data(), frames, *writer);
+        else
+            writer->Write(outL.data(), outR.data(), frames);
+        bar.update(writer->FramesWritten(), total);
+    }
+
+    RenderResult result{writer->FramesWritten(), writer->FramesWritten() - inputEnd,
+                        writer->Peak(),          writer->Overs(),
+                        quietEnd && !over,       CodePageToUtf8(host.ProgramName())};
+    if (result.frames == 0)
+        throw ToolError("nothing to render: " + describeInput(job.input) +
+                        " holds no audio, and the effect gave none after it; " + name + " was not written");
     writer->Finish();
     if (file)
         file->Commit();
-    return {writer->FramesWritten(), writer->Peak(), writer->Overs(), CodePageToUtf8(host.ProgramName())};
+    return result;
 }
 
 } // namespace
@@ -294,7 +421,7 @@ int RunRender(const std::vector<std::string>& args) {
     const Arguments arguments(args,
                               {"--preset", "--set", "--rate", "--tempo", "--block", "--tail", "--plugin",
                                "--bits", "--out-dir", "--format"},
-                              {"--play", "--float"});
+                              {"--play", "--float", "--force", "-q", "--quiet"});
     if (arguments.help()) {
         std::cout << kRenderHelp;
         return kExitOk;
@@ -304,20 +431,26 @@ int RunRender(const std::vector<std::string>& args) {
     // Every option is checked before any work is done.
     Options options;
     if (const std::optional<std::string> rate = arguments.value("--rate"))
-        options.rate = ParseInteger(*rate, "--rate", 8000, 384000);
+        options.rate = ParseInteger(*rate, "--rate", kLowestRate, kHighestRate);
     options.tempo = ParseNumber(arguments.value("--tempo").value_or("120"), "--tempo", 1, 999);
     options.block = ParseInteger(arguments.value("--block").value_or("512"), "--block", 1, 65536);
-    options.tail = ParseNumber(arguments.value("--tail").value_or("0"), "--tail", 0, 3600);
+    if (const std::string tail = arguments.value("--tail").value_or("auto"); tail != "auto")
+        options.tail = ParseNumber(tail, "--tail (seconds, or auto)", 0, 3600);
     options.play = arguments.flag("--play");
+    options.quiet = arguments.flag("-q") || arguments.flag("--quiet");
+    options.force = arguments.flag("--force");
     const std::optional<std::string> plugin = arguments.value("--plugin");
     const std::string pluginPath = PluginPath(plugin ? &*plugin : nullptr);
     std::optional<std::string> preset;
     if (const std::optional<std::string> chosen = arguments.value("--preset"))
-        preset = FindPreset(*chosen);
+        if (const PresetChoice choice = FindPreset(*chosen); !choice.factory())
+            preset = choice.path;
 
-    RemoveTemporaryFilesOnInterrupt();
+    RemoveTemporaryFilesOnSignals();
+    OutputFolder outDir(arguments.value("--out-dir"));
     std::unique_ptr<FrameSource> standardInput;
     checkJobs(jobs, options, standardInput);
+    outDir.Keep();
 
     // With audio on standard output, the reports go to standard error.
     bool toStdout = false;
@@ -332,10 +465,16 @@ int RunRender(const std::vector<std::string>& args) {
         const RenderResult result =
             renderJob(job, options, pluginPath, preset, arguments.values("--set"), std::move(source), label);
         const std::string shown = job.output == "-" ? "standard output" : job.output;
-        report << "wrote " << shown << ": " << result.frames << " frames, 2 channels, "
-               << static_cast<int>(job.hostRate) << " Hz, " << Describe(job.format) << " ("
-               << describeInput(job.input) << ", program \"" << result.program << "\"); peak "
-               << peakText(result.peak) << "\n";
+        char tail[32];
+        std::snprintf(tail, sizeof tail, "%.2f s", static_cast<double>(result.tailFrames) / job.hostRate);
+        if (!options.quiet)
+            report << "wrote " << shown << ": " << result.frames << " frames, 2 channels, "
+                   << static_cast<int>(job.hostRate) << " Hz, " << Describe(job.format) << ", tail " << tail
+                   << " (" << describeInput(job.input) << ", program \"" << result.program << "\"); peak "
+                   << peakText(result.peak) << "\n";
+        if (result.stillRinging)
+            std::cerr << "vorelan: warning: " << shown << " still rings after the longest automatic tail, "
+                      << kTailCapSeconds << " s, and was cut there; --tail SECONDS renders a longer one\n";
         if (result.peak > 1.0f) {
             std::cerr << "vorelan: warning: " << shown << " peaks at " << peakText(result.peak)
                       << ", above full scale: ";

@@ -29,6 +29,10 @@ Resampler::Resampler(FrameSource& source, double sampleRate)
     input_.resize(kInputFrames * 2);
 }
 
+bool Resampler::Converts(double fromRate, double toRate) {
+    return fromRate > 0 && src_is_valid_ratio(toRate / fromRate) != 0;
+}
+
 Resampler::~Resampler() {
     src_delete(state_);
 }

@@ -22,6 +22,9 @@ public:
     double SampleRate() const override { return sampleRate_; }
     std::optional<std::int64_t> Frames() const override;
 
+    // True when the converter can go from one rate to the other (they differ by at most a factor 256).
+    static bool Converts(double fromRate, double toRate);
+
 private:
     std::int64_t framesFor(std::int64_t inputFrames) const;
 

@@ -26,4 +26,7 @@ public:
     explicit UsageError(const std::string& message) : ToolError(message, kExitUsage) {}
 };
 
+// What a failed file operation's errno means, in the tool's words ("the disk is full").
+std::string FileErrorText(int error);
+
 } // namespace vorelan

@@ -16,7 +16,7 @@ commands:
   info              what a host sees: identity, pins, capabilities, parameters
   preset list       the presets in the preset folders
   preset show P     a preset's name and parameters
-  preset save F     write a preset file
+  preset save NAME  save a preset into your preset folder (or a file)
   screenshot OUT    the editor's picture as PNG
   validate          drive the plug-in as a hostile host and check it after every call
 

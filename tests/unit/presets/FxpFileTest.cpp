@@ -1,9 +1,11 @@
 #include "presets/FxpFile.h"
+#include "presets/AtomicFile.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -225,15 +227,18 @@ TEST_F(FxpFileOnDiskTest, OverwritingKeepsTheOldFileUntilTheNewOneIsComplete) {
     small.rlim_cur = 100;
     const auto previous = std::signal(SIGXFSZ, SIG_IGN);
     ::setrlimit(RLIMIT_FSIZE, &small);
-    const bool written = presets::WriteFxpFile(path("a.fxp"), first);
+    int error = 0;
+    const bool written = presets::WriteFxpFile(path("a.fxp"), first, &error);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previous);
     EXPECT_FALSE(written) << "a full disk is reported";
+    EXPECT_EQ(error, EFBIG) << "with the reason";
     EXPECT_EQ(contents(path("a.fxp")), asVector(second)) << "and the old file survives byte for byte";
 
     // A name that is a folder is not replaced.
     fs::create_directory(path("folder.fxp"));
-    EXPECT_FALSE(presets::WriteFxpFile(path("folder.fxp"), first));
+    EXPECT_FALSE(presets::WriteFxpFile(path("folder.fxp"), first, &error));
+    EXPECT_EQ(error, EISDIR);
     EXPECT_TRUE(fs::is_directory(path("folder.fxp")));
     EXPECT_EQ(entries(), (std::vector<std::string>{"a.fxp", "folder.fxp"})) << "no temporary file is left";
 
@@ -242,6 +247,17 @@ TEST_F(FxpFileOnDiskTest, OverwritingKeepsTheOldFileUntilTheNewOneIsComplete) {
     ASSERT_TRUE(presets::WriteFxpFile(path("link.fxp"), first));
     EXPECT_TRUE(fs::is_symlink(path("link.fxp")));
     EXPECT_EQ(contents(path("a.fxp")), asVector(first));
+
+    // The longest name a file may have still gets a temporary file beside it; its name is shortened
+    // between characters.
+    const std::string longest = std::string(251, 'n') + ".fxp";
+    EXPECT_TRUE(presets::WriteFxpFile(path(longest), first, &error)) << error;
+    const std::string e = "\xC3\xA9"; // two bytes
+    EXPECT_EQ(presets::TemporaryFileName(".", e + std::string(252, 'e'), ".tmp"),
+              std::string(".").append(e).append(248, 'e').append(".tmp"));
+    EXPECT_EQ(presets::TemporaryFileName(".", std::string(251, 'e') + e, ".tmp"),
+              std::string(".").append(250, 'e').append(".tmp"))
+        << "a character that does not fit is left out whole";
 }
 
 } // namespace

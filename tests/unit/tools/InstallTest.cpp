@@ -85,4 +85,30 @@ TEST_F(InstallTest, SystemWideInstallIntoAStagingFolder) {
     EXPECT_TRUE(filesUnder(stage).empty());
 }
 
+TEST_F(InstallTest, AnUnpackedReleaseArchiveInstallsItself) {
+    // The Linux archive's layout: the plug-in, the tool, the presets, the texts and the install script.
+    const std::string archive = path("VorelanEn2-linux-x86_64");
+    fs::create_directories(archive + "/presets");
+    fs::copy_file(VORELAN_PLUGIN_PATH, archive + "/VorelanEn2.so");
+    fs::copy_file(VORELAN_TOOL_PATH, archive + "/vorelan");
+    fs::copy_file(std::string(VORELAN_SOURCE_DIR) + "/scripts/install", archive + "/install");
+    for (const char* text : {"README.md", "LICENSE.txt"})
+        fs::copy_file(std::string(VORELAN_SOURCE_DIR) + "/" + text, archive + "/" + text);
+    for (const auto& preset : fs::directory_iterator(VORELAN_PRESET_LIBRARY_DIR))
+        fs::copy_file(preset.path(), archive + "/presets/" + preset.path().filename().string());
+    fs::create_directories(path("home"));
+    const std::string home =
+        "env -u XDG_DATA_HOME -u VST_PATH -u XDG_DATA_DIRS HOME=" + quoted(path("home")) + " ";
+
+    RunResult run = runShell("cd " + quoted(archive) + " && " + home + "./install");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_TRUE(fs::exists(path("home/.vst/VorelanEn2.so")));
+    run = installed(path("home/.local/bin/vorelan"), "render " + quoted(writeMonoInput(4800)) + " " +
+                                                         quoted(path("out.wav")) + " --preset vibrato");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("program \"Vibrato\""), std::string::npos) << run.output;
+    ASSERT_EQ(runShell(home + quoted(archive + "/install") + " uninstall").status, 0);
+    EXPECT_TRUE(filesUnder(path("home")).empty());
+}
+
 } // namespace

@@ -15,31 +15,71 @@ protected:
     std::string presetFolder() { return path("data/QarnoAudio/VorelanEn2"); }
 };
 
-TEST_F(PresetCommandTest, PresetsByNameInAnyCase) {
-    fs::create_directories(presetFolder());
-    ASSERT_EQ(run("preset save " + quoted(presetFolder() + "/My Sound") + " --set Mix=0.25").status, 0);
+TEST_F(PresetCommandTest, PresetsSavedByNameAreFoundByNameStartOrFactoryName) {
+    // A plain name goes into the preset folder, which is created; an existing preset needs --force.
+    RunResult saved = run("preset save 'My Sound' --set Mix=0.25");
+    ASSERT_EQ(saved.status, 0) << saved.output;
+    EXPECT_NE(saved.output.find("wrote " + presetFolder() + "/My Sound.fxp"), std::string::npos)
+        << saved.output;
+    saved = run("preset save 'My Sound' --set Mix=0.5");
+    EXPECT_EQ(saved.status, 1);
+    EXPECT_NE(saved.output.find("My Sound.fxp\" exists already; --force replaces it"), std::string::npos)
+        << saved.output;
+    EXPECT_EQ(presets::ReadFxpFile(presetFolder() + "/My Sound.fxp").program.values[1], 0.25f);
+    ASSERT_EQ(run("preset save 'My Sound' --set Mix=0.5 --force").status, 0);
+    EXPECT_EQ(presets::ReadFxpFile(presetFolder() + "/My Sound.fxp").program.values[1], 0.5f);
+    // A save that fails says why, in words of its own.
+    saved = runTool("preset save " + quoted(path("x")) + pluginOption(),
+                    "LD_PRELOAD=" + quoted(VORELAN_FAILING_FILES) + " VORELAN_TEST_DISK_BYTES=100");
+    EXPECT_EQ(saved.status, 1);
+    EXPECT_NE(saved.output.find("cannot write the preset file \"" + path("x.fxp") + "\": the disk is full"),
+              std::string::npos)
+        << saved.output;
+
     RunResult list = run("preset list");
     ASSERT_EQ(list.status, 0) << list.output;
     EXPECT_NE(list.output.find(presetFolder() + "\n  My Sound\n"), std::string::npos) << list.output;
     EXPECT_NE(list.output.find("  Wide Ensemble\n"), std::string::npos)
         << "the build's library is listed too";
 
+    // By name in any case, by the start of one name, by the factory program's name.
     const std::string in = writeMonoInput(4800);
-    RunResult render = run("render " + quoted(in) + " " + quoted(path("o.wav")) + " --preset 'MY SOUND.FXP'");
-    ASSERT_EQ(render.status, 0) << render.output;
-    EXPECT_NE(render.output.find("program \"My Sound\""), std::string::npos) << render.output;
-    render = run("render " + quoted(in) + " " + quoted(path("o.wav")) + " --preset 'no such sound'");
-    EXPECT_EQ(render.status, 1);
-    EXPECT_NE(render.output.find("no preset named \"no such sound\"; looked in:\n  " + presetFolder()),
-              std::string::npos)
-        << render.output;
+    const auto render = [&](const std::string& preset) {
+        return run("render " + quoted(in) + " " + quoted(path("o.wav")) + " --tail 0 --preset " +
+                   quoted(preset));
+    };
+    for (const auto& [given, program] :
+         std::vector<std::pair<std::string, std::string>>{{"MY SOUND.FXP", "My Sound"},
+                                                          {"wide", "Wide Ensemble"},
+                                                          {"8 voices chorus", "8 Voices Chorus"}}) {
+        const RunResult rendered = render(given);
+        ASSERT_EQ(rendered.status, 0) << given << ": " << rendered.output;
+        EXPECT_NE(rendered.output.find("program \"" + program + "\""), std::string::npos) << rendered.output;
+    }
+    // Several names start alike, one is mistyped, or nothing comes close.
+    const struct {
+        std::string given, message;
+    } refused[] = {
+        {"s", "\"s\" is the start of several preset names: \"Slapback Chorus\", \"Slow Flange Sweep\""},
+        {"wide ensmble", "no preset named \"wide ensmble\"; did you mean \"Wide Ensemble\"?"},
+        {"ensemble", "did you mean \"String Ensemble\" or \"Wide Ensemble\"?"},
+        {"no such sound", "no preset named \"no such sound\"; looked in:\n  " + presetFolder()},
+    };
+    for (const auto& r : refused) {
+        const RunResult rendered = render(r.given);
+        EXPECT_EQ(rendered.status, 1) << r.given;
+        EXPECT_NE(rendered.output.find(r.message), std::string::npos) << rendered.output;
+    }
 
     const RunResult shown = run("preset show 'my sound'");
     ASSERT_EQ(shown.status, 0) << shown.output;
-    EXPECT_NE(shown.output.find("1\tMix\t0.250000\t0.25\t25 % wet\n"), std::string::npos) << shown.output;
+    EXPECT_NE(shown.output.find("1\tMix\t0.500000\t0.50\t50 % wet\n"), std::string::npos) << shown.output;
     EXPECT_NE(shown.output.find("6\tDelay1\t0.080000\t0.08\t12.69 ms\n"), std::string::npos) << shown.output;
+    const RunResult factory = run("preset show '8 Voices Chorus'");
+    ASSERT_EQ(factory.status, 0) << factory.output;
+    EXPECT_NE(factory.output.find("none: the factory program"), std::string::npos) << factory.output;
 
-    // Any case of .fxp is the extension; no second one is added.
+    // A path with a folder is written there; any case of .fxp is the extension, and no second one is added.
     ASSERT_EQ(run("preset save " + quoted(path("b.FXP"))).status, 0);
     EXPECT_TRUE(fs::exists(path("b.FXP")));
     EXPECT_FALSE(fs::exists(path("b.FXP.fxp")));

@@ -12,6 +12,13 @@
 
 namespace {
 
+double meanSquare(const std::vector<float>& samples, std::size_t from) {
+    double sum = 0;
+    for (std::size_t i = from; i < samples.size(); ++i)
+        sum += static_cast<double>(samples[i]) * samples[i];
+    return sum / static_cast<double>(samples.size() - from);
+}
+
 TEST(PresetLibraryTest, EveryPresetLoadsPlaysSafelyAndSoundsItsOwnWay) {
     const std::vector<vorelan::PresetEntry> library = vorelan::ListPresetFolder(VORELAN_PRESET_LIBRARY_DIR);
     ASSERT_GE(library.size(), 24u) << "the library in " << VORELAN_PRESET_LIBRARY_DIR;
@@ -27,6 +34,29 @@ TEST(PresetLibraryTest, EveryPresetLoadsPlaysSafelyAndSoundsItsOwnWay) {
         sweep.left.push_back(static_cast<float>(x));
     }
     sweep.right = sweep.left;
+
+    // Pink noise at -12 dBFS RMS (white noise from a fixed generator through a sum of one-pole
+    // low-passes, which falls by 3 dB per octave across the audio band), the same on both channels,
+    // eight seconds, so slow LFOs go through whole cycles.
+    vorelan::StereoSignal noise;
+    {
+        std::uint32_t state = 22222;
+        double b[6] = {};
+        for (int i = 0; i < static_cast<int>(rate * 8); ++i) {
+            state = state * 1664525u + 1013904223u;
+            const double white = static_cast<double>(state) / 2147483648.0 - 1.0;
+            const double poles[6][2] = {{0.99886, 0.0555179}, {0.99332, 0.0750759}, {0.96900, 0.1538520},
+                                        {0.86650, 0.3104856}, {0.55000, 0.5329522}, {-0.7616, -0.0168980}};
+            double pink = white * 0.5362;
+            for (int k = 0; k < 6; ++k)
+                pink += b[k] = poles[k][0] * b[k] + poles[k][1] * white;
+            noise.left.push_back(static_cast<float>(pink));
+        }
+        const double scale = std::pow(10.0, -12.0 / 20) / std::sqrt(meanSquare(noise.left, 0));
+        for (float& x : noise.left)
+            x = static_cast<float>(x * scale);
+        noise.right = noise.left;
+    }
 
     std::vector<vorelan::StereoSignal> renders;
     for (const vorelan::PresetEntry& preset : library) {
@@ -51,6 +81,18 @@ TEST(PresetLibraryTest, EveryPresetLoadsPlaysSafelyAndSoundsItsOwnWay) {
         EXPECT_TRUE(finite) << preset.name;
         EXPECT_LE(loudest, 1.0f) << preset.name << " goes over full scale on a -12 dBFS sweep";
         EXPECT_GT(loudest, 0.01f) << preset.name << " is nearly silent";
+
+        // Switching presets changes the sound, not its loudness: within 2 dB of the dry input (the first
+        // second, while the delay lines fill, is left out).
+        vorelan::PluginHost fresh(VORELAN_PLUGIN_PATH);
+        fresh.SetSampleRate(rate);
+        fresh.Start();
+        vorelan::ApplyPresetFile(fresh, preset.path);
+        const vorelan::StereoSignal wet = fresh.Render(noise, nullptr);
+        const auto from = static_cast<std::size_t>(rate);
+        const double gain = 10 * std::log10((meanSquare(wet.left, from) + meanSquare(wet.right, from)) /
+                                            (2 * meanSquare(noise.left, from)));
+        EXPECT_LE(std::fabs(gain), 2.0) << preset.name << " is " << gain << " dB against the dry input";
     }
 
     // No two presets sound alike: their renders differ by more than 1 % of their level.

@@ -1,5 +1,6 @@
-// vorelan render as a careful user relies on it: whole files or none, resampling, bounded memory,
-// sample formats, pipes, several files and the peak report.
+// vorelan render as a careful user relies on it: whole files or none, replaced as other tools replace
+// them, resampling, bounded memory, sample formats, pipes other programs read, several files, the
+// automatic tail and the peak report.
 #include "tests/unit/tools/ToolTestSupport.h"
 #include "tools/vorelan/AudioFile.h"
 
@@ -59,15 +60,22 @@ TEST_F(RenderCommandTest, FailuresLeaveTheOldFileAndNothingHalfWritten) {
     // A disk that fills up part-way through the file.
     RunResult run = runTool(render + " --tail 5", shim + " VORELAN_TEST_DISK_BYTES=300000");
     EXPECT_EQ(run.status, 1) << run.output;
-    EXPECT_NE(run.output.find("No space left on device"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("out.wav\": the disk is full"), std::string::npos) << run.output;
     EXPECT_TRUE(contents(out) == "the take we keep") << "a failed render replaced the old file";
     EXPECT_EQ(listing(), before) << "a failed render left a file behind";
+    // The same through an encoder: the disk is named, not the encoder.
+    run = runTool("render " + quoted(in) + " " + quoted(path("out.ogg")) + " --tail 5" + pluginOption(),
+                  shim + " VORELAN_TEST_DISK_BYTES=3000");
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("out.ogg\": the disk is full"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("encoder"), std::string::npos) << run.output;
+    EXPECT_EQ(listing(), before);
 
     // A folder where no file may be created: refused before any rendering.
     run = runTool(render, shim + " VORELAN_TEST_DENY_FOLDER=" + quoted(folder_.string()));
     EXPECT_EQ(run.status, 1) << run.output;
     EXPECT_NE(run.output.find("no file can be created in the folder"), std::string::npos) << run.output;
-    EXPECT_NE(run.output.find("Permission denied"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("(permission denied)"), std::string::npos) << run.output;
 
     // An encoder that refuses the rate, found out before rendering.
     run = runTool("render " + quoted(in) + " " + quoted(path("out.ogg")) + " --rate 384000" + pluginOption());
@@ -75,8 +83,8 @@ TEST_F(RenderCommandTest, FailuresLeaveTheOldFileAndNothingHalfWritten) {
     EXPECT_NE(run.output.find("encoder does not take 384000 Hz"), std::string::npos) << run.output;
     EXPECT_EQ(listing(), before);
 
-    // Interrupted while rendering a long tail: the temporary file goes, the old file stays.
-    for (const int signal : {SIGINT, SIGTERM}) {
+    // Ended by a signal while rendering a long tail: the temporary file goes, the old file stays.
+    for (const int signal : {SIGINT, SIGTERM, SIGPIPE}) {
         const pid_t pid = startTool(render + " --tail 3000");
         bool started = false;
         for (int wait = 0; wait < 1000 && !started; ++wait) {
@@ -108,6 +116,12 @@ TEST_F(RenderCommandTest, ResamplingKeepsPitchAndLength) {
         EXPECT_EQ(audio.signal.frames(), static_cast<std::size_t>(rate)) << "one second stays one second";
         EXPECT_NEAR(toneFrequency(audio.signal.left, rate), 1000.0, 0.5) << "at " << rate << " Hz";
     }
+    // A file at a rate the effect does not run at renders once --rate converts it.
+    const std::string slow = writeMono("slow.wav", 4000, 4000, [](std::size_t i) { return 0.1 * (i % 2); });
+    const RunResult run = runTool("render " + quoted(slow) + " " + quoted(path("slow-out.wav")) +
+                                  " --rate 8000 --tail 0" + pluginOption());
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(vorelan::ReadAudioFile(path("slow-out.wav")).signal.frames(), 8000u);
 }
 
 TEST_F(RenderCommandTest, MemoryStaysBoundedForALongInput) {
@@ -170,22 +184,40 @@ TEST_F(RenderCommandTest, FormatsPipesSeveralFilesAndPeakReports) {
         EXPECT_LT(error, 2.0 / 32768) << f.file << " differs from the float render by more than dither";
     }
 
-    // Standard input to standard output, in a pipe: the same samples as file to file.
-    const RunResult piped =
-        runShell("cat " + quoted(in) + " | " + quoted(VORELAN_TOOL_PATH) + " render - - " + pluginOption() +
-                 " 2>" + quoted(path("report")) + " | cat > " + quoted(path("piped.wav")));
+    // Standard input to standard output, in a pipe: the same samples as file to file, the length
+    // unknown to the header (a pipe in, the automatic tail out).
+    const std::string tool = quoted(VORELAN_TOOL_PATH) + " render ";
+    const RunResult piped = runShell("cat " + quoted(in) + " | " + tool + "- - " + pluginOption() + " 2>" +
+                                     quoted(path("report")) + " | cat > " + quoted(path("piped.wav")));
     ASSERT_EQ(piped.status, 0) << piped.output;
-    EXPECT_EQ(contents(path("report")).rfind("wrote standard output: 24000 frames", 0), 0u)
+    EXPECT_EQ(
+        contents(path("report"))
+            .rfind("wrote standard output: " + std::to_string(reference.signal.frames()) + " frames", 0),
+        0u)
         << "the report goes to standard error";
     EXPECT_EQ(vorelan::ReadAudioFile(path("piped.wav")).signal.left, reference.signal.left);
+    // Programs that learn the format from the first bytes of a pipe read it, with the length known or
+    // not, and a stream shorter than their first read.
+    const std::string tiny = writeMono("tiny.wav", 3, 48000, [](std::size_t) { return 0.25; });
+    for (const std::string& reader : {std::string("sox -V1 - "), std::string("ffmpeg -loglevel error -i - ")})
+        for (const std::string& source : {quoted(in), "- <" + quoted(in), quoted(tiny) + " --tail 0"}) {
+            const std::string command =
+                tool + source + " - -q" + pluginOption() + " | " + reader + quoted(path("read.flac"));
+            const RunResult read = runShell(command);
+            ASSERT_EQ(read.status, 0) << command << "\n" << read.output;
+            EXPECT_EQ(read.output, "") << command;
+            EXPECT_EQ(vorelan::ReadAudioFile(path("read.flac")).signal.frames(),
+                      source == quoted(tiny) + " --tail 0" ? 3u : reference.signal.frames())
+                << command;
+            fs::remove(path("read.flac"));
+        }
 
     // Several inputs into a folder, each under its own name.
     const std::string second = writeMonoInput(12000, "second.flac");
-    fs::create_directories(path("batch"));
     fs::create_directories(path("other"));
     fs::copy_file(in, path("other/in.wav"));
     RunResult batch = runTool("render " + quoted(in) + " " + quoted(second) + " --out-dir " +
-                              quoted(path("batch")) + " --format aiff" + pluginOption());
+                              quoted(path("batch")) + " --format aiff --tail 0" + pluginOption());
     ASSERT_EQ(batch.status, 0) << batch.output;
     EXPECT_EQ(vorelan::ReadAudioFile(path("batch/in.aiff")).signal.frames(), 24000u);
     EXPECT_EQ(vorelan::ReadAudioFile(path("batch/second.aiff")).signal.frames(), 12000u);
@@ -208,6 +240,102 @@ TEST_F(RenderCommandTest, FormatsPipesSeveralFilesAndPeakReports) {
     const RunResult version = runTool("--version");
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.output.rfind("vorelan 1.", 0), 0u) << version.output;
+}
+
+TEST_F(RenderCommandTest, OutputsAreReplacedAsOtherToolsReplaceThem) {
+    const std::string in = writeMonoInput(4800);
+    const auto render = [&](const std::string& out, const std::string& options = "") {
+        return runTool("render " + quoted(in) + " " + quoted(out) + " --tail 0 " + options + pluginOption());
+    };
+    const auto frames = [](const std::string& file) { return vorelan::ReadAudioFile(file).signal.frames(); };
+    const auto permissions = [](const std::string& file) {
+        return fs::status(file).permissions() & fs::perms::all;
+    };
+    using fs::perms;
+
+    // A replaced file keeps its permissions.
+    { std::ofstream(path("kept.wav")) << "old"; }
+    fs::permissions(path("kept.wav"), perms::owner_read | perms::owner_write | perms::group_read);
+    ASSERT_EQ(render(path("kept.wav")).status, 0);
+    EXPECT_EQ(permissions(path("kept.wav")), perms::owner_read | perms::owner_write | perms::group_read);
+    EXPECT_EQ(frames(path("kept.wav")), 4800u);
+
+    // A symbolic link keeps pointing at its file, which gets the new contents.
+    fs::create_directories(path("takes"));
+    { std::ofstream(path("takes/take1.wav")) << "old"; }
+    fs::create_symlink("takes/take1.wav", path("current.wav"));
+    ASSERT_EQ(render(path("current.wav")).status, 0);
+    EXPECT_TRUE(fs::is_symlink(path("current.wav")));
+    EXPECT_EQ(frames(path("takes/take1.wav")), 4800u);
+
+    // A read-only file is replaced only with --force, and stays read-only.
+    { std::ofstream(path("final.wav")) << "approved"; }
+    fs::permissions(path("final.wav"), perms::owner_read | perms::group_read);
+    RunResult run = render(path("final.wav"));
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("the file is read-only; --force replaces it"), std::string::npos) << run.output;
+    EXPECT_EQ(contents(path("final.wav")), "approved");
+    ASSERT_EQ(render(path("final.wav"), "--force").status, 0);
+    EXPECT_EQ(frames(path("final.wav")), 4800u);
+    EXPECT_EQ(permissions(path("final.wav")), perms::owner_read | perms::group_read);
+
+    // Any name a file may have, up to 255 bytes (the temporary name is shortened, never cut inside a
+    // character).
+    for (const std::string& name : {std::string(231, 'n') + ".wav", std::string(251, 'n') + ".wav",
+                                    "\xC3\xA9" + std::string(249, 'e') + ".wav"}) {
+        run = render(path(name));
+        ASSERT_EQ(run.status, 0) << name.size() << " bytes: " << run.output;
+        EXPECT_EQ(frames(path(name)), 4800u);
+    }
+
+    // --out-dir creates its folder; a command that fails before rendering takes it away again.
+    run = runTool("render " + quoted(in) + " --tail 0 --out-dir " + quoted(path("new/deeper")) +
+                  pluginOption());
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(frames(path("new/deeper/in.wav")), 4800u);
+    run = runTool("render " + quoted(path("missing.wav")) + " --out-dir " + quoted(path("other/deeper")) +
+                  pluginOption());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_FALSE(fs::exists(path("other")));
+}
+
+TEST_F(RenderCommandTest, TheAutomaticTailKeepsEveryEchoAndNoMore) {
+    const std::string in = writeMonoInput(24000);
+    const float quiet = 3.1622776e-5f; // -90 dBFS
+    const auto loudest = [](const vorelan::StereoSignal& s, std::size_t from, std::size_t to) {
+        float peak = 0;
+        for (std::size_t i = from; i < to; ++i)
+            peak = std::max({peak, std::fabs(s.left[i]), std::fabs(s.right[i])});
+        return peak;
+    };
+    // A preset whose echoes ring, found by the start of its name; the automatic tail is the default.
+    const std::string render = "render " + quoted(in) + " ";
+    RunResult run = runTool(render + quoted(path("auto.wav")) + " --preset 'dotted echo'" + pluginOption());
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("program \"Dotted Echo Chorus\""), std::string::npos) << run.output;
+    run =
+        runTool(render + quoted(path("fixed.wav")) + " --preset 'dotted echo' --tail 20 -q" + pluginOption());
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output, "") << "-q reports nothing";
+
+    const vorelan::StereoSignal automatic = vorelan::ReadAudioFile(path("auto.wav")).signal;
+    const vorelan::StereoSignal fixed = vorelan::ReadAudioFile(path("fixed.wav")).signal;
+    const std::size_t end = automatic.frames();
+    ASSERT_GT(end, 24000u + 48000u) << "the echoes ring for more than a second after the input";
+    ASSERT_LT(end, fixed.frames());
+    EXPECT_TRUE(std::equal(automatic.left.begin(), automatic.left.end(), fixed.left.begin()) &&
+                std::equal(automatic.right.begin(), automatic.right.end(), fixed.right.begin()))
+        << "the automatic tail is the start of a long fixed one";
+    EXPECT_GE(loudest(automatic, end - 1, end), quiet) << "it ends with its last sound";
+    EXPECT_LT(loudest(fixed, end, fixed.frames()), quiet) << "nothing above -90 dBFS comes after it";
+
+    // Feedback that rings for ever is cut at the cap, with a warning.
+    run =
+        runTool(render + quoted(path("ringing.wav")) + " -q --set Feeds1=1 --set Feeds2=1" + pluginOption());
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("still rings after the longest automatic tail, 30 s"), std::string::npos)
+        << run.output;
+    EXPECT_EQ(vorelan::ReadAudioFile(path("ringing.wav")).signal.frames(), 24000u + 30 * 48000u);
 }
 
 } // namespace
