@@ -1,11 +1,12 @@
-// The form's 50 ms refresh: it pulls every shown parameter out of the plug-in and brings the controls in
-// line, in a fixed order. A knob given a new position runs its change handler, which writes the rounded
-// value back; putting a button up or down never runs its click handler.
+// The form's 50 ms refresh: it pulls every shown parameter out of the effect and brings the controls in
+// line, in a fixed order. It writes no value: a knob given a new position runs its change handler for the
+// read-out (and a source knob's choice of the LFO shown) only, and putting a button up or down never runs
+// its click handler. So opening, idling and closing the editor leave every value and the host's state
+// exactly as they were.
 #include "editor/TPluginEditorwindow.h"
 
 #include "engine/ParameterTable.h"
 #include "host/Rounding.h"
-#include "host/TVstTemplate.h"
 
 namespace editor {
 
@@ -26,14 +27,17 @@ int PositionOf(float value, double scale) {
 } // namespace
 
 void TPluginEditorwindow::SyncKnob(TDIBKnob& knob, int index) {
-    const int p = PositionOf(Plugin->getParameter(index), 100.0);
-    // A new position runs the knob's change handler, which writes p / 100 back.
-    if (p != knob.Position())
-        knob.SetPosition(p);
+    const int p = PositionOf(Plugin->Parameter(index), 100.0);
+    if (p == knob.Position())
+        return;
+    // The change handler runs for the read-out; the value stays as the effect holds it.
+    positioning_ = true;
+    knob.SetPosition(p);
+    positioning_ = false;
 }
 
 void TPluginEditorwindow::SyncOnOff(TDIBGlyphButton& button, int index) {
-    const int r = PositionOf(Plugin->getParameter(index), 1.0);
+    const int r = PositionOf(Plugin->Parameter(index), 1.0);
     if (r == 0 && button.Down())
         button.SetDown(false);
     else if (r == 1 && !button.Down())
@@ -76,7 +80,7 @@ void TPluginEditorwindow::Timer1Timer() {
         SyncKnob(*knob, 16 * SelectedChannel + knob->Tag);
 
     SyncRow(FilterButtons,
-            PositionOf(Plugin->getParameter(VoiceParameterIndex(SelectedChannel, VoiceKind::FType)), 3.0));
+            PositionOf(Plugin->Parameter(VoiceParameterIndex(SelectedChannel, VoiceKind::FType)), 3.0));
 
     for (TDIBKnob* knob : {DIBKnob10.get(), DIBKnob15.get(), DIBKnob11.get(), DIBKnob23.get()})
         SyncKnob(*knob, 16 * SelectedChannel + knob->Tag);
@@ -86,8 +90,7 @@ void TPluginEditorwindow::Timer1Timer() {
         SyncKnob(*knob, 6 * SelectedLfo + knob->Tag);
 
     SyncOnOff(*DIBGlyphButton6, LfoParameterIndex(SelectedLfo, LfoKind::HostSync));
-    SyncRow(SyncButtons,
-            PositionOf(Plugin->getParameter(LfoParameterIndex(SelectedLfo, LfoKind::SyncIx)), 7.0));
+    SyncRow(SyncButtons, PositionOf(Plugin->Parameter(LfoParameterIndex(SelectedLfo, LfoKind::SyncIx)), 7.0));
 
     TDIBGlyphButton& lfoButton = *LfoButtons[SelectedLfo];
     if (!lfoButton.Down())
