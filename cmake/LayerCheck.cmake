@@ -37,7 +37,7 @@ function(vorelan_check_layers)
         foreach(library ${engine_links})
             if(library MATCHES "^vorelan_")
                 message(FATAL_ERROR "vorelan_engine links ${library}: the effect core links no other library "
-                                    "of the project, no plug-in frame above all")
+                                    "of the project (no plug-in frame, no files, no windows)")
             endif()
         endforeach()
     endif()

@@ -88,8 +88,8 @@ public:
 
     // ---- processing (audio thread) ----
     // Renders frames stereo frames (none for frames <= 0; the block steps still run: time information,
-    // conversions, the transport restart). The four channels must be given; an output may be the same
-    // memory as an input. Input samples that are not finite count as silence.
+    // conversions, the transport restart). The four channels must be given for frames > 0; an output may be
+    // the same memory as an input. Input samples that are not finite count as silence.
     void Process(const float* inL, const float* inR, float* outL, float* outR, int frames,
                  const HostTime& time) noexcept;
 
