@@ -7,6 +7,7 @@
 
 #include <bit>
 #include <cstring>
+#include <utility>
 
 namespace editor {
 
@@ -35,6 +36,8 @@ TPluginEditorwindow::TPluginEditorwindow(void* parentWindow, platform::WindowFac
 }
 
 TPluginEditorwindow::~TPluginEditorwindow() {
+    // A drag cut short by closing the editor still ends its gesture for the host.
+    EndGesture();
     if (window_)
         window_->StopTimer();
     HoverControl = nullptr;
@@ -174,6 +177,28 @@ void TPluginEditorwindow::WriteAutomated(int index, float value) {
     Updating = true;
     Plugin->WriteParameter(index, value);
     Updating = false;
+}
+
+int TPluginEditorwindow::KnobIndex(const skin::TDIBKnob& knob) const {
+    if (knob.Tag >= engine::kFirstLfoIndex)
+        return engine::kLfoKindCount * SelectedLfo + knob.Tag;
+    if (knob.Tag >= engine::kFirstVoiceIndex)
+        return engine::kVoiceKindCount * SelectedChannel + knob.Tag;
+    return knob.Tag;
+}
+
+void TPluginEditorwindow::BeginGesture(const skin::TDIBKnob& knob) {
+    EndGesture();
+    if (Plugin == nullptr)
+        return;
+    gesture_ = KnobIndex(knob);
+    Plugin->BeginEdit(gesture_);
+}
+
+void TPluginEditorwindow::EndGesture() {
+    const int index = std::exchange(gesture_, -1);
+    if (index >= 0 && Plugin != nullptr)
+        Plugin->EndEdit(index);
 }
 
 void TPluginEditorwindow::WriteChangedValues(int first, std::span<const float> values) {

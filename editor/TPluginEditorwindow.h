@@ -205,6 +205,12 @@ private:
     bool CheckPlugin();
     void SetValueText(const std::string& text);
     void WriteAutomated(int index, float value);
+    // The parameter a knob drives now: its Tag for a global knob, plus the offset of the selected channel
+    // or LFO for the others.
+    int KnobIndex(const skin::TDIBKnob& knob) const;
+    // A knob's drag as one gesture for the host: begun on the knob's parameter, ended on the same one.
+    void BeginGesture(const skin::TDIBKnob& knob);
+    void EndGesture();
     // Writes values[i] (clamped) to parameter first + i where it differs from the effect's value, each
     // reported to the host (a paste, a preset load).
     void WriteChangedValues(int first, std::span<const float> values);
@@ -221,11 +227,12 @@ private:
     // The refresh of an exclusive row: the button whose Tag is selected goes down, then every other
     // button that is down goes up. Never runs a click handler.
     static void SyncRow(ExclusiveRow row, int selected);
-    void SyncKnob(skin::TDIBKnob& knob, int index);
+    void SyncKnob(skin::TDIBKnob& knob);
     void SyncOnOff(skin::TDIBGlyphButton& button, int index);
     void SaveTo(const std::string& chosen);
 
     EffectLink* effect_ = nullptr;
+    int gesture_ = -1; // the parameter of the drag under way
     // Set while the refresh positions a knob: its change handler then shows the read-out but writes
     // nothing.
     bool positioning_ = false;

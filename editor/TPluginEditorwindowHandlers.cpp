@@ -28,7 +28,7 @@ void TPluginEditorwindow::DIBKnob2Change(TComponent* sender) {
     if (knob == nullptr || !CheckPlugin())
         return;
     const int p = knob->Position();
-    WriteAutomated(knob->Tag, static_cast<float>(p / 100.0));
+    WriteAutomated(KnobIndex(*knob), static_cast<float>(p / 100.0));
     SetValueText(std::to_string(p));
 }
 
@@ -38,7 +38,7 @@ void TPluginEditorwindow::DIBKnob6Change(TComponent* sender) {
         return;
     const int p = knob->Position();
     const int tag = knob->Tag;
-    WriteAutomated(16 * SelectedChannel + tag, static_cast<float>(p / 100.0));
+    WriteAutomated(KnobIndex(*knob), static_cast<float>(p / 100.0));
     const float bufferSize = Plugin->Parameter(0);
     switch (tag) {
     case 6:
@@ -87,7 +87,7 @@ void TPluginEditorwindow::DIBKnob16Change(TComponent* sender) {
         return;
     const int p = knob->Position();
     const int tag = knob->Tag;
-    WriteAutomated(6 * SelectedLfo + tag, static_cast<float>(p / 100.0));
+    WriteAutomated(KnobIndex(*knob), static_cast<float>(p / 100.0));
     const bool hostSync = Plugin->Parameter(LfoParameterIndex(SelectedLfo, LfoKind::HostSync)) != 0.0f;
     switch (tag) {
     case 133:

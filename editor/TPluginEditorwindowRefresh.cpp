@@ -26,8 +26,8 @@ int PositionOf(float value, double scale) {
 
 } // namespace
 
-void TPluginEditorwindow::SyncKnob(TDIBKnob& knob, int index) {
-    const int p = PositionOf(Plugin->Parameter(index), 100.0);
+void TPluginEditorwindow::SyncKnob(TDIBKnob& knob) {
+    const int p = PositionOf(Plugin->Parameter(KnobIndex(knob)), 100.0);
     if (p == knob.Position())
         return;
     // The change handler runs for the read-out; the value stays as the effect holds it.
@@ -68,26 +68,24 @@ void TPluginEditorwindow::Timer1Timer() {
     if (HoverControl != nullptr)
         InfoBox->SetCaption(HoverControl->Hint);
 
-    SyncKnob(*DIBKnob5, DIBKnob5->Tag);
-    SyncKnob(*DIBKnob4, DIBKnob4->Tag);
-    SyncKnob(*DIBKnob2, DIBKnob2->Tag);
-    SyncKnob(*DIBKnob1, DIBKnob1->Tag);
+    for (TDIBKnob* knob : {DIBKnob5.get(), DIBKnob4.get(), DIBKnob2.get(), DIBKnob1.get()})
+        SyncKnob(*knob);
 
     SyncOnOff(*DIBGlyphButton3, VoiceParameterIndex(SelectedChannel, VoiceKind::Pow));
 
     for (TDIBKnob* knob : {DIBKnob6.get(), DIBKnob12.get(), DIBKnob20.get(), DIBKnob7.get(), DIBKnob13.get(),
                            DIBKnob21.get(), DIBKnob8.get(), DIBKnob14.get(), DIBKnob9.get(), DIBKnob22.get()})
-        SyncKnob(*knob, 16 * SelectedChannel + knob->Tag);
+        SyncKnob(*knob);
 
     SyncRow(FilterButtons,
             PositionOf(Plugin->Parameter(VoiceParameterIndex(SelectedChannel, VoiceKind::FType)), 3.0));
 
     for (TDIBKnob* knob : {DIBKnob10.get(), DIBKnob15.get(), DIBKnob11.get(), DIBKnob23.get()})
-        SyncKnob(*knob, 16 * SelectedChannel + knob->Tag);
+        SyncKnob(*knob);
 
     // SelectedLfo is read for each knob: a source knob moved above may have changed it.
     for (TDIBKnob* knob : {DIBKnob16.get(), DIBKnob18.get(), DIBKnob3.get(), DIBKnob17.get()})
-        SyncKnob(*knob, 6 * SelectedLfo + knob->Tag);
+        SyncKnob(*knob);
 
     SyncOnOff(*DIBGlyphButton6, LfoParameterIndex(SelectedLfo, LfoKind::HostSync));
     SyncRow(SyncButtons, PositionOf(Plugin->Parameter(LfoParameterIndex(SelectedLfo, LfoKind::SyncIx)), 7.0));

@@ -36,6 +36,9 @@ struct Automation {
 std::vector<Automation> gAutomations;
 // How many automation reports had arrived at each display update the plug-in asked for.
 std::vector<std::size_t> gDisplayUpdates;
+// Gestures as the host saw them: +index for a begin, -index - 1 for an end, each with the number of
+// automation reports before it.
+std::vector<std::pair<int, std::size_t>> gGestures;
 
 extern "C" vst2::VstIntPtr EditorTestHost(vst2::AEffect*, vst2::VstInt32 opcode, vst2::VstInt32 index,
                                           vst2::VstIntPtr, void*, float opt) {
@@ -45,6 +48,8 @@ extern "C" vst2::VstIntPtr EditorTestHost(vst2::AEffect*, vst2::VstInt32 opcode,
         gAutomations.push_back({index, opt});
     if (opcode == vst2::audioMasterUpdateDisplay)
         gDisplayUpdates.push_back(gAutomations.size());
+    if (opcode == vst2::audioMasterBeginEdit || opcode == vst2::audioMasterEndEdit)
+        gGestures.push_back({opcode == vst2::audioMasterBeginEdit ? index : -index - 1, gAutomations.size()});
     return 0;
 }
 
@@ -65,6 +70,7 @@ protected:
         fs::create_directories(presetDir_);
         gAutomations.clear();
         gDisplayUpdates.clear();
+        gGestures.clear();
         plugin_ = std::make_unique<plugin::TPlugin>(
             &EditorTestHost, std::make_unique<editor::TPluginEditorFormClass>(windows_));
     }
@@ -638,22 +644,35 @@ TEST_F(EditorTest, ThePictureShowsTheSkin) {
     EXPECT_FALSE(dirty.Contains({775, 20}));
 }
 
-TEST_F(EditorTest, AKnobDraggedWithTheMouseWritesAndReportsItsParameter) {
+TEST_F(EditorTest, AKnobDraggedWithTheMouseWritesAndReportsItsParameterAsOneGesture) {
     TPluginEditorwindow& form = Open();
     Tick();
+    window_->Click(Centre(*form.ChannelButtons[1]));
     gAutomations.clear();
     const Point at = Centre(*form.DIBKnob20);
     const int before = form.DIBKnob20->Position();
     window_->Press(at);
     EXPECT_TRUE(window_->Captured()) << "the window keeps the mouse during the drag";
+    window_->MoveMouse({at.x, at.y - 5});
     window_->MoveMouse({at.x, at.y - 10});
     window_->Release({at.x, at.y - 10});
     EXPECT_FALSE(window_->Captured());
     EXPECT_GT(form.DIBKnob20->Position(), before) << "dragging up turns the knob up";
-    EXPECT_EQ(Param(8), static_cast<float>(form.DIBKnob20->Position() / 100.0));
-    ASSERT_FALSE(gAutomations.empty());
-    EXPECT_EQ(gAutomations.back().index, 8);
+    EXPECT_EQ(Param(24), static_cast<float>(form.DIBKnob20->Position() / 100.0));
+    ASSERT_EQ(gAutomations.size(), 2u);
+    EXPECT_EQ(gAutomations.back().index, 24) << "the amount of channel 2";
+    using Gestures = std::vector<std::pair<int, std::size_t>>;
+    EXPECT_EQ(gGestures, (Gestures{{24, 0}, {-25, 2}}))
+        << "begun before the first report, ended after the last";
     EXPECT_TRUE(window_->TestCursor().Visible());
+
+    // A drag cut short by closing the editor still ends its gesture.
+    gGestures.clear();
+    window_->Press(Centre(*form.DIBKnob5));
+    window_->MoveMouse({Centre(*form.DIBKnob5).x, Centre(*form.DIBKnob5).y - 3});
+    Dispatch(vst2::effEditClose);
+    EXPECT_EQ(gGestures.size(), 2u);
+    EXPECT_EQ(gGestures.back().first, -2) << "the mix knob's gesture ended";
 }
 
 TEST_F(EditorTest, ThePngHoldsTheWindowPicture) {
