@@ -653,9 +653,10 @@ TEST(EditorGui, TheWindowProcedureRunsInThePlugInsFloatingPointState) {
     const HWND editor = setup.OpenEditor();
     ASSERT_TRUE(editor != nullptr);
     WineDriver(*plugin, editor).Settle();
-    // The next timer tick moves the knob to 0.123 and rewrites the value; the click toggles a button.
+    // The next timer tick moves the knob to 0.123 (and writes nothing); the click toggles a button.
     plugin->SetParameter(kDelayOfChannel1, 0.123f);
     const float power = plugin->GetParameter(kPowerOfChannel1);
+    const guitest::Screenshot before = guitest::Capture(editor);
 
     PVOID handler = AddVectoredExceptionHandler(1, reportTrap);
     constexpr unsigned kHostMxcsr = 0x6000;           // every exception unmasked, rounding toward zero
@@ -695,7 +696,13 @@ TEST(EditorGui, TheWindowProcedureRunsInThePlugInsFloatingPointState) {
     RemoveVectoredExceptionHandler(handler);
     EXPECT_TRUE(changed.empty()) << "the host's state changed in " << changed.size() << " messages, first "
                                  << (changed.empty() ? "" : changed[0]);
-    EXPECT_EQ(plugin->GetParameter(kDelayOfChannel1), 0.12f) << "the timer tick did not refresh the knob";
+    const guitest::Screenshot after = guitest::Capture(editor);
+    bool knobMoved = false;
+    for (int y = kDelayKnob.y - 15; y <= kDelayKnob.y + 15; ++y)
+        for (int x = kDelayKnob.x - 15; x <= kDelayKnob.x + 15; ++x)
+            knobMoved = knobMoved || after.At(x, y) != before.At(x, y);
+    EXPECT_TRUE(knobMoved) << "the timer tick did not refresh the knob";
+    EXPECT_EQ(plugin->GetParameter(kDelayOfChannel1), 0.123f) << "the refresh wrote the knob's position back";
     EXPECT_EQ(plugin->GetParameter(kPowerOfChannel1), std::nearbyint(power) == 0.0f ? 1.0f : 0.0f)
         << "the click did not toggle the channel's on/off button";
     plugin->Dispatch(vst2::effEditClose);
