@@ -46,6 +46,10 @@ TPluginEditorwindow::~TPluginEditorwindow() {
 // ---------------------------------------------------------------- window
 
 void TPluginEditorwindow::PostAttachMessage(host::AudioEffect&) {
+    PostAttachMessage();
+}
+
+void TPluginEditorwindow::PostAttachMessage() {
     if (window_)
         window_->PostWindowMessage(host::kEditorAttachMessage, reinterpret_cast<std::uintptr_t>(effect_), 0);
 }

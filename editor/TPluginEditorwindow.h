@@ -72,6 +72,9 @@ public:
     // effect, which its form class was given).
     void PostAttachMessage(host::AudioEffect& effect) override;
     void Idle() override;
+    // Posts the attach message, which hands the form its link to the effect once the event loop delivers
+    // it (a format without the VST 2 frame calls this after making the form).
+    void PostAttachMessage();
 
     // --- EditorExchange ---
     void ServeRequests() override;

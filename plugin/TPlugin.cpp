@@ -28,25 +28,26 @@ host::TVstIdentity MakeIdentity() {
     return identity;
 }
 
-// Hands the effect to a form class that links its forms to it, before the frame takes the class over.
-std::unique_ptr<host::EditorFormFactory> Linked(std::unique_ptr<host::EditorFormFactory> formClass,
-                                                editor::EffectLink* effect) {
-    if (auto* linked = dynamic_cast<editor::LinkedFormClass*>(formClass.get()))
-        linked->LinkEffect(effect);
-    return formClass;
-}
-
 } // namespace
 
 TPlugin::TPlugin(vst2::audioMasterCallback audioMaster, std::unique_ptr<host::EditorFormFactory> formClass,
                  std::unique_ptr<engine::AudioEngine> frames)
-    : host::TVstTemplate(audioMaster, MakeIdentity(), 1, engine::kParameterCount,
-                         Linked(std::move(formClass), this)),
+    : TPlugin(audioMaster, dynamic_cast<editor::LinkedFormClass*>(formClass.get()), std::move(formClass),
+              std::move(frames)) {}
+
+TPlugin::TPlugin(vst2::audioMasterCallback audioMaster, editor::LinkedFormClass* linked,
+                 std::unique_ptr<host::EditorFormFactory>&& formClass,
+                 std::unique_ptr<engine::AudioEngine> frames)
+    : host::TVstTemplate(audioMaster, MakeIdentity(), 1, engine::kParameterCount, std::move(formClass)),
       core_(std::move(frames)) {
     // The template's constructor runs before this object exists, so its declaration step reaches only
     // the template's own (empty) hook; the names are stored here.
     DeclareParameters();
     EditorIdle = host::Handler<host::EditorForm&>::Of<&TPlugin::OnEditorIdle>(this);
+    // The frame owns the form class now; its forms reach this effect through the link. No editor can be
+    // open before the constructor returns.
+    if (linked != nullptr)
+        linked->LinkEffect(this);
 }
 
 TPlugin::~TPlugin() {

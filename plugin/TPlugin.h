@@ -72,6 +72,11 @@ public:
     std::int32_t TimeFlags = 0;
 
 private:
+    // linked: formClass as a form class that links its forms to their effect, or null.
+    TPlugin(vst2::audioMasterCallback audioMaster, editor::LinkedFormClass* linked,
+            std::unique_ptr<host::EditorFormFactory>&& formClass,
+            std::unique_ptr<engine::AudioEngine> frames);
+
     // The frame's own programs stay unused: the values and the name are the core's.
     using host::TVstTemplate::CurrentProgram;
     using host::TVstTemplate::Program;
