@@ -7,9 +7,9 @@
 // ns_per_frame (CPU time per stereo frame) and realtime_factor (seconds of audio per CPU second). After
 // the runs a table sets each fast path against the reference engine.
 #include "engine/ParameterTable.h"
-#include "engine/TPlugin.h"
 #include "engine/fast/FastEngine.h"
 #include "engine/reference/ReferenceEngine.h"
+#include "plugin/TPlugin.h"
 #include "vst2/Vst2.h"
 
 #include <benchmark/benchmark.h>
@@ -109,7 +109,7 @@ void BM_Process(benchmark::State& state) {
     timeInfo.tempo = 120.0;
     timeInfo.flags = vst2::kVstTempoValid | vst2::kVstTransportPlaying;
 
-    auto plugin = std::make_unique<engine::TPlugin>(&hostCallback, nullptr, MakeFrames(engineKind));
+    auto plugin = std::make_unique<plugin::TPlugin>(&hostCallback, nullptr, MakeFrames(engineKind));
     vst2::AEffect* effect = plugin->getAeffect();
     effect->dispatcher(effect, vst2::effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
     effect->dispatcher(effect, vst2::effSetBlockSize, 0, frames, nullptr, 0.0f);

@@ -1,7 +1,8 @@
-# The layers, lowest first: vst2 <- host <- engine <- editor, and the editor also on presets, skin and
-# platform. The engine builds on the plug-in frame alone, so a benchmark or a DSP test links it without
-# files or windows, and the shipped plug-in never contains the in-memory test window. Configuring fails
-# when a link breaks either rule.
+# The layers, lowest first: the effect core (engine) and the VST 2 frame (vst2 <- host) side by side, the
+# VST 2 adapter (vorelan_vst2_effect) over both, the editor over the core, presets, skin and platform. The
+# core links nothing of the project, so a plug-in format, a benchmark or a DSP test takes it without a
+# plug-in frame, files or windows; the adapter links the core and the frame alone; and the shipped
+# plug-in never contains the in-memory test window. Configuring fails when a link breaks a rule.
 
 # The libraries target links, directly or through others, as target names (system libraries, flags and
 # generator expressions are left out).
@@ -34,9 +35,18 @@ function(vorelan_check_layers)
     if(TARGET vorelan_engine)
         vorelan_link_closure(vorelan_engine engine_links)
         foreach(library ${engine_links})
-            if(library MATCHES "^vorelan_" AND NOT library MATCHES "^vorelan_(host|vst2)$")
-                message(FATAL_ERROR "vorelan_engine links ${library}: the engine may link only the plug-in "
-                                    "frame (vorelan_host, vorelan_vst2)")
+            if(library MATCHES "^vorelan_")
+                message(FATAL_ERROR "vorelan_engine links ${library}: the effect core links no other library "
+                                    "of the project (no plug-in frame, no files, no windows)")
+            endif()
+        endforeach()
+    endif()
+    if(TARGET vorelan_vst2_effect)
+        vorelan_link_closure(vorelan_vst2_effect adapter_links)
+        foreach(library ${adapter_links})
+            if(library MATCHES "^vorelan_" AND NOT library MATCHES "^vorelan_(engine|host|vst2)$")
+                message(FATAL_ERROR "vorelan_vst2_effect links ${library}: the VST 2 adapter may link only the "
+                                    "effect core and the VST 2 frame")
             endif()
         endforeach()
     endif()

@@ -1,11 +1,13 @@
 #include "editor/TPluginEditorwindow.h"
 
 #include "editor/Readouts.h"
-#include "host/TVstTemplate.h"
+#include "engine/ParameterTable.h"
 #include "platform/MessageBox.h"
 #include "presets/PresetFolder.h"
 
+#include <bit>
 #include <cstring>
+#include <utility>
 
 namespace editor {
 
@@ -14,8 +16,10 @@ using platform::Point;
 using platform::Rect;
 using platform::ShiftState;
 
-TPluginEditorwindow::TPluginEditorwindow(void* parentWindow, platform::WindowFactory& factory)
-    : DIBImageContainer1(this), DIBContainer1(this), DIBImageList1(this), DIBSettings1(this) {
+TPluginEditorwindow::TPluginEditorwindow(void* parentWindow, platform::WindowFactory& factory,
+                                         EffectLink* effect)
+    : DIBImageContainer1(this), DIBContainer1(this), DIBImageList1(this), DIBSettings1(this),
+      effect_(effect) {
     Name = "PluginEditorwindow";
     picture_.SetSize(kClientWidth, kClientHeight);
     picture_.Fill(skin::ColorToPixel(kFormColor));
@@ -32,6 +36,8 @@ TPluginEditorwindow::TPluginEditorwindow(void* parentWindow, platform::WindowFac
 }
 
 TPluginEditorwindow::~TPluginEditorwindow() {
+    // A drag cut short by closing the editor still ends its gesture for the host.
+    EndGesture();
     if (window_)
         window_->StopTimer();
     HoverControl = nullptr;
@@ -39,9 +45,13 @@ TPluginEditorwindow::~TPluginEditorwindow() {
 
 // ---------------------------------------------------------------- window
 
-void TPluginEditorwindow::PostAttachMessage(host::AudioEffect& effect) {
+void TPluginEditorwindow::PostAttachMessage(host::AudioEffect&) {
+    PostAttachMessage();
+}
+
+void TPluginEditorwindow::PostAttachMessage() {
     if (window_)
-        window_->PostWindowMessage(host::kEditorAttachMessage, reinterpret_cast<std::uintptr_t>(&effect), 0);
+        window_->PostWindowMessage(host::kEditorAttachMessage, reinterpret_cast<std::uintptr_t>(effect_), 0);
 }
 
 void TPluginEditorwindow::Idle() {
@@ -130,19 +140,19 @@ void TPluginEditorwindow::FocusLost() {
 
 void TPluginEditorwindow::PostedMessage(unsigned id, std::uintptr_t wParam, std::intptr_t) {
     if (id == host::kEditorAttachMessage)
-        EditorAttachMessage(reinterpret_cast<host::AudioEffect*>(wParam));
+        EditorAttachMessage(reinterpret_cast<EffectLink*>(wParam));
 }
 
 // ---------------------------------------------------------------- attach
 
-void TPluginEditorwindow::EditorAttachMessage(host::AudioEffect* effect) {
+void TPluginEditorwindow::EditorAttachMessage(EffectLink* effect) {
     PresetFolder = presets::PresetFolder();
     const std::string notice = presets::PendingOldFolderNotice();
     if (!notice.empty())
         platform::ShowMessageBox(std::string(presets::kMessageCaption), notice,
                                  platform::MessageIcon::Information);
     HoverControl = nullptr;
-    Plugin = dynamic_cast<host::TVstTemplate*>(effect);
+    Plugin = effect;
     Updating = false;
     DIBContainer1.SetColor(kFormColor);
     ChannelButtons[0]->SetDown(true);
@@ -163,9 +173,46 @@ void TPluginEditorwindow::SetValueText(const std::string& text) {
     ValueBox->SetCaption(text);
 }
 
+// A handler's write of its control's value. When the refresh moved the control, the value is already the
+// effect's: nothing is written.
 void TPluginEditorwindow::WriteAutomated(int index, float value) {
+    if (positioning_)
+        return;
     Updating = true;
-    Plugin->setParameterAutomated(index, value);
+    Plugin->WriteParameter(index, value);
+    Updating = false;
+}
+
+int TPluginEditorwindow::KnobIndex(const skin::TDIBKnob& knob) const {
+    if (knob.Tag >= engine::kFirstLfoIndex)
+        return engine::kLfoKindCount * SelectedLfo + knob.Tag;
+    if (knob.Tag >= engine::kFirstVoiceIndex)
+        return engine::kVoiceKindCount * SelectedChannel + knob.Tag;
+    return knob.Tag;
+}
+
+void TPluginEditorwindow::BeginGesture(const skin::TDIBKnob& knob) {
+    EndGesture();
+    if (Plugin == nullptr)
+        return;
+    gesture_ = KnobIndex(knob);
+    Plugin->BeginEdit(gesture_);
+}
+
+void TPluginEditorwindow::EndGesture() {
+    const int index = std::exchange(gesture_, -1);
+    if (index >= 0 && Plugin != nullptr)
+        Plugin->EndEdit(index);
+}
+
+void TPluginEditorwindow::WriteChangedValues(int first, std::span<const float> values) {
+    Updating = true;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const int index = first + static_cast<int>(i);
+        const float value = engine::ClampParameter(values[i]);
+        if (std::bit_cast<std::uint32_t>(value) != std::bit_cast<std::uint32_t>(Plugin->Parameter(index)))
+            Plugin->WriteParameter(index, value);
+    }
     Updating = false;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "editor/EditorExchange.h"
+#include "editor/EffectLink.h"
 #include "editor/TEditorLabel.h"
-#include "engine/EditorExchange.h"
 #include "host/EditorFormFactory.h"
 #include "platform/EditorWindow.h"
 #include "skin/TComponent.h"
@@ -22,21 +23,19 @@
 #include <string>
 #include <vector>
 
-namespace host {
-class TVstTemplate;
-}
-
 namespace editor {
 
 // The editor form: a 780 x 303 window with the four global knobs, the controls of one channel (voice)
 // and of one LFO at a time, eight LFO activity lights, a hint line and a value read-out. Every control
-// drives one parameter of the plug-in through getParameter / setParameterAutomated; the form keeps no
-// parameter values of its own apart from the two copy buffers.
+// drives one parameter of the effect through its link (EffectLink: Parameter / WriteParameter), which
+// each plug-in format implements; the form keeps no parameter values of its own apart from the two copy
+// buffers.
 //
-// The form knows the plug-in only after the attach message (posted by the editor wrapper right after
-// creation) has been delivered. Its 50 ms timer pulls the shown parameters and moves the controls;
-// the plug-in's EditorIdle fills the exchange fields (EditorExchange) and serves the requests the form
-// leaves there, reading a requested preset through ReadPreset.
+// The form knows its effect only after the attach message (posted by the editor wrapper right after
+// creation) has been delivered. Its 50 ms timer pulls the shown parameters and moves the controls to
+// them, without writing anything: a value changes only by a user's action on a control, a preset load
+// or the host. On every editor idle the plug-in format fills the exchange fields (EditorExchange) and
+// has the form serve the requests it left there (ServeRequests).
 //
 // The form's parts and state are public under their form names, as the form's tables list them: the
 // tests and the screenshot command operate the controls and read the state by those names. The member
@@ -45,7 +44,7 @@ namespace editor {
 // ...Refresh.cpp (the 50 ms refresh) and ...Presets.cpp (the preset menu, saving and reading presets).
 class TPluginEditorwindow : public skin::TComponent,
                             public host::EditorForm,
-                            public engine::EditorExchange,
+                            public EditorExchange,
                             private platform::WindowEvents {
     // First, so it goes last: the controls need its cursor until they are gone (a knob drag cut short
     // by closing the editor shows the cursor again).
@@ -60,8 +59,8 @@ public:
     static constexpr unsigned kTimerInterval = 50;
 
     // Creates the window as a child of parent through factory; check Window() afterwards, which is
-    // null when the window could not be created.
-    TPluginEditorwindow(void* parentWindow, platform::WindowFactory& factory);
+    // null when the window could not be created. effect: the link the attach message hands over.
+    TPluginEditorwindow(void* parentWindow, platform::WindowFactory& factory, EffectLink* effect = nullptr);
     ~TPluginEditorwindow() override;
 
     platform::EditorWindow* Window() const { return window_.get(); }
@@ -69,8 +68,16 @@ public:
     // --- host::EditorForm ---
     int ClientWidth() const override { return kClientWidth; }
     int ClientHeight() const override { return kClientHeight; }
+    // Posts the attach message with the form's link to its effect (the frame's effect object is that
+    // effect, which its form class was given).
     void PostAttachMessage(host::AudioEffect& effect) override;
     void Idle() override;
+    // Posts the attach message, which hands the form its link to the effect once the event loop delivers
+    // it (a format without the VST 2 frame calls this after making the form).
+    void PostAttachMessage();
+
+    // --- EditorExchange ---
+    void ServeRequests() override;
 
     // --- the form's parts, by their form names ---
     skin::TDIBImageContainer DIBImageContainer1;
@@ -108,7 +115,7 @@ public:
     std::array<float, 16> ChannelClipboard{};
     std::array<float, 6> LfoClipboard{};
     std::string PresetFolder;
-    host::TVstTemplate* Plugin = nullptr;
+    EffectLink* Plugin = nullptr;
     // The preset entries of the last listing. The hint holds the preset's name as its file is named,
     // which a load uses; the caption holds it as the menu draws it, in the editor's code page
     // (converted from the system's UTF-8 on Linux, so the two differ only there).
@@ -118,12 +125,16 @@ public:
     };
     std::vector<TPresetItem> PresetItems;
     bool Updating = false;
+    // The name of the preset the last load request asked for, and 1 only while a load reads its file
+    // (and shows why it rejects one); a load requested meanwhile is dropped.
+    std::string PresetName;
+    std::uint8_t PresetLoadBusy = 0;
 
     // The current file name of the save dialog: it keeps the last choice while the form lives.
     std::string SaveDialFileName;
 
     // --- handlers ---
-    void EditorAttachMessage(host::AudioEffect* effect);
+    void EditorAttachMessage(EffectLink* effect);
     void DIBImage8MouseMove(skin::TComponent* sender);
     void DIBKnob2Change(skin::TComponent* sender);
     void DIBKnob6Change(skin::TComponent* sender);
@@ -144,9 +155,13 @@ public:
     void Timer1Timer();
 
     // --- preset menu ---
-    // Reads the preset named name for the effect's load; tells the user about a file that cannot be
-    // used (a message box) and answers nothing then.
-    std::optional<engine::PresetValues> ReadPreset(const std::string& name) override;
+    // Reads the preset named name for a load; tells the user about a file that cannot be used (a message
+    // box) and answers nothing then.
+    std::optional<PresetValues> ReadPreset(const std::string& name);
+    // Applies a preset through the link: the program name, the fill of the delay lines with 0.0001, then
+    // every value that differs from the effect's (clamped into 0..1, exactly as in the file), each
+    // reported to the host; last the host is asked to show all values again.
+    void LoadPresetFile(const PresetValues& preset);
     void RefreshFxps();
     void PopupMenu1Popup();
     // The menu as it opens: "Save as", the separator, then the preset entries.
@@ -193,6 +208,16 @@ private:
     bool CheckPlugin();
     void SetValueText(const std::string& text);
     void WriteAutomated(int index, float value);
+    // The parameter a knob drives now: its Tag for a global knob, plus the offset of the selected channel
+    // or LFO for the others.
+    int KnobIndex(const skin::TDIBKnob& knob) const;
+    // A knob's drag as one gesture for the host: begun on the knob's parameter, ended on the same one.
+    void BeginGesture(const skin::TDIBKnob& knob);
+    void EndGesture();
+    // Writes values[i] (clamped) to parameter first + i where it differs from the effect's value, each
+    // reported to the host (a paste, a preset load).
+    void WriteChangedValues(int first, std::span<const float> values);
+    void ServePresetLoad();
     void SelectLfoOfSource(int source);
     // The copy buttons of the channel and the LFO: the parameters from first on into clipboard, and back.
     void CopyParameters(int first, std::span<float> clipboard);
@@ -205,10 +230,15 @@ private:
     // The refresh of an exclusive row: the button whose Tag is selected goes down, then every other
     // button that is down goes up. Never runs a click handler.
     static void SyncRow(ExclusiveRow row, int selected);
-    void SyncKnob(skin::TDIBKnob& knob, int index);
+    void SyncKnob(skin::TDIBKnob& knob);
     void SyncOnOff(skin::TDIBGlyphButton& button, int index);
     void SaveTo(const std::string& chosen);
 
+    EffectLink* effect_ = nullptr;
+    int gesture_ = -1; // the parameter of the drag under way
+    // Set while the refresh positions a knob: its change handler then shows the read-out but writes
+    // nothing.
+    bool positioning_ = false;
     bool aboutInFront_ = false;
     bool inMouseDown_ = false;
     platform::Rect requested_;

@@ -198,6 +198,8 @@ void TPluginEditorwindow::CreateKnobs() {
         k.Cursor = platform::CursorShape::SizeNS;
         k.SetBounds(row.left, row.top, row.strip.width, row.strip.height);
         k.OnMouseMove = [this](TComponent* sender, ShiftState, int, int) { DIBImage8MouseMove(sender); };
+        k.OnDragStart = [this](TComponent* sender) { BeginGesture(static_cast<TDIBKnob&>(*sender)); };
+        k.OnDragEnd = [this](TComponent*) { EndGesture(); };
         // Attached last, so the start position raises nothing.
         k.OnChange = [this, change = row.change](TComponent* sender) { (this->*change)(sender); };
     }

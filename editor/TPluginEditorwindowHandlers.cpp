@@ -1,10 +1,9 @@
-// The control handlers of the editor form: what each control writes into the plug-in's parameters
-// and shows in the value read-out. One handler serves a family of controls, told apart by their Tag.
+// The control handlers of the editor form: what each control writes into the effect's parameters and
+// shows in the value read-out. One handler serves a family of controls, told apart by their Tag.
 #include "editor/TPluginEditorwindow.h"
 
 #include "editor/Readouts.h"
 #include "engine/ParameterTable.h"
-#include "host/TVstTemplate.h"
 
 namespace editor {
 
@@ -29,7 +28,7 @@ void TPluginEditorwindow::DIBKnob2Change(TComponent* sender) {
     if (knob == nullptr || !CheckPlugin())
         return;
     const int p = knob->Position();
-    WriteAutomated(knob->Tag, static_cast<float>(p / 100.0));
+    WriteAutomated(KnobIndex(*knob), static_cast<float>(p / 100.0));
     SetValueText(std::to_string(p));
 }
 
@@ -39,8 +38,8 @@ void TPluginEditorwindow::DIBKnob6Change(TComponent* sender) {
         return;
     const int p = knob->Position();
     const int tag = knob->Tag;
-    WriteAutomated(16 * SelectedChannel + tag, static_cast<float>(p / 100.0));
-    const float bufferSize = Plugin->getParameter(0);
+    WriteAutomated(KnobIndex(*knob), static_cast<float>(p / 100.0));
+    const float bufferSize = Plugin->Parameter(0);
     switch (tag) {
     case 6:
         SetValueText(DelayReadout(bufferSize, p, SampleRate, Tempo));
@@ -88,8 +87,8 @@ void TPluginEditorwindow::DIBKnob16Change(TComponent* sender) {
         return;
     const int p = knob->Position();
     const int tag = knob->Tag;
-    WriteAutomated(6 * SelectedLfo + tag, static_cast<float>(p / 100.0));
-    const bool hostSync = Plugin->getParameter(LfoParameterIndex(SelectedLfo, LfoKind::HostSync)) != 0.0f;
+    WriteAutomated(KnobIndex(*knob), static_cast<float>(p / 100.0));
+    const bool hostSync = Plugin->Parameter(LfoParameterIndex(SelectedLfo, LfoKind::HostSync)) != 0.0f;
     switch (tag) {
     case 133:
         SetValueText(std::string(ShapeNames[static_cast<std::size_t>(ShapeIndex(p))]));
@@ -159,20 +158,17 @@ void TPluginEditorwindow::DIBGlyphButton6Click(TComponent* sender) {
 }
 
 // Copy and paste of a channel or an LFO: the values, not a reference to the channel or LFO, so a paste
-// after a change of selection writes them into the newly selected one. Pasting tells the host nothing;
-// it learns of the values through the knob changes of the next refresh.
+// after a change of selection writes them into the newly selected one. A paste is the user's change of
+// every value it alters, each reported to the host.
 void TPluginEditorwindow::CopyParameters(int first, std::span<float> clipboard) {
     Updating = true;
     for (std::size_t i = 0; i < clipboard.size(); ++i)
-        clipboard[i] = Plugin->getParameter(first + static_cast<int>(i));
+        clipboard[i] = Plugin->Parameter(first + static_cast<int>(i));
     Updating = false;
 }
 
 void TPluginEditorwindow::PasteParameters(int first, std::span<const float> clipboard) {
-    Updating = true;
-    for (std::size_t i = 0; i < clipboard.size(); ++i)
-        Plugin->setParameter(first + static_cast<int>(i), clipboard[i]);
-    Updating = false;
+    WriteChangedValues(first, clipboard);
 }
 
 void TPluginEditorwindow::DIBGlyphButton1Click(TComponent*) {

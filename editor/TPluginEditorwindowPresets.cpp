@@ -1,8 +1,8 @@
 // The editor's preset menu ("Save as", a separator, one entry per preset file), saving the current
-// values as a preset file, and reading a preset file for the effect's load.
+// values as a preset file, and loading a preset file into the effect.
 #include "editor/TPluginEditorwindow.h"
 
-#include "host/TVstTemplate.h"
+#include "engine/EffectCore.h"
 #include "platform/CodePage.h"
 #include "platform/MessageBox.h"
 #include "presets/FxpFile.h"
@@ -17,14 +17,55 @@ namespace editor {
 
 using platform::Point;
 
-std::optional<engine::PresetValues> TPluginEditorwindow::ReadPreset(const std::string& name) {
+std::optional<PresetValues> TPluginEditorwindow::ReadPreset(const std::string& name) {
     // The whole file is read and checked before the effect changes anything.
     const presets::NamedPreset preset = presets::ReadNamedPreset(name);
     if (!preset.ok()) {
         platform::ShowMessageBox(std::string(presets::kMessageCaption), preset.message);
         return std::nullopt;
     }
-    return engine::PresetValues{preset.read.program.name, preset.read.program.values};
+    return PresetValues{preset.read.program.name, preset.read.program.values};
+}
+
+void TPluginEditorwindow::ServeRequests() {
+    if (PresetLoadRequest) {
+        PresetLoadRequest = false;
+        ServePresetLoad();
+    }
+    if (PanicRequest) {
+        PanicRequest = false;
+        if (Plugin != nullptr)
+            Plugin->FillDelayLines(engine::EffectCore::kPanicFillValue);
+    }
+}
+
+void TPluginEditorwindow::ServePresetLoad() {
+    PresetName = PendingPreset;
+    // A request that arrives while a load tells the user about a file it rejected (a message box runs its
+    // own message loop, which may deliver another editor idle) is dropped.
+    if (PresetLoadBusy != 0 || Plugin == nullptr)
+        return;
+    PresetLoadBusy = 1;
+    std::optional<PresetValues> preset;
+    try {
+        preset = ReadPreset(PresetName);
+    } catch (...) {
+        // Nothing usable was read; the host's idle call goes on.
+    }
+    PresetLoadBusy = 0;
+    if (preset)
+        LoadPresetFile(*preset);
+}
+
+void TPluginEditorwindow::LoadPresetFile(const PresetValues& preset) {
+    if (Plugin == nullptr)
+        return;
+    Plugin->SetProgramName(preset.Name);
+    // Heard from the audio thread's next block on, which rewrites the lines over the following blocks;
+    // the values below are in place by then.
+    Plugin->FillDelayLines(engine::EffectCore::kPresetFillValue);
+    WriteChangedValues(0, preset.Values);
+    Plugin->ProgramChanged();
 }
 
 void TPluginEditorwindow::RefreshFxps() {
@@ -130,13 +171,13 @@ void TPluginEditorwindow::SaveTo(const std::string& chosen) {
             name = std::move(converted.bytes);
             return converted.ok();
         };
-        if (!toCodePage(target.programName, host::TVstProgram::kNameLength) ||
+        if (!toCodePage(target.programName, engine::EffectCore::kProgramNameLength) ||
             !toCodePage(target.fieldName, presets::kNameSize))
             return;
     }
     presets::ParameterValues values{};
     for (int i = 0; i < presets::kParameterCount; ++i)
-        values[static_cast<std::size_t>(i)] = Plugin->getParameter(i);
+        values[static_cast<std::size_t>(i)] = Plugin->Parameter(i);
     if (!presets::WriteFxpFile(target.filePath, presets::WriteFxp(target.fieldName, values))) {
         // Nothing was saved, so the program keeps its name.
         platform::ShowMessageBox(std::string(presets::kMessageCaption),
@@ -145,7 +186,7 @@ void TPluginEditorwindow::SaveTo(const std::string& chosen) {
                                  platform::MessageIcon::Error);
         return;
     }
-    Plugin->CurrentProgram().SetName(target.programName);
+    Plugin->SetProgramName(target.programName);
 }
 
 void TPluginEditorwindow::Saveas1DrawItem(const std::string& caption, const platform::PixelPicture& canvas,

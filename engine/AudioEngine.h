@@ -20,7 +20,7 @@ inline float EngineInput(float x) noexcept {
     return std::isfinite(x) ? std::clamp(x, -kInputLimit, kInputLimit) : 0.0f;
 }
 
-// What the block steps of TPlugin hand to the frame engine for one block: this block's engine values
+// What the block steps of the effect core hand to the frame engine for one block: this block's engine values
 // and the quantities derived from them once per block.
 struct BlockContext {
     const EngineSnapshot* values = nullptr;
@@ -32,9 +32,9 @@ struct BlockContext {
 };
 
 // The frame engine: the delay lines, voices, filters and LFOs with all their state, run frame by frame
-// over a block. TPlugin owns one and calls it from the audio thread only. The shipped effect runs the
-// fast engine; the straightforward reference engine, which the fast one must equal bit for bit, exists
-// in the tests and benchmarks.
+// over a block. The effect core (EffectCore) owns one and calls it from the audio thread only. The shipped
+// effect runs the fast engine; the straightforward reference engine, which the fast one must equal bit for
+// bit, exists in the tests and benchmarks.
 class AudioEngine {
 public:
     virtual ~AudioEngine() = default;

@@ -16,91 +16,91 @@ namespace conversion {
 
 // Stored as it is: the length in samples also needs the sample rate, which only the audio thread
 // knows for sure (BufferLengthFor).
-void BufferSize(EngineValues& e, int, float x) {
+void BufferSize(EngineSnapshot& e, int, float x) {
     e.BufferSize = x;
 }
-void Mix(EngineValues& e, int, float x) {
+void Mix(EngineSnapshot& e, int, float x) {
     e.Mix = x;
 }
-void OutGain(EngineValues& e, int, float x) {
+void OutGain(EngineSnapshot& e, int, float x) {
     e.OutGain = static_cast<float>(1.2 * x);
 }
-void InpGain(EngineValues& e, int, float x) {
+void InpGain(EngineSnapshot& e, int, float x) {
     e.InpGain = static_cast<float>(1.4 * x);
 }
-void Quality(EngineValues& e, int, float x) {
+void Quality(EngineSnapshot& e, int, float x) {
     e.Quality = static_cast<std::uint8_t>(RoundEven(x));
 }
 
-void Pow(EngineValues& e, int v, float x) {
+void Pow(EngineSnapshot& e, int v, float x) {
     e.Pow[v] = static_cast<std::uint8_t>(RoundEven(x));
 }
-void Delay(EngineValues& e, int v, float x) {
+void Delay(EngineSnapshot& e, int v, float x) {
     e.Delay[v] = x;
 }
-void ModDelIx(EngineValues& e, int v, float x) {
+void ModDelIx(EngineSnapshot& e, int v, float x) {
     e.ModDelIx[v] = Index7(x);
 }
-void ModDelAmp(EngineValues& e, int v, float x) {
+void ModDelAmp(EngineSnapshot& e, int v, float x) {
     e.ModDelAmp[v] = x;
 }
-void Pan(EngineValues& e, int v, float x) {
+void Pan(EngineSnapshot& e, int v, float x) {
     e.Pan[v] = x;
 }
 // The pan source alone rounds halves upward.
-void ModPanIx(EngineValues& e, int v, float x) {
+void ModPanIx(EngineSnapshot& e, int v, float x) {
     e.ModPanIx[v] = static_cast<std::uint8_t>(FastRound(7.0f * x));
 }
-void ModPanAmp(EngineValues& e, int v, float x) {
+void ModPanAmp(EngineSnapshot& e, int v, float x) {
     e.ModPanAmp[v] = x;
 }
 // Filter code 0 none, 3 low-pass, 6 band-pass, 9 high-pass.
-void FType(EngineValues& e, int v, float x) {
+void FType(EngineSnapshot& e, int v, float x) {
     e.FType[v] = static_cast<std::uint8_t>(3 * RoundEven(3.0f * x));
 }
 // Cut-off pitch in semitones, 15..130.
-void Freq(EngineValues& e, int v, float x) {
+void Freq(EngineSnapshot& e, int v, float x) {
     e.Freq[v] = static_cast<float>(15.0 + 115.0 * x);
 }
-void ModFrqIx(EngineValues& e, int v, float x) {
+void ModFrqIx(EngineSnapshot& e, int v, float x) {
     e.ModFrqIx[v] = Index7(x);
 }
-void ModFrqAmp(EngineValues& e, int v, float x) {
+void ModFrqAmp(EngineSnapshot& e, int v, float x) {
     e.ModFrqAmp[v] = x;
 }
-void Res(EngineValues& e, int v, float x) {
+void Res(EngineSnapshot& e, int v, float x) {
     e.Res[v] = static_cast<float>(0.97 * x);
 }
-void Amp(EngineValues& e, int v, float x) {
+void Amp(EngineSnapshot& e, int v, float x) {
     e.Amp[v] = x;
 }
-void ModAmpIx(EngineValues& e, int v, float x) {
+void ModAmpIx(EngineSnapshot& e, int v, float x) {
     e.ModAmpIx[v] = Index7(x);
 }
-void ModAmpAmp(EngineValues& e, int v, float x) {
+void ModAmpAmp(EngineSnapshot& e, int v, float x) {
     e.ModAmpAmp[v] = x;
 }
-void Feeds(EngineValues& e, int v, float x) {
+void Feeds(EngineSnapshot& e, int v, float x) {
     e.Feeds[v] = static_cast<float>((2.0 * x - 1.0) * 0.99);
 }
 
-void Shape(EngineValues& e, int l, float x) {
+void Shape(EngineSnapshot& e, int l, float x) {
     e.Shape[l] = static_cast<std::uint8_t>(RoundEven(6.0f * x));
 }
-void HostSync(EngineValues& e, int l, float x) {
+void HostSync(EngineSnapshot& e, int l, float x) {
     e.HostSync[l] = static_cast<std::uint8_t>(RoundEven(x));
 }
-void LfoFreq(EngineValues& e, int l, float x) {
+void LfoFreq(EngineSnapshot& e, int l, float x) {
     e.LfoFreq[l] = static_cast<float>(10.0 * x);
 }
-void SyncIx(EngineValues& e, int l, float x) {
+void SyncIx(EngineSnapshot& e, int l, float x) {
     e.SyncIx[l] = Index7(x);
 }
-void SyncOf(EngineValues& e, int l, float x) {
+void SyncOf(EngineSnapshot& e, int l, float x) {
     e.SyncOf[l] = static_cast<float>(x - 0.5);
 }
 // Smoothing cut-off 10 - 10 x Hz; both ends of the range mean no smoothing (0).
-void Smooth(EngineValues& e, int l, float x) {
+void Smooth(EngineSnapshot& e, int l, float x) {
     e.SmoothFreq[l] = x > 0 ? static_cast<float>(10.0 - 10.0 * x) : 0.0f;
 }
 
@@ -116,17 +116,13 @@ std::int32_t BufferLengthFor(float bufferSize, float sampleRate) {
     return kDelayCapacity;
 }
 
-void ConvertParameter(EngineValues& e, int index, float x) {
+void ConvertParameter(EngineSnapshot& e, int index, float x) {
     if (index < 0 || index >= kParameterCount)
         return;
-    // The template clamps every stored value; this keeps a direct caller from pushing an index kind out
-    // of its range.
-    if (!(x >= 0.0f))
-        x = 0.0f;
-    else if (x > 1.0f)
-        x = 1.0f;
+    // Every stored value is clamped already; this keeps a direct caller from pushing an index kind out of
+    // its range.
     const ParameterInfo& p = kParameters[index];
-    p.convert(e, p.number, x);
+    p.convert(e, p.number, ClampParameter(x));
 }
 
 } // namespace engine

@@ -57,38 +57,38 @@ constexpr int LfoParameterIndex(int lfo, LfoKind kind) {
 }
 
 // Stores the engine value of stored value x (0..1) for voice or LFO `number` (0 for globals).
-using ConvertFn = void (*)(EngineValues& e, int number, float x);
+using ConvertFn = void (*)(EngineSnapshot& e, int number, float x);
 
 namespace conversion {
-void BufferSize(EngineValues& e, int, float x);
-void Mix(EngineValues& e, int, float x);
-void OutGain(EngineValues& e, int, float x);
-void InpGain(EngineValues& e, int, float x);
-void Quality(EngineValues& e, int, float x);
+void BufferSize(EngineSnapshot& e, int, float x);
+void Mix(EngineSnapshot& e, int, float x);
+void OutGain(EngineSnapshot& e, int, float x);
+void InpGain(EngineSnapshot& e, int, float x);
+void Quality(EngineSnapshot& e, int, float x);
 
-void Pow(EngineValues& e, int v, float x);
-void Delay(EngineValues& e, int v, float x);
-void ModDelIx(EngineValues& e, int v, float x);
-void ModDelAmp(EngineValues& e, int v, float x);
-void Pan(EngineValues& e, int v, float x);
-void ModPanIx(EngineValues& e, int v, float x);
-void ModPanAmp(EngineValues& e, int v, float x);
-void FType(EngineValues& e, int v, float x);
-void Freq(EngineValues& e, int v, float x);
-void ModFrqIx(EngineValues& e, int v, float x);
-void ModFrqAmp(EngineValues& e, int v, float x);
-void Res(EngineValues& e, int v, float x);
-void Amp(EngineValues& e, int v, float x);
-void ModAmpIx(EngineValues& e, int v, float x);
-void ModAmpAmp(EngineValues& e, int v, float x);
-void Feeds(EngineValues& e, int v, float x);
+void Pow(EngineSnapshot& e, int v, float x);
+void Delay(EngineSnapshot& e, int v, float x);
+void ModDelIx(EngineSnapshot& e, int v, float x);
+void ModDelAmp(EngineSnapshot& e, int v, float x);
+void Pan(EngineSnapshot& e, int v, float x);
+void ModPanIx(EngineSnapshot& e, int v, float x);
+void ModPanAmp(EngineSnapshot& e, int v, float x);
+void FType(EngineSnapshot& e, int v, float x);
+void Freq(EngineSnapshot& e, int v, float x);
+void ModFrqIx(EngineSnapshot& e, int v, float x);
+void ModFrqAmp(EngineSnapshot& e, int v, float x);
+void Res(EngineSnapshot& e, int v, float x);
+void Amp(EngineSnapshot& e, int v, float x);
+void ModAmpIx(EngineSnapshot& e, int v, float x);
+void ModAmpAmp(EngineSnapshot& e, int v, float x);
+void Feeds(EngineSnapshot& e, int v, float x);
 
-void Shape(EngineValues& e, int l, float x);
-void HostSync(EngineValues& e, int l, float x);
-void LfoFreq(EngineValues& e, int l, float x);
-void SyncIx(EngineValues& e, int l, float x);
-void SyncOf(EngineValues& e, int l, float x);
-void Smooth(EngineValues& e, int l, float x);
+void Shape(EngineSnapshot& e, int l, float x);
+void HostSync(EngineSnapshot& e, int l, float x);
+void LfoFreq(EngineSnapshot& e, int l, float x);
+void SyncIx(EngineSnapshot& e, int l, float x);
+void SyncOf(EngineSnapshot& e, int l, float x);
+void Smooth(EngineSnapshot& e, int l, float x);
 } // namespace conversion
 
 struct GlobalRow {
@@ -213,9 +213,15 @@ consteval bool AllNamesFit() {
 }
 static_assert(AllNamesFit(), "every name is 1..10 characters, well inside the 30 a record holds");
 
+// A parameter value as it is stored, whoever sets it (host, editor, preset file): above 1 becomes 1; below
+// 0, or not a number, becomes 0. Every other value, -0.0 included, is kept bit for bit.
+constexpr float ClampParameter(float x) noexcept {
+    return x > 1.0f ? 1.0f : x >= 0.0f ? x : 0.0f;
+}
+
 // Stores the engine value of parameter `index` for the stored value x; an index outside 0..180 changes
 // nothing.
-void ConvertParameter(EngineValues& e, int index, float x);
+void ConvertParameter(EngineSnapshot& e, int index, float x);
 
 // The delay-line length in samples for the stored BufferSize x at sampleRate: round((0.99 x + 0.01) *
 // sampleRate * 2), 0.02 s .. 2 s, formed in double and rounded once, kept within kMinBufferLength ..

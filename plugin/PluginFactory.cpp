@@ -2,8 +2,8 @@
 #include "host/PluginFactory.h"
 
 #include "editor/TPluginEditorFormClass.h"
-#include "engine/TPlugin.h"
 #include "platform/EditorWindow.h"
+#include "plugin/TPlugin.h"
 
 #include <memory>
 
@@ -17,7 +17,7 @@ AudioEffect* CreateEffectInstance(vst2::audioMasterCallback audioMaster) {
         std::unique_ptr<host::EditorFormFactory> formClass;
         if (windows != nullptr)
             formClass = std::make_unique<editor::TPluginEditorFormClass>(*windows);
-        return new engine::TPlugin(audioMaster, std::move(formClass));
+        return new plugin::TPlugin(audioMaster, std::move(formClass));
     } catch (...) {
         return nullptr;
     }

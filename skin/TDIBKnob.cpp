@@ -36,6 +36,7 @@ TCustomDIBKnob::TCustomDIBKnob(TComponent* owner) : TCustomDIBControl(owner) {
 }
 
 TCustomDIBKnob::~TCustomDIBKnob() {
+    OnDragEnd = nullptr;
     EndDrag();
 }
 
@@ -187,6 +188,8 @@ void TCustomDIBKnob::MouseDown(platform::MouseButton button, platform::ShiftStat
     dragAnchor_ = PointerPosition(x, y);
     if (dragCursor_)
         dragCursor_->Hide();
+    if (OnDragStart)
+        OnDragStart(this);
 }
 
 void TCustomDIBKnob::MouseMove(platform::ShiftState shift, int x, int y) {
@@ -227,6 +230,8 @@ void TCustomDIBKnob::EndDrag() {
         cursor->SetPosition(dragAnchor_);
         cursor->Show();
     }
+    if (OnDragEnd)
+        OnDragEnd(this);
 }
 
 void TCustomDIBKnob::KeyDown(platform::KeyCode& key, platform::ShiftState shift) {

@@ -53,6 +53,11 @@ public:
     void SetAutoSize(bool value);
 
     TNotifyEvent OnChange;
+    // A drag with the left button begins, and ends (the release, a lost capture, the knob hidden or
+    // disabled). A knob destroyed while it is dragged ends the drag without raising OnDragEnd: its
+    // owner is going too.
+    TNotifyEvent OnDragStart;
+    TNotifyEvent OnDragEnd;
 
     // The frame plain drawing shows for the current position.
     int FrameIndex() const;

@@ -9,12 +9,12 @@
 //   vorelan_editor_gui_tests <plug-in file name> <folder for the screenshots>
 
 #include "editor/TPluginEditorFormClass.h"
-#include "engine/TPlugin.h"
 #include "host/AudioEffect.h"
 #include "platform/headless/HeadlessWindow.h"
 #include "platform/headless/HeadlessWindowFactory.h"
 #include "platform/headless/PngFile.h"
 #include "platform/headless/RecordingMessageBox.h"
+#include "plugin/TPlugin.h"
 #include "tests/gui/GuiSupport.h"
 #include "tests/host/lib/PluginInstance.h"
 #include "tests/host/lib/PluginLibrary.h"
@@ -65,7 +65,7 @@ public:
 // The actions whose result both editors must show alike.
 void runScript(Driver& driver) {
     driver.Settle();
-    // A host automation of a shown parameter: the refresh moves the knob and rewrites the value.
+    // A host automation of a shown parameter: the refresh moves the knob and leaves the value alone.
     driver.SetParameter(kDelayOfChannel1, 0.123f);
     driver.Settle();
     driver.MoveTo(kChannel3Button);
@@ -214,7 +214,7 @@ class HeadlessEditor {
 public:
     HeadlessEditor() {
         testhost::Host::SetStarting(&host_);
-        host::AudioEffect* object = new engine::TPlugin(
+        host::AudioEffect* object = new plugin::TPlugin(
             &testhost::Host::Callback, std::make_unique<editor::TPluginEditorFormClass>(factory_));
         testhost::Host::SetStarting(nullptr);
         if (!object)
@@ -388,14 +388,15 @@ TEST(EditorGui, OperatedWithTheMouseShowsWhatTheHeadlessEditorShows) {
     const float power = plugin->GetParameter(kPowerOfChannel3);
     runScript(driver);
 
-    EXPECT_EQ(plugin->GetParameter(kDelayOfChannel1), 0.12f)
-        << "the refresh timer did not bring the knob in line and write the value back";
-    EXPECT_TRUE(automated(host, kDelayOfChannel1, 0.12f)) << "the rewrite was not reported to the host";
+    EXPECT_EQ(plugin->GetParameter(kDelayOfChannel1), 0.123f) << "the refresh wrote the knob's position back";
+    EXPECT_TRUE(std::none_of(host.Automations.begin(), host.Automations.end(),
+                             [](const testhost::Automation& a) { return a.index == kDelayOfChannel1; }))
+        << "the refresh reported a rewrite to the host";
     const float powerAfter = plugin->GetParameter(kPowerOfChannel3);
     EXPECT_EQ(powerAfter, std::nearbyint(power) == 0.0f ? 1.0f : 0.0f)
         << "the on/off button of channel 3 did not toggle (was channel 3 selected?)";
     EXPECT_TRUE(automated(host, kPowerOfChannel3, powerAfter));
-    // The knob started from the channel's shown position; the refresh had rewritten the value to it.
+    // The drag starts from the knob's shown position, and its first step writes the value.
     const float delay = plugin->GetParameter(kDelayOfChannel3);
     EXPECT_TRUE(automated(host, kDelayOfChannel3, delay)) << "the drag was not reported to the host";
     EXPECT_GE(delay, 0.2f) << "the drag of " << kDragPixels << " pixels did not raise the delay";
@@ -652,9 +653,10 @@ TEST(EditorGui, TheWindowProcedureRunsInThePlugInsFloatingPointState) {
     const HWND editor = setup.OpenEditor();
     ASSERT_TRUE(editor != nullptr);
     WineDriver(*plugin, editor).Settle();
-    // The next timer tick moves the knob to 0.123 and rewrites the value; the click toggles a button.
+    // The next timer tick moves the knob to 0.123 (and writes nothing); the click toggles a button.
     plugin->SetParameter(kDelayOfChannel1, 0.123f);
     const float power = plugin->GetParameter(kPowerOfChannel1);
+    const guitest::Screenshot before = guitest::Capture(editor);
 
     PVOID handler = AddVectoredExceptionHandler(1, reportTrap);
     constexpr unsigned kHostMxcsr = 0x6000;           // every exception unmasked, rounding toward zero
@@ -694,7 +696,13 @@ TEST(EditorGui, TheWindowProcedureRunsInThePlugInsFloatingPointState) {
     RemoveVectoredExceptionHandler(handler);
     EXPECT_TRUE(changed.empty()) << "the host's state changed in " << changed.size() << " messages, first "
                                  << (changed.empty() ? "" : changed[0]);
-    EXPECT_EQ(plugin->GetParameter(kDelayOfChannel1), 0.12f) << "the timer tick did not refresh the knob";
+    const guitest::Screenshot after = guitest::Capture(editor);
+    bool knobMoved = false;
+    for (int y = kDelayKnob.y - 15; y <= kDelayKnob.y + 15; ++y)
+        for (int x = kDelayKnob.x - 15; x <= kDelayKnob.x + 15; ++x)
+            knobMoved = knobMoved || after.At(x, y) != before.At(x, y);
+    EXPECT_TRUE(knobMoved) << "the timer tick did not refresh the knob";
+    EXPECT_EQ(plugin->GetParameter(kDelayOfChannel1), 0.123f) << "the refresh wrote the knob's position back";
     EXPECT_EQ(plugin->GetParameter(kPowerOfChannel1), std::nearbyint(power) == 0.0f ? 1.0f : 0.0f)
         << "the click did not toggle the channel's on/off button";
     plugin->Dispatch(vst2::effEditClose);

@@ -51,7 +51,7 @@ std::string percent(double share) {
 // The engine values of the parameters a reading needs, converted by the effect's own table, and the
 // delay-line length the engine derives from BufferSize at the reading rate.
 struct Converted {
-    engine::EngineValues e;
+    engine::EngineSnapshot e;
     std::int32_t bufferLength = 0;
     Converted(const ParameterSet& values, std::initializer_list<int> indices) {
         for (int index : indices)

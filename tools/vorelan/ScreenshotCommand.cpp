@@ -1,13 +1,13 @@
 // vorelan screenshot: the effect's editor drawn in memory and saved as a PNG picture.
 #include "editor/TPluginEditorFormClass.h"
 #include "editor/TPluginEditorwindow.h"
-#include "engine/TPlugin.h"
 #include "host/AudioEffect.h"
 #include "host/TVstTemplateEditor.h"
 #include "platform/headless/HeadlessWindow.h"
 #include "platform/headless/HeadlessWindowFactory.h"
 #include "platform/headless/PngFile.h"
 #include "platform/headless/RecordingMessageBox.h"
+#include "plugin/TPlugin.h"
 #include "tools/vorelan/Arguments.h"
 #include "tools/vorelan/Commands.h"
 #include "tools/vorelan/ToolError.h"
@@ -70,7 +70,7 @@ int RunScreenshot(const std::vector<std::string>& args) {
     platform::headless::RecordingMessageBox messages; // the old-folder notice would only stop the run
     OpenEffect effect;
     // The effect as the plug-in's entry point makes it, with the editor's form class on in-memory windows.
-    auto* object = new engine::TPlugin(&ScreenshotHostCallback,
+    auto* object = new plugin::TPlugin(&ScreenshotHostCallback,
                                        std::make_unique<editor::TPluginEditorFormClass>(windows));
     effect.record = object->getAeffect();
 

@@ -2,19 +2,20 @@
 
 #include "editor/Readouts.h"
 #include "editor/TPluginEditorFormClass.h"
-#include "engine/TPlugin.h"
 #include "host/TVstTemplateEditor.h"
 #include "platform/headless/FakeFolders.h"
 #include "platform/headless/HeadlessWindow.h"
 #include "platform/headless/HeadlessWindowFactory.h"
 #include "platform/headless/PngFile.h"
 #include "platform/headless/RecordingMessageBox.h"
+#include "plugin/TPlugin.h"
 #include "presets/FxpFile.h"
 #include "presets/PresetFolder.h"
 #include "skin/images/PngDecoder.h"
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -33,6 +34,11 @@ struct Automation {
     float value;
 };
 std::vector<Automation> gAutomations;
+// How many automation reports had arrived at each display update the plug-in asked for.
+std::vector<std::size_t> gDisplayUpdates;
+// Gestures as the host saw them: +index for a begin, -index - 1 for an end, each with the number of
+// automation reports before it.
+std::vector<std::pair<int, std::size_t>> gGestures;
 
 extern "C" vst2::VstIntPtr EditorTestHost(vst2::AEffect*, vst2::VstInt32 opcode, vst2::VstInt32 index,
                                           vst2::VstIntPtr, void*, float opt) {
@@ -40,6 +46,10 @@ extern "C" vst2::VstIntPtr EditorTestHost(vst2::AEffect*, vst2::VstInt32 opcode,
         return 2400;
     if (opcode == vst2::audioMasterAutomate)
         gAutomations.push_back({index, opt});
+    if (opcode == vst2::audioMasterUpdateDisplay)
+        gDisplayUpdates.push_back(gAutomations.size());
+    if (opcode == vst2::audioMasterBeginEdit || opcode == vst2::audioMasterEndEdit)
+        gGestures.push_back({opcode == vst2::audioMasterBeginEdit ? index : -index - 1, gAutomations.size()});
     return 0;
 }
 
@@ -59,7 +69,9 @@ protected:
         presetDir_ = presets::PresetFolder();
         fs::create_directories(presetDir_);
         gAutomations.clear();
-        plugin_ = std::make_unique<engine::TPlugin>(
+        gDisplayUpdates.clear();
+        gGestures.clear();
+        plugin_ = std::make_unique<plugin::TPlugin>(
             &EditorTestHost, std::make_unique<editor::TPluginEditorFormClass>(windows_));
     }
     ~EditorTest() override {
@@ -98,7 +110,7 @@ protected:
         std::ifstream in(path, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
-    std::string ProgramName() { return plugin_->CurrentProgram().Name; }
+    std::string ProgramName() { return plugin_->Core().ProgramName(); }
     // "Save as" from the preset menu, the save dialog answering chosen (a name in the preset folder).
     void SaveAs(const std::string& chosen) {
         window_->scriptedMenuChoices.push_back(0);
@@ -111,7 +123,7 @@ protected:
     fs::path root_;
     platform::headless::FakeFolders folders_;
     std::string presetDir_;
-    std::unique_ptr<engine::TPlugin> plugin_;
+    std::unique_ptr<plugin::TPlugin> plugin_;
     int parent_ = 0;
     platform::headless::HeadlessWindow* window_ = nullptr;
     TPluginEditorwindow* form_ = nullptr;
@@ -163,7 +175,7 @@ TEST_F(EditorTest, AttachSelectsChannelOneAndLfoOneAndTheKnobsFollowTheirParamet
     EXPECT_NE(form.ValueBox->Caption(), editor::kCrashText);
 }
 
-TEST_F(EditorTest, RefreshMovesAKnobAndReportsTheRoundedValueOnlyWhenThePositionChanges) {
+TEST_F(EditorTest, RefreshMovesTheKnobsButWritesNothing) {
     TPluginEditorwindow& form = Open();
     Tick();
     gAutomations.clear();
@@ -171,22 +183,14 @@ TEST_F(EditorTest, RefreshMovesAKnobAndReportsTheRoundedValueOnlyWhenThePosition
     Set(6, 0.125f);
     Tick();
     EXPECT_EQ(form.DIBKnob6->Position(), 12) << "0.125 x 100 rounds half to even";
-    EXPECT_EQ(Param(6), 0.12f) << "the moved knob writes its position back";
-    ASSERT_EQ(gAutomations.size(), 1u);
-    EXPECT_EQ(gAutomations[0].index, 6);
-    EXPECT_EQ(gAutomations[0].value, 0.12f);
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(Param(6)), std::bit_cast<std::uint32_t>(0.125f))
+        << "the value stays as the host set it";
     EXPECT_NE(form.ValueBox->Caption().find(" ms"), std::string::npos) << "the delay read-out is shown";
-
-    gAutomations.clear();
-    Set(6, 0.121f);
-    Tick();
-    EXPECT_EQ(Param(6), 0.121f) << "a value that keeps the knob where it is stays untouched";
-    EXPECT_TRUE(gAutomations.empty());
-
     Set(6, 0.375f);
     Tick();
     EXPECT_EQ(form.DIBKnob6->Position(), 38);
-    EXPECT_EQ(Param(6), 0.38f);
+    EXPECT_EQ(Param(6), 0.375f);
+    EXPECT_TRUE(gAutomations.empty()) << "the refresh reports nothing to the host";
 
     // With a handler writing, a tick changes only the lights.
     form.LfoLevels[3] = 77;
@@ -303,7 +307,7 @@ TEST_F(EditorTest, ASourceKnobSwitchesTheLfoSection) {
     EXPECT_EQ(form.DIBKnob16->Position(), 33) << "the LFO knobs show LFO 2";
 }
 
-TEST_F(EditorTest, AChannelChangeRewritesTheKnobsThatMoveInRefreshOrder) {
+TEST_F(EditorTest, AChannelChangeMovesTheKnobsInRefreshOrderWithoutWriting) {
     TPluginEditorwindow& form = Open();
     Tick();
     // Channel 2 differs from channel 1 in its delay, its cut-off source and its feedback only.
@@ -319,12 +323,10 @@ TEST_F(EditorTest, AChannelChangeRewritesTheKnobsThatMoveInRefreshOrder) {
 
     window_->Click(Centre(*form.ChannelButtons[1]));
     Tick();
-    std::vector<int> written;
-    for (const Automation& a : gAutomations)
-        written.push_back(a.index);
-    EXPECT_EQ(written, (std::vector<int>{22, 30, 36, 177})) << "delay, source, feedback, then LFO 8's rate";
-    EXPECT_EQ(Param(22), 0.33f);
-    EXPECT_EQ(Param(36), 0.25f);
+    EXPECT_TRUE(gAutomations.empty()) << "showing another channel writes nothing";
+    EXPECT_EQ(Param(22), 0.333f);
+    EXPECT_EQ(Param(36), 0.251f);
+    EXPECT_EQ(form.DIBKnob6->Position(), 33);
     EXPECT_EQ(form.SelectedLfo, 7) << "the source knob moved by the refresh switches the LFO section";
     for (int t = 0; t < 8; ++t)
         EXPECT_EQ(form.LfoButtons[static_cast<std::size_t>(t)]->Down(), t == 7) << "LFO button " << t;
@@ -345,7 +347,12 @@ TEST_F(EditorTest, CopyAndPasteCarryValuesWithTheMiddleFeedback) {
     for (int i = 0; i < 15; ++i)
         EXPECT_EQ(Param(21 + i), Param(5 + i)) << "kind " << i;
     EXPECT_EQ(Param(36), 0.5f) << "a pasted channel gets feedback 0.5";
-    EXPECT_TRUE(gAutomations.empty()) << "pasting stores without telling the host";
+    // Every value the paste changed reaches the host; the feedback, 0.5 already, is left alone.
+    ASSERT_EQ(gAutomations.size(), 15u);
+    for (int i = 0; i < 15; ++i) {
+        EXPECT_EQ(gAutomations[static_cast<std::size_t>(i)].index, 21 + i);
+        EXPECT_EQ(gAutomations[static_cast<std::size_t>(i)].value, Param(21 + i));
+    }
 
     for (int i = 0; i < 6; ++i)
         Set(133 + i, 0.1f * static_cast<float>(i + 1));
@@ -428,10 +435,30 @@ TEST_F(EditorTest, PresetMenuListsOnlyFxpFilesAndLoadsTheChoiceAtTheNextIdle) {
     EXPECT_EQ(form.PendingPreset, "Twice.fxp") << "a second choice before the idle is ignored";
     EXPECT_NE(Param(8), 0.8f);
 
+    // The load stores the file's values exactly and reports each one that changed, in index order, then
+    // asks the host to show them all again.
+    Set(3, 0.3f); // as in the file
+    std::vector<float> before;
+    for (int i = 0; i < presets::kParameterCount; ++i)
+        before.push_back(Param(i));
+    gAutomations.clear();
     Idle();
     EXPECT_FALSE(form.PresetLoadRequest);
-    EXPECT_EQ(Param(8), 0.8f) << "the chosen file is loaded at the next idle";
     EXPECT_EQ(ProgramName(), "Loaded");
+    std::vector<int> reported;
+    for (const Automation& a : gAutomations) {
+        reported.push_back(a.index);
+        EXPECT_EQ(a.value, values[static_cast<std::size_t>(a.index)]) << "parameter " << a.index;
+    }
+    std::vector<int> changed;
+    for (int i = 0; i < presets::kParameterCount; ++i) {
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(Param(i)), std::bit_cast<std::uint32_t>(values[i]))
+            << "parameter " << i;
+        if (before[static_cast<std::size_t>(i)] != values[static_cast<std::size_t>(i)])
+            changed.push_back(i);
+    }
+    EXPECT_EQ(reported, changed);
+    EXPECT_EQ(gDisplayUpdates, std::vector<std::size_t>{changed.size()}) << "one display update, at the end";
 }
 
 TEST_F(EditorTest, SaveAsWritesThePresetAndRenamesTheProgram) {
@@ -617,22 +644,35 @@ TEST_F(EditorTest, ThePictureShowsTheSkin) {
     EXPECT_FALSE(dirty.Contains({775, 20}));
 }
 
-TEST_F(EditorTest, AKnobDraggedWithTheMouseWritesAndReportsItsParameter) {
+TEST_F(EditorTest, AKnobDraggedWithTheMouseWritesAndReportsItsParameterAsOneGesture) {
     TPluginEditorwindow& form = Open();
     Tick();
+    window_->Click(Centre(*form.ChannelButtons[1]));
     gAutomations.clear();
     const Point at = Centre(*form.DIBKnob20);
     const int before = form.DIBKnob20->Position();
     window_->Press(at);
     EXPECT_TRUE(window_->Captured()) << "the window keeps the mouse during the drag";
+    window_->MoveMouse({at.x, at.y - 5});
     window_->MoveMouse({at.x, at.y - 10});
     window_->Release({at.x, at.y - 10});
     EXPECT_FALSE(window_->Captured());
     EXPECT_GT(form.DIBKnob20->Position(), before) << "dragging up turns the knob up";
-    EXPECT_EQ(Param(8), static_cast<float>(form.DIBKnob20->Position() / 100.0));
-    ASSERT_FALSE(gAutomations.empty());
-    EXPECT_EQ(gAutomations.back().index, 8);
+    EXPECT_EQ(Param(24), static_cast<float>(form.DIBKnob20->Position() / 100.0));
+    ASSERT_EQ(gAutomations.size(), 2u);
+    EXPECT_EQ(gAutomations.back().index, 24) << "the amount of channel 2";
+    using Gestures = std::vector<std::pair<int, std::size_t>>;
+    EXPECT_EQ(gGestures, (Gestures{{24, 0}, {-25, 2}}))
+        << "begun before the first report, ended after the last";
     EXPECT_TRUE(window_->TestCursor().Visible());
+
+    // A drag cut short by closing the editor still ends its gesture.
+    gGestures.clear();
+    window_->Press(Centre(*form.DIBKnob5));
+    window_->MoveMouse({Centre(*form.DIBKnob5).x, Centre(*form.DIBKnob5).y - 3});
+    Dispatch(vst2::effEditClose);
+    EXPECT_EQ(gGestures.size(), 2u);
+    EXPECT_EQ(gGestures.back().first, -2) << "the mix knob's gesture ended";
 }
 
 TEST_F(EditorTest, ThePngHoldsTheWindowPicture) {

@@ -83,8 +83,8 @@ TEST(FastEngineTest, EqualsTheReferenceBitForBitOnEveryInstructionSet) {
                     Host().time.flags ^= vst2::kVstTransportPlaying;
                 // A panic or preset fill, spread over the following blocks, while the line length changes.
                 if (seed % 3 == 1 && block == 5) {
-                    reference->RequestDelayFill(seed % 2 ? 0.0001f : 0.0f);
-                    fast->RequestDelayFill(seed % 2 ? 0.0001f : 0.0f);
+                    reference->Core().RequestDelayFill(seed % 2 ? 0.0001f : 0.0f);
+                    fast->Core().RequestDelayFill(seed % 2 ? 0.0001f : 0.0f);
                 }
                 if (seed % 3 == 1 && block % 4 == 2) {
                     const float size = r.Unit() * (block < 12 ? 0.05f : 1.0f);
@@ -156,7 +156,8 @@ TEST(FastEngineTest, ClearsPoisonedStatesLikeTheReference) {
                 reference.processReplacing(inputs, refOut, 256);
                 host::RandomGenerator::Seed(draws);
                 fast.processReplacing(inputs, fastOut, 256);
-                EXPECT_EQ(fast.DelayFillInProgress(), reference.DelayFillInProgress()) << contender.name;
+                EXPECT_EQ(fast.Core().DelayFillInProgress(), reference.Core().DelayFillInProgress())
+                    << contender.name;
                 for (int i = 0; i < 256; ++i)
                     ASSERT_TRUE(
                         std::bit_cast<std::uint32_t>(fastL[i]) == std::bit_cast<std::uint32_t>(refL[i]) &&

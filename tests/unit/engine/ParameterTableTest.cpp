@@ -8,7 +8,7 @@
 namespace engine {
 namespace {
 
-float Convert(EngineValues& e, int index, float x) {
+float Convert(EngineSnapshot& e, int index, float x) {
     ConvertParameter(e, index, x);
     return x;
 }
@@ -24,7 +24,7 @@ TEST(ParameterTableTest, NamesAreUniqueAndNumberedPerVoiceAndLfo) {
 }
 
 TEST(ParameterTableTest, FactoryProgramConvertsToTheChorusSetting) {
-    EngineValues e;
+    EngineSnapshot e;
     for (int i = 0; i < kParameterCount; ++i)
         ConvertParameter(e, i, kParameters[i].factory);
 
@@ -52,7 +52,7 @@ TEST(ParameterTableTest, FactoryProgramConvertsToTheChorusSetting) {
 }
 
 TEST(ParameterTableTest, RoundedKindsFollowTheirRoundingRule) {
-    EngineValues e;
+    EngineSnapshot e;
     // 7 x = 0.5 exactly: ties to even give LFO 0, the pan source rounds the half up to LFO 1.
     const float half = 0.5f / 7.0f;
     ASSERT_EQ(7.0f * half, 0.5f);
@@ -95,7 +95,7 @@ TEST(ParameterTableTest, RoundedKindsFollowTheirRoundingRule) {
 }
 
 TEST(ParameterTableTest, ContinuousKindsMapOntoTheirRanges) {
-    EngineValues e;
+    EngineSnapshot e;
     Convert(e, VoiceParameterIndex(0, VoiceKind::Feeds), 0.5f);
     EXPECT_EQ(e.Feeds[0], 0.0f) << "the middle is exactly no feedback";
     Convert(e, VoiceParameterIndex(0, VoiceKind::Feeds), 0.0f);
@@ -122,7 +122,7 @@ TEST(ParameterTableTest, ContinuousKindsMapOntoTheirRanges) {
 }
 
 TEST(ParameterTableTest, BufferLengthFollowsTheSampleRateWithinTheLine) {
-    EngineValues e;
+    EngineSnapshot e;
     Convert(e, GlobalParameterIndex(GlobalKind::BufferSize), 0.25f);
     EXPECT_EQ(e.BufferSize, 0.25f) << "stored as it is; the audio thread adds the sample rate";
     const std::pair<float, int> at44k[] = {{0.0f, 882}, {0.07f, 6994}, {1.0f, 88200}};
@@ -134,7 +134,7 @@ TEST(ParameterTableTest, BufferLengthFollowsTheSampleRateWithinTheLine) {
 }
 
 TEST(ParameterTableTest, OutOfRangeIndexOrValueChangesNothingUnsafe) {
-    EngineValues e;
+    EngineSnapshot e;
     ConvertParameter(e, -1, 1.0f);
     ConvertParameter(e, kParameterCount, 1.0f);
     EXPECT_EQ(e.BufferSize, 0.0f);

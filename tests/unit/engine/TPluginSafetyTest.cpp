@@ -1,6 +1,6 @@
 // The engine under hostile conditions: fills spread over blocks, cut-offs jumping at every frame at
 // every sample rate, extreme host values, and state that is poisoned from outside.
-#include "engine/TPlugin.h"
+#include "plugin/TPlugin.h"
 
 #include "TPluginTestHost.h"
 #include "engine/ParameterTable.h"
@@ -69,7 +69,7 @@ TEST_F(TPluginSafetyTest, SpreadFillSoundsExactlyLikeAnInstantFill) {
                             Ref(*plugin).DelayLineL.fill(value);
                             Ref(*plugin).DelayLineR.fill(value);
                         } else {
-                            plugin->RequestDelayFill(value);
+                            plugin->Core().RequestDelayFill(value);
                         }
                     }
                     const int after = (start - request) / blockSize;
@@ -78,10 +78,10 @@ TEST_F(TPluginSafetyTest, SpreadFillSoundsExactlyLikeAnInstantFill) {
                         plugin->setParameter(GlobalParameterIndex(GlobalKind::BufferSize), sizes[after / 5]);
                     RenderBlock(*plugin, in, outL, outR, start, std::min(blockSize, frames - start));
                     if (instant == 0 && start == request) {
-                        EXPECT_TRUE(plugin->DelayFillInProgress());
+                        EXPECT_TRUE(plugin->Core().DelayFillInProgress());
                     }
                 }
-                EXPECT_FALSE(plugin->DelayFillInProgress()) << "block size " << blockSize;
+                EXPECT_FALSE(plugin->Core().DelayFillInProgress()) << "block size " << blockSize;
             }
             for (int c = 0; c < 2; ++c)
                 EXPECT_EQ(std::memcmp(out[0][c].data(), out[1][c].data(), in.size() * sizeof(float)), 0)
@@ -184,7 +184,7 @@ TEST_F(TPluginSafetyTest, PoisonedStateIsClearedWithinABlock) {
         }
         RenderBlock(*plugin, in, outL, outR, 1024, 512);
         EXPECT_TRUE(AllFinite(outL) && AllFinite(outR)) << "poison " << poison;
-        EXPECT_TRUE(plugin->DelayFillInProgress()) << "the lines are cleared, poison " << poison;
+        EXPECT_TRUE(plugin->Core().DelayFillInProgress()) << "the lines are cleared, poison " << poison;
         RenderBlock(*plugin, in, outL, outR, 1536, 512);
         double energy = 0.0;
         for (int j = 1536; j < 2048; ++j) {

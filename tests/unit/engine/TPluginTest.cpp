@@ -1,4 +1,4 @@
-#include "engine/TPlugin.h"
+#include "plugin/TPlugin.h"
 
 #include "TPluginTestHost.h"
 #include "engine/ParameterTable.h"
@@ -75,13 +75,13 @@ TEST_F(TPluginTest, PresentsItsIdentityAndTheFactoryProgram) {
 
 TEST_F(TPluginTest, FreshEffectIsConvertedAndSoundsWithoutAnyParameterWrite) {
     auto plugin = MakePlugin();
-    EXPECT_EQ(plugin->Values.BufferSize, 0.07f);
-    EXPECT_EQ(plugin->Values.OutGain, static_cast<float>(1.2 * 0.66f));
-    EXPECT_EQ(plugin->Values.Pow[3], 1);
+    EXPECT_EQ(plugin->Core().BlockValues().BufferSize, 0.07f);
+    EXPECT_EQ(plugin->Core().BlockValues().OutGain, static_cast<float>(1.2 * 0.66f));
+    EXPECT_EQ(plugin->Core().BlockValues().Pow[3], 1);
 
     std::vector<float> in = Noise(8192, 1), outL, outR;
     Render(*plugin, in, in, outL, outR, 512);
-    EXPECT_EQ(plugin->BufferLength, 6994);
+    EXPECT_EQ(plugin->Core().BufferLength, 6994);
     double energy = 0;
     for (std::size_t j = 4096; j < outL.size(); ++j)
         energy += outL[j] * outL[j] + outR[j] * outR[j];
@@ -97,8 +97,8 @@ TEST_F(TPluginTest, BlockStepsFollowTheHostTimeInformation) {
     // A new rate gives a new line length, even in a block without frames.
     Host().time.sampleRate = 96000.0;
     ProcessBlock(*plugin, 0);
-    EXPECT_EQ(plugin->HostSampleRate(), 96000.0f);
-    EXPECT_EQ(plugin->BufferLength, 15226) << "0.0793 s * 2 at 96 kHz";
+    EXPECT_EQ(plugin->Core().HostSampleRate(), 96000.0f);
+    EXPECT_EQ(plugin->Core().BufferLength, 15226) << "0.0793 s * 2 at 96 kHz";
 
     // Unusable information leaves the last rate and tempo in effect; rates and tempi beyond what a host
     // can mean are bounded.
@@ -109,8 +109,9 @@ TEST_F(TPluginTest, BlockStepsFollowTheHostTimeInformation) {
         Host().time.sampleRate = unusable;
         Host().time.tempo = unusable == 0.0 ? -1.0 : unusable;
         ProcessBlock(*plugin, 4);
-        EXPECT_EQ(plugin->HostSampleRate(), 96000.0f) << "rate " << unusable;
-        EXPECT_EQ(plugin->HostTempo(), unusable == inf ? 1000.0f : 90.0f) << "tempo " << Host().time.tempo;
+        EXPECT_EQ(plugin->Core().HostSampleRate(), 96000.0f) << "rate " << unusable;
+        EXPECT_EQ(plugin->Core().HostTempo(), unusable == inf ? 1000.0f : 90.0f)
+            << "tempo " << Host().time.tempo;
     }
     const std::pair<double, float> bounded[] = {
         {1e300, 384000.0f}, {1.0e7, 384000.0f}, {1.0, 8000.0f}, {1e-30, 8000.0f}, {22050.0, 22050.0f}};
@@ -118,13 +119,13 @@ TEST_F(TPluginTest, BlockStepsFollowTheHostTimeInformation) {
         Host().time.sampleRate = reported;
         Host().time.tempo = 1e9;
         ProcessBlock(*plugin, 4);
-        EXPECT_EQ(plugin->HostSampleRate(), used) << "rate " << reported;
-        EXPECT_EQ(plugin->HostTempo(), 1000.0f);
+        EXPECT_EQ(plugin->Core().HostSampleRate(), used) << "rate " << reported;
+        EXPECT_EQ(plugin->Core().HostTempo(), 1000.0f);
     }
     Host().time.sampleRate = 1.0e7;
     plugin->setParameter(GlobalParameterIndex(GlobalKind::BufferSize), 1.0f);
     ProcessBlock(*plugin, 64, 0.5f);
-    EXPECT_EQ(plugin->BufferLength, kDelayCapacity) << "2 s at 384 kHz is held at the line's capacity";
+    EXPECT_EQ(plugin->Core().BufferLength, kDelayCapacity) << "2 s at 384 kHz is held at the line's capacity";
 
     // Without time information the rate the host set with its sample-rate call counts; tempo and
     // transport flags stay as they were.
@@ -132,18 +133,18 @@ TEST_F(TPluginTest, BlockStepsFollowTheHostTimeInformation) {
     Host().timeAvailable = false;
     plugin->setSampleRate(48000.0f);
     ProcessBlock(*plugin, 4);
-    EXPECT_EQ(plugin->HostSampleRate(), 48000.0f);
-    EXPECT_EQ(plugin->BufferLength, 96000);
+    EXPECT_EQ(plugin->Core().HostSampleRate(), 48000.0f);
+    EXPECT_EQ(plugin->Core().BufferLength, 96000);
     EXPECT_EQ(plugin->TimeFlags, 0);
-    EXPECT_EQ(plugin->HostTempo(), 1000.0f);
+    EXPECT_EQ(plugin->Core().HostTempo(), 1000.0f);
     plugin->setSampleRate(0.0f);
     ProcessBlock(*plugin, 4);
-    EXPECT_EQ(plugin->HostSampleRate(), 48000.0f) << "an unusable rate from the host is ignored too";
+    EXPECT_EQ(plugin->Core().HostSampleRate(), 48000.0f) << "an unusable rate from the host is ignored too";
 }
 
 TEST_F(TPluginTest, TransportChangesRestartEveryLfoAtItsOffset) {
     auto plugin = MakePlugin();
-    const float offset = plugin->Values.SyncOf[2]; // factory 0.3 - 0.5
+    const float offset = plugin->Core().BlockValues().SyncOf[2]; // factory 0.3 - 0.5
     ProcessBlock(*plugin, 0);
     EXPECT_EQ(Ref(*plugin).Lfos[2].phase, offset) << "the first block always restarts the LFOs";
     ProcessBlock(*plugin, 5000);
@@ -175,15 +176,15 @@ TEST_F(TPluginTest, TempoLockedRateDividesTheBeatIntoEighths) {
     plugin->setParameter(LfoParameterIndex(2, LfoKind::HostSync), 1.0f);
     plugin->setParameter(LfoParameterIndex(2, LfoKind::LfoFreq), 1.0f);
     ProcessBlock(*plugin, 64);
-    EXPECT_FLOAT_EQ(plugin->LfoRate[0], 2.0f) << "n = 92: one cycle per beat at 120 bpm";
-    EXPECT_FLOAT_EQ(plugin->LfoRate[1], 0.5f) << "n = 68: four beats";
-    EXPECT_FLOAT_EQ(plugin->LfoRate[3], 1.1f) << "free running at the factory 1.1 Hz";
+    EXPECT_FLOAT_EQ(plugin->Core().LfoRate[0], 2.0f) << "n = 92: one cycle per beat at 120 bpm";
+    EXPECT_FLOAT_EQ(plugin->Core().LfoRate[1], 0.5f) << "n = 68: four beats";
+    EXPECT_FLOAT_EQ(plugin->Core().LfoRate[3], 1.1f) << "free running at the factory 1.1 Hz";
     EXPECT_TRUE(Ref(*plugin).LfoOut[2] >= 0.0f && Ref(*plugin).LfoOut[2] <= 1.0f)
         << "an infinite rate stays harmless";
 
     Host().time.tempo = 0.0;
     ProcessBlock(*plugin, 64);
-    EXPECT_EQ(plugin->LfoRate[0], 0.0f) << "a stopped tempo stands the LFO still";
+    EXPECT_EQ(plugin->Core().LfoRate[0], 0.0f) << "a stopped tempo stands the LFO still";
 }
 
 TEST_F(TPluginTest, TopTempoLockedRateStaysAtTheCycleStartThroughRestarts) {
@@ -193,7 +194,8 @@ TEST_F(TPluginTest, TopTempoLockedRateStaysAtTheCycleStartThroughRestarts) {
     plugin->setParameter(LfoParameterIndex(2, LfoKind::HostSync), 1.0f);
     plugin->setParameter(LfoParameterIndex(2, LfoKind::LfoFreq), 1.0f);
     plugin->setParameter(LfoParameterIndex(2, LfoKind::SyncOf), 0.9f);
-    ASSERT_EQ(plugin->Values.Shape[2], 3);
+    ProcessBlock(*plugin, 0); // the values reach the engine at a block
+    ASSERT_EQ(plugin->Core().BlockValues().Shape[2], 3);
     auto expectCycleStart = [&](const char* when) {
         for (int j = 0; j < 6; ++j) {
             ProcessBlock(*plugin, 1);
@@ -271,16 +273,16 @@ TEST_F(TPluginTest, DelayZeroReadsThisFrameAndDelayOneTheOldestSample) {
 
 TEST_F(TPluginTest, VoiceCountScalesWetAndDryPaths) {
     auto plugin = MakePlugin();
-    EXPECT_EQ(plugin->Values.Pow[0], 1);
+    EXPECT_EQ(plugin->Core().BlockValues().Pow[0], 1);
     ProcessBlock(*plugin, 1);
-    EXPECT_EQ(plugin->ActiveScale, 0.6095689f) << "0.94^8 rounded at every step";
-    EXPECT_EQ(plugin->FeedbackScale, static_cast<float>(0.94)) << "only voice 8 has non-zero feedback";
+    EXPECT_EQ(plugin->Core().ActiveScale, 0.6095689f) << "0.94^8 rounded at every step";
+    EXPECT_EQ(plugin->Core().FeedbackScale, static_cast<float>(0.94)) << "only voice 8 has non-zero feedback";
 
     // Mix 0 with all eight voices on: the dry input alone, still scaled by the voice count.
     plugin->setParameter(GlobalParameterIndex(GlobalKind::Mix), 0.0f);
     std::vector<float> in = Noise(256, 7), outL, outR;
     Render(*plugin, in, in, outL, outR, 256);
-    const float outGain = plugin->Values.OutGain;
+    const float outGain = plugin->Core().BlockValues().OutGain;
     for (std::size_t j = 0; j < in.size(); ++j)
         ASSERT_EQ(outL[j], static_cast<float>(static_cast<double>(in[j]) * outGain * 0.6095689f)) << j;
 
@@ -337,7 +339,8 @@ TEST_F(TPluginTest, HardSyncRestartsTheTargetTwoFramesAfterItsSourceWraps) {
         plugin->setParameter(LfoParameterIndex(target, LfoKind::LfoFreq), 0.03f);
         plugin->setParameter(LfoParameterIndex(target, LfoKind::SyncIx), source / 7.0f);
         plugin->setParameter(LfoParameterIndex(target, LfoKind::SyncOf), 0.8f);
-        ASSERT_EQ(plugin->Values.SyncIx[target], source);
+        ProcessBlock(*plugin, 0);
+        ASSERT_EQ(plugin->Core().BlockValues().SyncIx[target], source);
 
         std::vector<float> sourceOut, targetOut;
         for (int j = 0; j < 10000; ++j) {
@@ -456,7 +459,7 @@ TEST_F(TPluginTest, EditorIdleExchangesLevelsAndServesRequests) {
     Host().time.tempo = 133.0;
     ProcessBlock(*plugin, 2000, 0.5f);
 
-    EditorExchange editor;
+    testsupport::TestEditor editor(*plugin);
     editor.PanicRequest = true;
     editor.PresetLoadRequest = true;
     editor.PendingPreset = "Wide Ensemble";
@@ -467,7 +470,7 @@ TEST_F(TPluginTest, EditorIdleExchangesLevelsAndServesRequests) {
     EXPECT_EQ(editor.Tempo, 133.0f);
     EXPECT_FALSE(editor.PanicRequest);
     EXPECT_FALSE(editor.PresetLoadRequest);
-    EXPECT_EQ(plugin->PresetName, "Wide Ensemble");
+    EXPECT_EQ(editor.requested, "Wide Ensemble");
 
     // The clear is left to the audio thread's next blocks, at most kFillPerBlock samples per line each.
     const auto count = [&](float value) {
@@ -476,16 +479,16 @@ TEST_F(TPluginTest, EditorIdleExchangesLevelsAndServesRequests) {
     };
     const auto zerosBefore = count(0.0f);
     EXPECT_LT(zerosBefore, 2 * kDelayCapacity);
-    plugin->RequestDelayFill(0.0001f); // a later request replaces the panic's
-    plugin->RequestDelayFill(0.0f);
+    plugin->Core().RequestDelayFill(0.0001f); // a later request replaces the panic's
+    plugin->Core().RequestDelayFill(0.0f);
     ProcessBlock(*plugin, 0);
-    EXPECT_LE(count(0.0f), zerosBefore + 2 * TPlugin::kFillPerBlock);
-    while (plugin->DelayFillInProgress())
+    EXPECT_LE(count(0.0f), zerosBefore + 2 * EffectCore::kFillPerBlock);
+    while (plugin->Core().DelayFillInProgress())
         ProcessBlock(*plugin, 0);
     EXPECT_EQ(count(0.0f), 2 * kDelayCapacity);
 
-    plugin->RequestDelayFill(0.0001f);
-    while (count(0.0001f) == 0 || plugin->DelayFillInProgress())
+    plugin->Core().RequestDelayFill(0.0001f);
+    while (count(0.0001f) == 0 || plugin->Core().DelayFillInProgress())
         ProcessBlock(*plugin, 0);
     EXPECT_EQ(Ref(*plugin).DelayLineR[kDelayCapacity - 1], 0.0001f);
 

@@ -1,12 +1,18 @@
 #pragma once
 
 #include "engine/ParameterTable.h"
-#include "engine/TPlugin.h"
 #include "engine/reference/ReferenceEngine.h"
+#include "plugin/TPlugin.h"
+#include "tests/support/TestEditor.h"
 #include "vst2/Vst2.h"
 
 #include <memory>
 #include <vector>
+
+namespace engine {
+// The engine's tests drive the effect through its VST 2 plug-in, as a host does.
+using plugin::TPlugin;
+} // namespace engine
 
 namespace engine::testing {
 
@@ -30,7 +36,7 @@ extern "C" vst2::VstIntPtr EngineTestHostCallback(vst2::AEffect* effect, vst2::V
 // The effect with the reference frame engine, whose state the tests look into through Ref.
 std::unique_ptr<TPlugin> MakePlugin();
 inline ReferenceEngine& Ref(TPlugin& plugin) {
-    return static_cast<ReferenceEngine&>(plugin.Frames());
+    return static_cast<ReferenceEngine&>(plugin.Core().Frames());
 }
 
 // Stereo buffers for one rendering call.

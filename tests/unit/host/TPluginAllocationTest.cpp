@@ -2,7 +2,8 @@
 // before, not after the host changes its sample rate or block size, and not when a preset load or a panic
 // lands. Driven through the effect record's entry points, as a host drives it.
 
-#include "engine/TPlugin.h"
+#include "plugin/TPlugin.h"
+#include "tests/support/TestEditor.h"
 
 #include <gtest/gtest.h>
 
@@ -53,12 +54,6 @@ int AllocationsWhileProcessing(AEffect* effect, const std::vector<Block>& blocks
     return allocations;
 }
 
-// An editor side whose preset reads give one fixed preset.
-struct PresetSource : engine::EditorExchange {
-    engine::PresetValues preset;
-    std::optional<engine::PresetValues> ReadPreset(const std::string&) override { return preset; }
-};
-
 } // namespace
 
 TEST(TPluginAllocation, ProcessingAllocatesNothingWhateverTheHostDoesBetweenBlocks) {
@@ -66,7 +61,7 @@ TEST(TPluginAllocation, ProcessingAllocatesNothingWhateverTheHostDoesBetweenBloc
     timeInfo.sampleRate = 44100.0;
     timeInfo.tempo = 120.0;
     timeInfo.flags = kVstTransportPlaying | kVstTempoValid;
-    auto* plugin = new engine::TPlugin(&hostCallback);
+    auto* plugin = new plugin::TPlugin(&hostCallback);
     AEffect* effect = plugin->getAeffect();
     auto dispatch = [effect](VstInt32 opcode, VstIntPtr value, float opt = 0.0f) {
         effect->dispatcher(effect, opcode, 0, value, nullptr, opt);
@@ -103,13 +98,13 @@ TEST(TPluginAllocation, ProcessingAllocatesNothingWhateverTheHostDoesBetweenBloc
 
     // A preset load and a panic as the editor asks for them; the audio thread carries out the line fill
     // of each at the start of its next block.
-    PresetSource editor;
-    editor.preset.Name = "Busy";
+    testsupport::TestEditor editor(*plugin);
+    editor.preset.emplace().Name = "Busy";
     for (int i = 0; i < engine::kParameterCount; ++i)
-        editor.preset.Values[static_cast<std::size_t>(i)] = static_cast<float>(i % 11) / 10.0f;
+        editor.preset->Values[static_cast<std::size_t>(i)] = static_cast<float>(i % 11) / 10.0f;
     editor.PresetLoadRequest = true;
     plugin->ExchangeWithEditor(editor);
-    ASSERT_EQ(plugin->getParameter(12), editor.preset.Values[12]) << "the preset was applied";
+    ASSERT_EQ(plugin->getParameter(12), editor.preset->Values[12]) << "the preset was applied";
     EXPECT_EQ(AllocationsWhileProcessing(effect, {{1024}, {9000}}), 0) << "after a preset load";
     editor.PanicRequest = true;
     plugin->ExchangeWithEditor(editor);

@@ -1,5 +1,5 @@
-#include "engine/TPlugin.h"
 #include "engine/reference/ReferenceEngine.h"
+#include "plugin/TPlugin.h"
 
 #include "editor/TPluginEditorwindow.h"
 #include "platform/headless/FakeFolders.h"
@@ -51,7 +51,8 @@ protected:
         fs::create_directories(presets::PresetFolder());
         auto frames = std::make_unique<engine::ReferenceEngine>();
         lines_ = frames.get();
-        plugin_ = std::make_unique<engine::TPlugin>(&hostCallback, nullptr, std::move(frames));
+        plugin_ = std::make_unique<plugin::TPlugin>(&hostCallback, nullptr, std::move(frames));
+        form_.EditorAttachMessage(plugin_.get());
         // One block so the engine has taken the factory values and the lines hold what it wrote.
         process(64);
     }
@@ -76,7 +77,7 @@ protected:
         const presets::FxpBytes bytes = presets::WriteFxp(field, values);
         writePreset(name, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
     }
-    std::string programName() { return plugin_->CurrentProgram().Name; }
+    std::string programName() { return plugin_->Core().ProgramName(); }
     std::vector<float> parameters() {
         std::vector<float> values;
         for (int i = 0; i < presets::kParameterCount; ++i)
@@ -87,7 +88,7 @@ protected:
         return std::count(lines_->DelayLineL.begin(), lines_->DelayLineL.end(), value) +
                std::count(lines_->DelayLineR.begin(), lines_->DelayLineR.end(), value);
     }
-    // The editor's idle handshake: the form reads the file, the effect applies it.
+    // The editor's idle handshake: the form reads the file and applies it through its link.
     void load(const std::string& name) {
         form_.PendingPreset = name;
         form_.PresetLoadRequest = true;
@@ -98,7 +99,7 @@ protected:
     editor::TPluginEditorwindow form_{nullptr, windows_};
     fs::path root_;
     std::unique_ptr<platform::headless::FakeFolders> folders_;
-    std::unique_ptr<engine::TPlugin> plugin_;
+    std::unique_ptr<plugin::TPlugin> plugin_;
     engine::ReferenceEngine* lines_ = nullptr; // the plug-in's frame engine
 };
 
@@ -119,11 +120,11 @@ TEST_F(TPluginPresetLoadTest, LoadRestoresValuesAndNameThenFillsTheLinesBeforeTh
         EXPECT_EQ(std::bit_cast<std::uint32_t>(plugin_->getParameter(i)),
                   std::bit_cast<std::uint32_t>(values[i]))
             << "parameter " << i;
-    EXPECT_EQ(plugin_->Values.BufferSize, 1.0f) << "each value reached the engine through ParameterChanged";
     EXPECT_EQ(countInLines(0.0001f), filledBefore) << "the audio thread fills the lines, not the loader";
 
     process(0); // the next block, even an empty one, starts the fill; the following ones complete it
-    while (plugin_->DelayFillInProgress())
+    EXPECT_EQ(plugin_->Core().BlockValues().BufferSize, 1.0f) << "each value reached the engine's block";
+    while (plugin_->Core().DelayFillInProgress())
         process(0);
     EXPECT_EQ(countInLines(0.0001f), 2u * engine::kDelayCapacity)
         << "every sample of both lines, whatever BufferLength is";
@@ -149,7 +150,8 @@ TEST_F(TPluginPresetLoadTest, ValuesOutsideTheRangeAreClampedAndZeroPaddedNamesR
     EXPECT_EQ(plugin_->getParameter(1), 1.0f);
     EXPECT_EQ(plugin_->getParameter(2), 0.0f);
     EXPECT_EQ(plugin_->getParameter(3), 0.0f) << "a NaN is stored as 0";
-    EXPECT_EQ(plugin_->Values.Mix, 1.0f);
+    process(0);
+    EXPECT_EQ(plugin_->Core().BlockValues().Mix, 1.0f);
 }
 
 TEST_F(TPluginPresetLoadTest, RejectedFilesChangeNothingAndSayWhy) {
@@ -166,7 +168,7 @@ TEST_F(TPluginPresetLoadTest, RejectedFilesChangeNothingAndSayWhy) {
 
     const std::vector<float> before = parameters();
     const std::string nameBefore = programName();
-    const float bufferSizeBefore = plugin_->Values.BufferSize;
+    const float bufferSizeBefore = plugin_->Core().BlockValues().BufferSize;
     platform::headless::RecordingMessageBox messages;
     for (const char* name : {"Foreign", "Short", "Empty", "Garbage", "Missing", "Folder"}) {
         messages.messages.clear();
@@ -180,8 +182,8 @@ TEST_F(TPluginPresetLoadTest, RejectedFilesChangeNothingAndSayWhy) {
         EXPECT_EQ(messages.messages[0].caption, "VorelanEn2");
         EXPECT_EQ(parameters(), before) << name << ": no parameter changes";
         EXPECT_EQ(programName(), nameBefore) << name;
-        EXPECT_EQ(plugin_->Values.BufferSize, bufferSizeBefore) << name;
-        EXPECT_EQ(plugin_->PresetLoadBusy, 0) << name;
+        EXPECT_EQ(plugin_->Core().BlockValues().BufferSize, bufferSizeBefore) << name;
+        EXPECT_EQ(form_.PresetLoadBusy, 0) << name;
     }
     process(0);
     EXPECT_EQ(countInLines(0.0001f), 0u) << "no fill was requested for a rejected file";
@@ -194,13 +196,13 @@ TEST_F(TPluginPresetLoadTest, LoadsRequestedDuringTheMessageAreDropped) {
     writePreset("Bad", std::vector<std::uint8_t>(40, 'x'));
     platform::headless::RecordingMessageBox messages;
     messages.onShow = [&] {
-        EXPECT_EQ(plugin_->PresetLoadBusy, 1) << "busy while the message is up";
+        EXPECT_EQ(form_.PresetLoadBusy, 1) << "busy while the message is up";
         load("Good"); // an editor idle call served by the message box's own loop
     };
     load("Bad");
     EXPECT_EQ(messages.messages.size(), 1u);
     EXPECT_NE(programName(), "Good") << "the nested load returned without effect";
-    EXPECT_EQ(plugin_->PresetLoadBusy, 0);
+    EXPECT_EQ(form_.PresetLoadBusy, 0);
 
     messages.onShow = nullptr;
     load("Good");

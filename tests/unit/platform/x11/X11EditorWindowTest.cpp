@@ -4,13 +4,16 @@
 
 #include "editor/TPluginEditorFormClass.h"
 #include "editor/TPluginEditorwindow.h"
-#include "engine/TPlugin.h"
 #include "host/TVstTemplateEditor.h"
 #include "platform/headless/HeadlessWindow.h"
 #include "platform/headless/HeadlessWindowFactory.h"
+#include "plugin/TPlugin.h"
+#include "presets/FxpFile.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -51,11 +54,11 @@ extern "C" vst2::VstIntPtr ReferenceHost(vst2::AEffect*, vst2::VstInt32 opcode, 
 // The same editor in memory: the effect and its form built into this program, in a headless window.
 struct ReferenceEditor {
     platform::headless::HeadlessWindowFactory factory;
-    std::unique_ptr<engine::TPlugin> plugin;
+    std::unique_ptr<plugin::TPlugin> plugin;
     editor::TPluginEditorwindow* form = nullptr;
 
     ReferenceEditor() {
-        plugin = std::make_unique<engine::TPlugin>(&ReferenceHost,
+        plugin = std::make_unique<plugin::TPlugin>(&ReferenceHost,
                                                    std::make_unique<editor::TPluginEditorFormClass>(factory));
         auto* wrapper = static_cast<host::TVstTemplateEditor*>(plugin->getEditor());
         wrapper->open(nullptr);
@@ -568,6 +571,91 @@ TEST_F(X11EditorWindowTest, TwoHundredOpenCloseCyclesLeaveNothingBehind) {
     EXPECT_EQ(ServerClients(host.XDisplay()), clients)
         << "the server still serves a connection of the editor";
     EXPECT_TRUE(host.Children().empty());
+}
+
+// Values the way a saved session holds them: none of them a multiple of 0.01, which is all a knob shows.
+float SessionValue(int index) {
+    return static_cast<float>(index % 97) / 97.0f + 0.004321f;
+}
+
+// A session in the host: every value not a multiple of 0.01. The user opens the editor, looks at every
+// channel and LFO, leaves it idle, closes it, and opens and closes it once more. The effect and the host
+// end as they began, bit for bit, and the host heard of no change.
+TEST_F(X11EditorWindowTest, OpeningIdlingAndClosingTheEditorChangesNoValue) {
+    ReferenceEditor reference;
+    ASSERT_NE(reference.form, nullptr);
+    EditorHost host(*library_, 24);
+    ASSERT_TRUE(host.Valid()) << host.Problem();
+    for (int i = 0; i < 181; ++i)
+        host.Plugin().SetParameter(i, SessionValue(i));
+    host.TestHost().ClearLogs();
+
+    for (int opening = 0; opening < 2; ++opening) {
+        OpenAndSettle(host);
+        for (std::size_t t = 0; t < 8 && opening == 0; ++t)
+            for (const auto* row : {&reference.form->ChannelButtons, &reference.form->LfoButtons}) {
+                const platform::Point button = ReferenceEditor::Centre(*(*row)[t]);
+                host.MoveTo(button.x, button.y);
+                host.Click(1);
+                host.Pump(80); // past the next refresh
+            }
+        host.MoveTo(kWidth + 10, kHeight + 10);
+        host.Pump(300);
+        host.CloseEditor();
+    }
+    for (int i = 0; i < 181; ++i)
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(host.Plugin().GetParameter(i)),
+                  std::bit_cast<std::uint32_t>(SessionValue(i)))
+            << "parameter " << i;
+    EXPECT_EQ(host.TestHost().CountCalls(vst2::audioMasterAutomate), 0u) << "the host was sent automation";
+    EXPECT_EQ(host.TestHost().CountCalls(vst2::audioMasterBeginEdit), 0u);
+}
+
+// A preset chosen in the editor's menu reaches the host: every value it changes is reported with the
+// value the file holds, then the host is asked to show them all again.
+TEST_F(X11EditorWindowTest, APresetLoadedFromTheMenuReportsEveryChangedValueToTheHost) {
+    presets::ParameterValues values{};
+    for (int i = 0; i < 181; ++i)
+        values[static_cast<std::size_t>(i)] = 1.0f - SessionValue(i);
+    const presets::FxpBytes bytes = presets::WriteFxp("Session", values);
+    std::ofstream(presets_ / "Session.fxp", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    EditorHost host(*library_, 24);
+    ASSERT_TRUE(host.Valid()) << host.Problem();
+    for (int i = 0; i < 181; ++i)
+        host.Plugin().SetParameter(i, SessionValue(i));
+    OpenAndSettle(host);
+    host.TestHost().ClearLogs();
+
+    ASSERT_NE(OpenPresetMenu(host), 0u);
+    host.Key("Down");
+    host.Key("Down");
+    host.Key("Return");
+    host.MoveTo(kWidth + 10, kHeight + 10);
+    ASSERT_TRUE(
+        host.PumpUntil([&] { return host.TestHost().CountCalls(vst2::audioMasterUpdateDisplay) > 0; }, 3000))
+        << "the load never asked the host to update its display";
+
+    const std::vector<testhost::Automation>& reported = host.TestHost().Automations;
+    ASSERT_EQ(reported.size(), 181u) << "every value differs from the session's";
+    for (int i = 0; i < 181; ++i) {
+        EXPECT_EQ(reported[static_cast<std::size_t>(i)].index, i);
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(reported[static_cast<std::size_t>(i)].value),
+                  std::bit_cast<std::uint32_t>(values[static_cast<std::size_t>(i)]))
+            << "parameter " << i;
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(host.Plugin().GetParameter(i)),
+                  std::bit_cast<std::uint32_t>(values[static_cast<std::size_t>(i)]))
+            << "parameter " << i;
+    }
+    const std::vector<testhost::HostCall>& calls = host.TestHost().Calls;
+    const auto update = std::find_if(calls.begin(), calls.end(), [](const testhost::HostCall& call) {
+        return call.opcode == vst2::audioMasterUpdateDisplay;
+    });
+    EXPECT_TRUE(std::none_of(update, calls.end(), [](const testhost::HostCall& call) {
+        return call.opcode == vst2::audioMasterAutomate;
+    })) << "the display update comes after the values";
+    EXPECT_EQ(host.TestHost().CountCalls(vst2::audioMasterUpdateDisplay), 1u);
+    host.CloseEditor();
 }
 
 } // namespace
