@@ -280,7 +280,8 @@ TEST_F(Lv2Processor, TakesTheInterfacesMessagesAndTellsItTheEffectsState) {
     auto lv2 = Make(rate);
     lv2->SendTime(0, TimePosition{1.0f, 133.0f, 0, 0, 0});
     lv2->Render(input, {1000}, false);
-    const auto notices = Objects(lv2->TakeNotifications(), lv2::kEditorStateUri);
+    const std::vector<lv2host::AtomEvent> told = lv2->TakeNotifications();
+    const auto notices = Objects(told, lv2::kEditorStateUri);
     EXPECT_NEAR(static_cast<double>(notices.size()), 12.5, 1.0) << "about 25 a second";
     float lfoSum = 0;
     for (const LV2_Atom_Object* notice : notices) {
