@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <lv2/atom/forge.h>
 #include <lv2/atom/util.h>
+#include <lv2/time/time.h>
 #include <sndfile.h>
 
 #include <sys/syscall.h>
@@ -300,6 +301,27 @@ TEST_F(Lv2Processor, TakesTheInterfacesMessagesAndTellsItTheEffectsState) {
         }
     }
     EXPECT_GT(lfoSum, 0.0f) << "the factory program's LFOs move";
+
+    // A stopped host's position of only frame and speed (as jalv sends) keeps the tempo.
+    {
+        std::uint64_t buffer[16];
+        LV2_Atom_Forge forge;
+        lv2_atom_forge_init(&forge, world.Urids().MapData());
+        lv2_atom_forge_set_buffer(&forge, reinterpret_cast<std::uint8_t*>(buffer), sizeof buffer);
+        LV2_Atom_Forge_Frame object;
+        lv2_atom_forge_object(&forge, &object, 0, world.Urids().Map(LV2_TIME__Position));
+        lv2_atom_forge_key(&forge, world.Urids().Map(LV2_TIME__frame));
+        lv2_atom_forge_long(&forge, 0);
+        lv2_atom_forge_key(&forge, world.Urids().Map(LV2_TIME__speed));
+        lv2_atom_forge_float(&forge, 0.0f);
+        lv2_atom_forge_pop(&forge, &object);
+        lv2->SendAtom(lv2->FramesRun(), reinterpret_cast<const LV2_Atom*>(buffer));
+        lv2->Render(input, {4800}, false);
+        const std::vector<lv2host::AtomEvent> later = lv2->TakeNotifications();
+        const auto states = Objects(later, lv2::kEditorStateUri);
+        ASSERT_FALSE(states.empty());
+        EXPECT_EQ(FloatOf(states.back(), lv2::kTempoKey), 133.0f);
+    }
 
     // The echoes ring on after the input; a panic at the next block's frame 100 all but ends them.
     const float ringing = peak(lv2->Render(silence, {512}, false), 0);

@@ -1,9 +1,9 @@
 // VorelanEn2_ui.so embedded as hosts embed X11 interfaces (suil, ui:parent), under the test display:
 // it opens as a 780 x 303 child of the host's window, a host's port event moves the knob on the screen
 // without a write back, a knob drag reaches the port through the write function as one touch, the LFO
-// lights follow the processor's EditorState, the panic button and a preset chosen in the menu reach
-// the host (every changed value as a port write, the name as a message), and it closes without an
-// X error.
+// lights follow the processor's EditorState, the panic button, a preset chosen in the menu (every
+// changed value as a port write, the name as a message) and "Save as" (the new name as a message) reach
+// the host, and it closes without an X error.
 #include "engine/ParameterTable.h"
 #include "lv2/Lv2Contract.h"
 #include "presets/FxpFile.h"
@@ -136,9 +136,9 @@ TEST(Lv2Ui, WorksInAHostWindowAndClosesCleanly) {
     lv2host::Lv2World world(VORELAN_DIST_DIR);
     {
         Host ui(world, lv2::kPluginUri);
-        Window root = 0, parent = 0, *children = nullptr;
+        Window rootWindow = 0, parent = 0, *children = nullptr;
         unsigned count = 0;
-        ASSERT_TRUE(XQueryTree(ui.GetDisplay(), ui.Widget(), &root, &parent, &children, &count));
+        ASSERT_TRUE(XQueryTree(ui.GetDisplay(), ui.Widget(), &rootWindow, &parent, &children, &count));
         XFree(children);
         EXPECT_EQ(parent, ui.Parent()) << "the editor is a child of the host's window";
         EXPECT_EQ(ui.RequestedSize(), std::make_pair(kWidth, kHeight));
@@ -234,6 +234,32 @@ TEST(Lv2Ui, WorksInAHostWindowAndClosesCleanly) {
         lv2_atom_object_get(loaded, ui.Urid(lv2::kProgramNameKey), &name, 0);
         ASSERT_NE(name, nullptr);
         EXPECT_STREQ(reinterpret_cast<const char*>(name + 1), "Session");
+
+        // "Save as", the menu's first entry, with no dialog program on the PATH: the editor asks for the
+        // name itself, writes the preset and renames the program.
+        const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
+        setenv("PATH", root.c_str(), 1);
+        ui.ClearRecords();
+        MoveTo(ui, 400, 290);
+        Button(ui, 3, true);
+        Button(ui, 3, false);
+        IdleFor(ui, 300);
+        Key(ui, "Down");
+        Key(ui, "Return");
+        IdleFor(ui, 300);
+        for (const char* key : {"p", "a", "d", "Return"})
+            Key(ui, key);
+        const bool renamed = IdleUntil(
+            ui, [&] { return !Messages(ui, ui.Urid(lv2::kProgramNameUri)).empty(); }, 3000);
+        setenv("PATH", path.c_str(), 1);
+        ASSERT_TRUE(renamed) << "Save as sent no ProgramName message";
+        EXPECT_TRUE(fs::exists(folder / "pad.fxp"));
+        const auto* saved = reinterpret_cast<const LV2_Atom_Object*>(
+            Messages(ui, ui.Urid(lv2::kProgramNameUri)).front()->Atom());
+        name = nullptr;
+        lv2_atom_object_get(saved, ui.Urid(lv2::kProgramNameKey), &name, 0);
+        ASSERT_NE(name, nullptr);
+        EXPECT_STREQ(reinterpret_cast<const char*>(name + 1), "pad");
         EXPECT_EQ(ui.XErrors(), 0);
     }
     fs::remove_all(root);
