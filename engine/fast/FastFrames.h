@@ -173,6 +173,7 @@ struct alignas(64) FrameState {
     alignas(64) float filterF[kSubBlock][kVoices] = {};    // frequency coefficient and damping
     alignas(64) float filterQ[kSubBlock][kVoices] = {};
     alignas(64) float signal[2][kVoices][kRow] = {};     // read, then filtered
+    alignas(64) float signalV[2][kRow][kVoices] = {};    // the same, voice-major, for the filters
     alignas(64) float tapRow[kVoices][2][kRow + 1] = {}; // [0]: the tap before the sub-block
     alignas(64) float written[2][kRow] = {};             // the line samples written
     alignas(64) float output[2][kRow] = {};

@@ -180,7 +180,10 @@ template <class S> struct FrameLoop {
     }
     static VL Triangle(VL p) { return 1.0f - 4.0f * S::AbsL(p); }
 
-    static void StepLfos(const FramePlan& plan, FrameState& st) {
+    // One frame of every LFO. `kPlain`: every stepping LFO's phase lies within -0.5 .. +0.5, its
+    // increment is a finite number of 0 or more and no sync can fire, so a step only restarts a phase past
+    // +0.5, as the general step would.
+    template <bool kPlain> static void StepLfos(const FramePlan& plan, FrameState& st) {
         alignas(32) float next[kLfos];
         for (int o = 0; o < kLfos; o += S::kLfoLanes) {
             const ML stepping = S::LoadLMask(plan.stepping + o);
@@ -189,10 +192,14 @@ template <class S> struct FrameLoop {
             // One step; a phase past +0.5 or not finite restarts at -0.5, one below -0.5 wraps to +0.5 with
             // a negative rate and restarts at -0.5 otherwise.
             VL stepped = phase + increment;
-            const ML restart = ~(stepped <= 0.5f) | (S::AbsL(stepped) == __builtin_inff()) |
-                               ((stepped < -0.5f) & ~(increment < 0.0f));
-            const ML wrapUp = ~restart & (stepped < -0.5f);
-            stepped = restart ? S::SetL(-0.5f) : (wrapUp ? S::SetL(0.5f) : stepped);
+            if constexpr (kPlain) {
+                stepped = stepped <= 0.5f ? stepped : S::SetL(-0.5f);
+            } else {
+                const ML restart = ~(stepped <= 0.5f) | (S::AbsL(stepped) == __builtin_inff()) |
+                                   ((stepped < -0.5f) & ~(increment < 0.0f));
+                const ML wrapUp = ~restart & (stepped < -0.5f);
+                stepped = restart ? S::SetL(-0.5f) : (wrapUp ? S::SetL(0.5f) : stepped);
+            }
             phase = stepping ? stepped : phase;
 
             const VL p = phase;
@@ -204,8 +211,12 @@ template <class S> struct FrameLoop {
 
             // Hard sync from the source's value seen at the previous step: restart at the offset. This
             // frame's outputs still come from the phase before the restart.
-            const ML hit = stepping & (S::LoadL(st.syncInput + o) == 1.0f);
-            S::StoreL(st.phase + o, hit ? S::LoadL(plan.syncOffset + o) - increment : phase);
+            if constexpr (kPlain) {
+                S::StoreL(st.phase + o, phase);
+            } else {
+                const ML hit = stepping & (S::LoadL(st.syncInput + o) == 1.0f);
+                S::StoreL(st.phase + o, hit ? S::LoadL(plan.syncOffset + o) - increment : phase);
+            }
 
             VL bipolar;
             switch (plan.commonShape) { // the one shape of every LFO that steps, if they share one
@@ -280,15 +291,22 @@ template <class S> struct FrameLoop {
     // The LFO outputs of frames [0, n), in both layouts; the frames up to the end of the last whole vector
     // repeat frame n - 1, so every vector over them holds defined values.
     static void Lfos(const FramePlan& plan, FrameState& st, int n, int padded) {
+        bool plain = !plan.anySync;
+        for (int k = 0; k < kLfos; ++k)
+            plain = plain && (plan.stepping[k] == 0 ||
+                              (st.increment[k] >= 0.0f && st.increment[k] <= 1.0f && st.phase[k] >= -0.5f &&
+                               st.phase[k] <= 0.5f && st.syncInput[k] != 1.0f));
         for (int j = 0; j < n; ++j) {
-            StepLfos(plan, st);
+            if (plain)
+                StepLfos<true>(plan, st);
+            else
+                StepLfos<false>(plan, st);
             std::memcpy(st.lfo[j], st.out, sizeof st.out);
         }
         for (int j = n; j < padded; ++j)
             std::memcpy(st.lfo[j], st.lfo[n - 1], sizeof st.lfo[j]);
-        for (int l = 0; l < kLfos; ++l)
-            for (int j = 0; j < padded; ++j)
-                st.lfoT[l][j] = st.lfo[j][l];
+        for (int j = 0; j < padded; j += 8)
+            S::Transpose8(st.lfo[j], kLfos, st.lfoT[0] + j, kRow);
     }
 
     // ---- per voice, time-major: delays, gains and amplitudes ----
@@ -422,178 +440,274 @@ template <class S> struct FrameLoop {
 
     // Voice v's reads of frames [0, padded), a vector of frames at a time. The taps of consecutive frames
     // lie at consecutive positions while the delay's whole part stays the same, so each tap of a vector is
-    // one contiguous load; where the whole part steps by one inside the vector, two loads and a blend. A
-    // vector whose whole parts spread further is read frame by frame. The writer does not wrap inside a
+    // one contiguous load; where the whole part takes s + 1 values inside the vector, s + 4 loads serve the
+    // four taps, each lane picking its own. A vector whose whole parts spread over more than four values
+    // is read frame by frame. The writer does not wrap inside a
     // sub-block, so the newest tap of frame j is writeAt[0] + j + 1 - whole, below the line's end; a vector
     // that reaches below the mirror before the line moves up by the length, which keeps it below the end.
+    // One vector of frames from j0 of voice v whose whole parts lie in highest - kSpan .. highest. Lane i's
+    // newest tap is at + i + (highest - whole), its older three below it.
+    template <int kSpan>
+    __attribute__((always_inline)) static void ReadSpan(const FramePlan& plan, FrameState& st, int v, int j0,
+                                                        const float* const (&at)[2], int highest) {
+        if (!(plan.exactRead >> v & 1)) {
+            const VWI whole = S::LoadWI(st.whole[v] + j0);
+            const VW t = S::LoadW(st.delayT[v] + j0);
+            for (int c = 0; c < 2; ++c) {
+                VW load[kSpan + 4], y[4];
+                for (int o = -3; o <= kSpan; ++o)
+                    load[o + 3] = S::LoadUW(at[c] + o);
+                for (int k = 0; k < 4; ++k)
+                    y[k] = load[3 - k];
+                for (int d = 1; d <= kSpan; ++d) {
+                    const VWI lanes = whole == highest - d;
+                    for (int k = 0; k < 4; ++k)
+                        y[k] = lanes ? load[3 + d - k] : y[k];
+                }
+                S::StoreW(st.signal[c][v] + j0, Cubic<VW, float>(y[0], y[1], y[2], y[3], t));
+            }
+            return;
+        }
+        for (int h = 0; h < kF; h += kW) {
+            const VI whole = S::LoadI(st.whole[v] + j0 + h);
+            const VD t = S::LoadFD(st.delayT[v] + j0 + h);
+            for (int c = 0; c < 2; ++c) {
+                VD load[kSpan + 4], y[4];
+                for (int o = -3; o <= kSpan; ++o)
+                    load[o + 3] = S::LoadFD(at[c] + h + o);
+                for (int k = 0; k < 4; ++k)
+                    y[k] = load[3 - k];
+                for (int d = 1; d <= kSpan; ++d) {
+                    const MD lanes = S::WidenMask(whole == highest - d);
+                    for (int k = 0; k < 4; ++k)
+                        y[k] = lanes ? load[3 + d - k] : y[k];
+                }
+                S::StoreDF(st.signal[c][v] + j0 + h, Cubic<VD, double>(y[0], y[1], y[2], y[3], t));
+            }
+        }
+    }
+
     static void ReadVector(const FramePlan& plan, FrameState& st, int v, int n, int padded) {
-        const bool exact = plan.exactRead >> v & 1;
         for (int j0 = 0; j0 < padded; j0 += kF) {
             const VWI whole = S::LoadWI(st.whole[v] + j0);
             const int lowest = S::MinWI(whole), highest = S::MaxWI(whole);
-            if (highest - lowest > 1) {
-                for (int j = j0; j < j0 + kF && j < n; ++j)
-                    ReadOne(plan, st, v, j, exact, st.signal[0][v] + j, st.signal[1][v] + j);
-                continue;
-            }
             int base = st.writeAt[0] + j0 + 1 - highest;
             if (base - 3 < -kGuard)
                 base += plan.length;
-            const bool step = lowest != highest;
-            for (int c = 0; c < 2; ++c) {
-                const float* at = st.line[c] + base;
-                float* out = st.signal[c][v] + j0;
-                if (!exact) {
-                    const VWI newer = whole == lowest;
-                    VW y[4];
-                    for (int k = 0; k < 4; ++k) {
-                        y[k] = S::LoadUW(at - k);
-                        if (step)
-                            y[k] = newer ? S::LoadUW(at + 1 - k) : y[k];
-                    }
-                    S::StoreW(out, Cubic<VW, float>(y[0], y[1], y[2], y[3], S::LoadW(st.delayT[v] + j0)));
-                    continue;
-                }
-                for (int h = 0; h < kF; h += kW) {
-                    const MD newer = S::WidenMask(S::LoadI(st.whole[v] + j0 + h) == lowest);
-                    VD y[4];
-                    for (int k = 0; k < 4; ++k) {
-                        y[k] = S::LoadFD(at + h - k);
-                        if (step)
-                            y[k] = newer ? S::LoadFD(at + h + 1 - k) : y[k];
-                    }
-                    S::StoreDF(out + h,
-                               Cubic<VD, double>(y[0], y[1], y[2], y[3], S::LoadFD(st.delayT[v] + j0 + h)));
-                }
+            const float* const at[2] = {st.line[0] + base, st.line[1] + base};
+            switch (highest - lowest) {
+            case 0:
+                ReadSpan<0>(plan, st, v, j0, at, highest);
+                break;
+            case 1:
+                ReadSpan<1>(plan, st, v, j0, at, highest);
+                break;
+            case 2:
+                ReadSpan<2>(plan, st, v, j0, at, highest);
+                break;
+            case 3:
+                ReadSpan<3>(plan, st, v, j0, at, highest);
+                break;
+            default:
+                for (int j = j0; j < j0 + kF && j < n; ++j)
+                    ReadOne(plan, st, v, j, plan.exactRead >> v & 1, st.signal[0][v] + j,
+                            st.signal[1][v] + j);
             }
         }
     }
 
     // ---- filters: frame by frame, the voices as lanes ----
 
-    // Three passes of the state-variable filter of frame j for the voices of `bits`, on every chain at
-    // once: chain c is channel c % 2 of voices [base, base + kW), base = (c / 2) kW. Each pass is a chain of
+    // Three passes of the state-variable filter of frame j on V voice vectors (those at `bases`), both
+    // channels of each: chain c is channel c % 2 of voices [bases[c / 2], + kW). Each pass is a chain of
     // dependent roundings; the chains are independent, and stepping them together lets their latencies
-    // overlap. Voices without a filter keep their input and their filter states.
-    static void Filter(const FramePlan& plan, FrameState& st, int j, std::uint32_t bits) {
-        constexpr int N = 2 * kVoices / kW;
-        alignas(64) std::int64_t onBits[kVoices];
-        alignas(64) std::int32_t onBitsF[kVoices];
-        for (int v = 0; v < kVoices; ++v) {
-            onBits[v] = (bits >> v & 1) ? plan.filtered[v] : 0;
-            onBitsF[v] = static_cast<std::int32_t>(onBits[v]);
-        }
+    // overlap. The filters work on the voice-major rows; voices not in `on` keep their input and states
+    // (kAll: every lane is on). The three outputs of the frame go to `outs`, for the caller to keep.
+    template <int V, bool kAll>
+    static void FilterFrame(const FramePlan& plan, FrameState& st, int j, const int* bases,
+                            const std::int64_t* on64, const std::int32_t* on32,
+                            float (&outs)[3][2][kVoices]) {
+        constexpr int N = 2 * V;
         const float* coefficient = plan.cutoffModulated ? st.filterF[j] : st.coefficient;
         const float* damping = plan.cutoffModulated ? st.filterQ[j] : st.damping;
-        MD on[N];
-        VI onF[N];
-        VD f[N], q[N], x[N], xe[N], L[N], H[N], B[N], lo[N], hi[N], bp[N];
-        VF stateLimit[N];
+        VD f[N], q[N], x[N], xe[N], L[N], H[N], B[N], lo[N], hi[N], bp[N], bound[N];
+#pragma GCC unroll 16
         for (int c = 0; c < N; ++c) {
-            const int channel = c % 2, base = c / 2 * kW;
-            on[c] = S::LoadMask(onBits + base);
-            onF[c] = S::LoadFMask(onBitsF + base);
+            const int channel = c % 2, base = bases[c / 2];
             f[c] = S::ToDouble(S::LoadF(coefficient + base));
             q[c] = S::ToDouble(S::LoadF(damping + base));
-            alignas(64) double input[kW];
-            for (int i = 0; i < kW; ++i)
-                input[i] = st.signal[channel][base + i][j];
-            x[c] = S::Load(input);
+            x[c] = S::ToDouble(S::LoadF(st.signalV[channel][j] + base));
             // The largest input magnitude so far sets the bound of the low and band states.
             float* peak = st.inputPeak[channel] + base;
             float* limit = st.stateLimit[channel] + base;
             const VD magnitude = x[c] < 0.0 ? -x[c] : x[c];
             const VF oldPeak = S::LoadF(peak);
-            const VI grows = onF[c] & (S::ToFloat(magnitude) > oldPeak);
-            S::StoreF(peak, grows ? S::ToFloat(magnitude) : oldPeak);
-            stateLimit[c] =
-                grows ? S::ToFloat(plan.stateLimitGain * magnitude + plan.stateLimitFloor) : S::LoadF(limit);
-            S::StoreF(limit, stateLimit[c]);
+            VI grows = S::ToFloat(magnitude) > oldPeak;
+            if constexpr (!kAll)
+                grows = grows & S::LoadFMask(on32 + base);
+            if (S::MaskBitsI(grows) != 0) {
+                S::StoreF(peak, grows ? S::ToFloat(magnitude) : oldPeak);
+                S::StoreF(limit, grows ? S::ToFloat(plan.stateLimitGain * magnitude + plan.stateLimitFloor)
+                                       : S::LoadF(limit));
+            }
+            bound[c] = S::ToDouble(S::LoadF(limit));
             L[c] = S::Load(st.low[channel] + base);
             B[c] = S::Load(st.band[channel] + base);
             xe[c] = x[c] + kFilterGuard;
         }
+#pragma GCC unroll 16
         for (int c = 0; c < N; ++c)
             L[c] = R(L[c] + f[c] * B[c]);
+#pragma GCC unroll 16
         for (int c = 0; c < N; ++c)
             H[c] = R(xe[c] - L[c] - q[c] * B[c]);
+#pragma GCC unroll 16
         for (int c = 0; c < N; ++c) {
             B[c] = R(f[c] * H[c] + B[c]);
             lo[c] = L[c];
             hi[c] = H[c];
             bp[c] = B[c];
         }
+#pragma GCC unroll 16
         for (int c = 0; c < N; ++c)
             L[c] = R(f[c] * B[c] + L[c]);
+#pragma GCC unroll 16
         for (int c = 0; c < N; ++c)
             H[c] = R(x[c] - L[c] - q[c] * B[c]);
+#pragma GCC unroll 16
         for (int c = 0; c < N; ++c)
             B[c] = R(f[c] * H[c] + B[c]);
+#pragma GCC unroll 16
         for (int c = 0; c < N; ++c) {
             lo[c] = R(lo[c] + L[c]);
             hi[c] = R(hi[c] + H[c]);
             bp[c] = R(bp[c] + B[c]);
         }
+#pragma GCC unroll 16
         for (int c = 0; c < N; ++c)
             L[c] = R(f[c] * B[c] + L[c] + kFilterGuard);
+#pragma GCC unroll 16
         for (int c = 0; c < N; ++c)
             H[c] = R(xe[c] - L[c] - q[c] * B[c] + kFilterGuard);
+#pragma GCC unroll 16
         for (int c = 0; c < N; ++c)
             B[c] = R(f[c] * H[c] + B[c] + kFilterGuard);
+#pragma GCC unroll 16
         for (int c = 0; c < N; ++c) {
-            const int channel = c % 2, base = c / 2 * kW;
+            const int channel = c % 2, base = bases[c / 2];
             const VD lowOut = R((lo[c] + L[c]) * kThird);
             const VD highOut = R((hi[c] + H[c]) * kThird);
             const VD bandOut = R((bp[c] + B[c]) * kThird);
+            S::StoreF(outs[0][channel] + base, S::ToFloat(lowOut));
+            S::StoreF(outs[1][channel] + base, S::ToFloat(highOut));
+            S::StoreF(outs[2][channel] + base, S::ToFloat(bandOut));
             // The states kept for the next frame stay within the bound (a state that is not a number
             // passes).
-            const VD bound = S::ToDouble(stateLimit[c]);
-            const VD limitedL = L[c] > bound ? bound : (L[c] < -bound ? -bound : L[c]);
-            const VD limitedB = B[c] > bound ? bound : (B[c] < -bound ? -bound : B[c]);
+            const VD limitedL = L[c] > bound[c] ? bound[c] : (L[c] < -bound[c] ? -bound[c] : L[c]);
+            const VD limitedB = B[c] > bound[c] ? bound[c] : (B[c] < -bound[c] ? -bound[c] : B[c]);
             double* low = st.low[channel] + base;
             double* high = st.high[channel] + base;
             double* band = st.band[channel] + base;
-            S::Store(low, on[c] ? limitedL : S::Load(low));
-            S::Store(high, on[c] ? H[c] : S::Load(high));
-            S::Store(band, on[c] ? limitedB : S::Load(band));
-            float* lowKept = st.lowOut[channel] + base;
-            float* highKept = st.highOut[channel] + base;
-            float* bandKept = st.bandOut[channel] + base;
-            S::StoreF(lowKept, onF[c] ? S::ToFloat(lowOut) : S::LoadF(lowKept));
-            S::StoreF(highKept, onF[c] ? S::ToFloat(highOut) : S::LoadF(highKept));
-            S::StoreF(bandKept, onF[c] ? S::ToFloat(bandOut) : S::LoadF(bandKept));
-            const VD mixed = R(S::Load(plan.mixLow + base) * lowOut + S::Load(plan.mixBand + base) * bandOut +
-                               S::Load(plan.mixHigh + base) * highOut);
-            alignas(64) double output[kW];
-            S::Store(output, mixed);
-            for (int i = 0; i < kW; ++i)
-                if (onBits[base + i] != 0)
-                    st.signal[channel][base + i][j] = static_cast<float>(output[i]);
+            const VD mixed = S::Load(plan.mixLow + base) * lowOut + S::Load(plan.mixBand + base) * bandOut +
+                             S::Load(plan.mixHigh + base) * highOut;
+            float* io = st.signalV[channel][j] + base;
+            if constexpr (kAll) {
+                S::Store(low, limitedL);
+                S::Store(high, H[c]);
+                S::Store(band, limitedB);
+                S::StoreF(io, S::ToFloat(mixed));
+            } else {
+                const MD on = S::LoadMask(on64 + base);
+                S::Store(low, on ? limitedL : S::Load(low));
+                S::Store(high, on ? H[c] : S::Load(high));
+                S::Store(band, on ? limitedB : S::Load(band));
+                S::StoreF(io, S::LoadFMask(on32 + base) ? S::ToFloat(mixed) : S::LoadF(io));
+            }
         }
+    }
+
+    template <int V>
+    static void FilterFrames(int vectors, bool all, const FramePlan& plan, FrameState& st, int begin, int end,
+                             const int* bases, const std::int64_t* on64, const std::int32_t* on32,
+                             float (&outs)[3][2][kVoices]) {
+        if constexpr (V > 1)
+            if (vectors < V)
+                return FilterFrames<V - 1>(vectors, all, plan, st, begin, end, bases, on64, on32, outs);
+        for (int j = begin; j < end; ++j) {
+            if (all)
+                FilterFrame<V, true>(plan, st, j, bases, on64, on32, outs);
+            else
+                FilterFrame<V, false>(plan, st, j, bases, on64, on32, outs);
+        }
+    }
+
+    // The filters of the voices of `bits` (switched on, with a filter) for frames [begin, end), on the
+    // voice vectors that hold them; each keeps the outputs of its last frame.
+    static void Filters(const FramePlan& plan, FrameState& st, int begin, int end, std::uint32_t bits) {
+        alignas(64) std::int64_t on64[kVoices];
+        alignas(64) std::int32_t on32[kVoices];
+        alignas(64) float outs[3][2][kVoices];
+        int bases[kVoices / kW];
+        int vectors = 0;
+        bool all = true;
+        for (int base = 0; base < kVoices; base += kW) {
+            bool any = false, every = true;
+            for (int v = base; v < base + kW; ++v) {
+                const bool on = bits >> v & 1;
+                on64[v] = on ? -1 : 0;
+                on32[v] = on ? -1 : 0;
+                any = any || on;
+                every = every && on;
+            }
+            if (any) {
+                bases[vectors++] = base;
+                all = all && every;
+            }
+        }
+        if (vectors == 0)
+            return;
+        FilterFrames<kVoices / kW>(vectors, all, plan, st, begin, end, bases, on64, on32, outs);
+        for (int v = 0; v < kVoices; ++v)
+            if (bits >> v & 1)
+                for (int c = 0; c < 2; ++c) {
+                    st.lowOut[c][v] = outs[0][c][v];
+                    st.highOut[c][v] = outs[1][c][v];
+                    st.bandOut[c][v] = outs[2][c][v];
+                }
+    }
+
+    // The filters over a sub-block's frames [0, n) for the voices of `bits`, through the voice-major rows.
+    static void FilterRows(const FramePlan& plan, FrameState& st, int n, std::uint32_t bits) {
+        const int rows = (n + 7) / 8 * 8;
+        for (int c = 0; c < 2; ++c)
+            for (int j = 0; j < rows; j += 8)
+                S::Transpose8(st.signal[c][0] + j, kRow, st.signalV[c][j], kVoices);
+        Filters(plan, st, 0, n, bits);
+        for (int c = 0; c < 2; ++c)
+            for (int j = 0; j < rows; j += 8)
+                S::Transpose8(st.signalV[c][j], kVoices, st.signal[c][0] + j, kRow);
     }
 
     // ---- feedback taps and line writes ----
 
-    // The feedback taps of frames [0, n) of voice v: the exact post-filter output plus 1e-8; a voice read
-    // in float (it feeds back in no frame of this block) keeps its reads, only to be told apart when they
-    // are not finite.
+    // The feedback taps of frames [0, n) of voice v: the exact post-filter output plus 1e-8. A voice read
+    // in float feeds back in no frame of this block; its reads stand for its taps, which matter only when
+    // they are not finite (TapOf).
     static void Taps(const FramePlan& plan, FrameState& st, int v, int n) {
-        for (int c = 0; c < 2; ++c) {
-            const float* in = st.signal[c][v];
-            float* tap = st.tapRow[v][c] + 1;
-            if ((plan.exactRead >> v & 1) == 0) {
-                std::memcpy(tap, in, sizeof(float) * static_cast<std::size_t>(n));
-                continue;
-            }
+        if ((plan.exactRead >> v & 1) == 0)
+            return;
+        for (int c = 0; c < 2; ++c)
             for (int j = 0; j < n; j += kW)
-                S::StoreDF(tap + j, S::LoadFD(in + j) + kTapOffset);
-        }
+                S::StoreDF(st.tapRow[v][c] + 1 + j, S::LoadFD(st.signal[c][v] + j) + kTapOffset);
     }
     static void TapOne(const FramePlan& plan, FrameState& st, int v, int j) {
-        for (int c = 0; c < 2; ++c) {
-            const float s = st.signal[c][v][j];
-            st.tapRow[v][c][j + 1] = (plan.exactRead >> v & 1) ? static_cast<float>(s + kTapOffset) : s;
-        }
+        if (plan.exactRead >> v & 1)
+            for (int c = 0; c < 2; ++c)
+                st.tapRow[v][c][j + 1] = static_cast<float>(st.signal[c][v][j] + kTapOffset);
+    }
+    // Voice v's tap of frame j - 1 on channel c, or what stands for it.
+    static float TapOf(const FramePlan& plan, const FrameState& st, int v, int c, int j) {
+        return j == 0 || (plan.exactRead >> v & 1) ? st.tapRow[v][c][j] : st.signal[c][v][j - 1];
     }
 
     // Stores frame j's line sample of both channels, with its mirror and the fill window.
@@ -619,7 +733,7 @@ template <class S> struct FrameLoop {
         for (int c = 0; c < 2; ++c) {
             double sum = 0.0;
             for (int i = 0; i < plan.all.count; ++i)
-                sum += static_cast<double>(st.tapRow[plan.all.voice[i]][c][j]) * plan.all.feeds[i];
+                sum += static_cast<double>(TapOf(plan, st, plan.all.voice[i], c, j)) * plan.all.feeds[i];
             sample[c] = static_cast<float>(LimiterSine(sum) * plan.feedbackScale +
                                            static_cast<double>(st.input[c][j]) * plan.inpGain);
         }
@@ -637,8 +751,11 @@ template <class S> struct FrameLoop {
             if (plan.feedBits >> v & 1)
                 continue;
             for (int c = 0; c < 2; ++c) {
-                const float* row = st.tapRow[v][c];
-                int j = 0;
+                // Entry j of the row is the tap of frame j - 1.
+                const bool exact = plan.exactRead >> v & 1;
+                const float* row = exact ? st.tapRow[v][c] : st.signal[c][v] - 1;
+                spoiledTail = spoiledTail + (st.tapRow[v][c][0] - st.tapRow[v][c][0]);
+                int j = 1;
                 for (; j + kF <= n; j += kF) {
                     const VW tap = S::LoadUW(row + j);
                     spoiled = spoiled + (tap - tap);
@@ -666,8 +783,19 @@ template <class S> struct FrameLoop {
                 S::StoreDF(st.written[c] + j,
                            Sine(sum) * plan.feedbackScale + S::LoadFD(st.input[c] + j) * plan.inpGain);
             }
-        for (int j = 0; j < n; ++j)
-            Store(plan, st, j, st.written[0][j], st.written[1][j]);
+        // The sub-block's positions run on without wrapping; those near the line's end have a mirror.
+        const int first = st.writeAt[0], length = plan.length;
+        for (int c = 0; c < 2; ++c) {
+            float* line = st.line[c] + first;
+            int j = 0;
+            for (; j + kF <= n; j += kF)
+                S::StoreUW(line + j, S::LoadW(st.written[c] + j));
+            for (; j < n; ++j)
+                line[j] = st.written[c][j];
+            if (length >= kMinVectorLength)
+                for (j = length - kGuard - first > 0 ? length - kGuard - first : 0; j < n; ++j)
+                    line[j - length] = st.written[c][j];
+        }
     }
 
     // ---- outputs ----
@@ -741,8 +869,7 @@ template <class S> struct FrameLoop {
                 if (set >> plan.active[i] & 1)
                     ReadVector(plan, st, plan.active[i], n, padded);
             if (set & plan.filterBits)
-                for (int j = 0; j < n; ++j)
-                    Filter(plan, st, j, set & plan.filterBits);
+                FilterRows(plan, st, n, set & plan.filterBits);
             for (int i = 0; i < plan.activeCount; ++i)
                 if (set >> plan.active[i] & 1)
                     Taps(plan, st, plan.active[i], n);
@@ -759,8 +886,16 @@ template <class S> struct FrameLoop {
                         ReadOne(plan, st, v, j, plan.exactRead >> v & 1, st.signal[0][v] + j,
                                 st.signal[1][v] + j);
                 }
-                if (between & plan.filterBits)
-                    Filter(plan, st, j, between & plan.filterBits);
+                if (const std::uint32_t filtered = between & plan.filterBits) {
+                    for (int c = 0; c < 2; ++c)
+                        for (int v = 0; v < kVoices; ++v)
+                            st.signalV[c][j][v] = st.signal[c][v][j];
+                    Filters(plan, st, j, j + 1, filtered);
+                    for (int c = 0; c < 2; ++c)
+                        for (int v = 0; v < kVoices; ++v)
+                            if (filtered >> v & 1)
+                                st.signal[c][v][j] = st.signalV[c][j][v];
+                }
                 for (int i = 0; i < plan.activeCount; ++i)
                     if (between >> plan.active[i] & 1)
                         TapOne(plan, st, plan.active[i], j);
@@ -774,8 +909,8 @@ template <class S> struct FrameLoop {
         for (int i = 0; i < plan.activeCount; ++i) {
             const int v = plan.active[i];
             for (int c = 0; c < 2; ++c) {
-                st.tapRow[v][c][0] = st.tapRow[v][c][n];
-                st.tap[c][v] = st.tapRow[v][c][n];
+                st.tapRow[v][c][0] = TapOf(plan, st, v, c, n);
+                st.tap[c][v] = st.tapRow[v][c][0];
             }
         }
     }

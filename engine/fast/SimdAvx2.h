@@ -74,6 +74,7 @@ struct Simd : Lfo256 {
     static VW LoadW(const float* p) { return _mm256_load_ps(p); }
     static VW LoadUW(const float* p) { return _mm256_loadu_ps(p); }
     static void StoreW(float* p, VW v) { _mm256_store_ps(p, v); }
+    static void StoreUW(float* p, VW v) { _mm256_storeu_ps(p, v); }
     static VW SetW(float x) { return _mm256_set1_ps(x); }
     static VWI LoadWI(const std::int32_t* p) { return reinterpret_cast<const VWI*>(p)[0]; }
     static int MinWI(VWI v) {

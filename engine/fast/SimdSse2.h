@@ -5,6 +5,7 @@
 // local to that unit.
 
 #include <emmintrin.h>
+#include <xmmintrin.h>
 
 #include <cstdint>
 
@@ -70,6 +71,7 @@ struct Simd {
     static VW LoadW(const float* p) { return _mm_load_ps(p); }
     static VW LoadUW(const float* p) { return _mm_loadu_ps(p); }
     static void StoreW(float* p, VW v) { _mm_store_ps(p, v); }
+    static void StoreUW(float* p, VW v) { _mm_storeu_ps(p, v); }
     static VW SetW(float x) { return _mm_set1_ps(x); }
     static VWI LoadWI(const std::int32_t* p) { return reinterpret_cast<const VWI*>(p)[0]; }
     static int MinWI(VWI v) {
@@ -91,6 +93,22 @@ struct Simd {
     static VL SetL(float x) { return _mm_set1_ps(x); }
     static VL AbsL(VL v) { return _mm_andnot_ps(_mm_set1_ps(-0.0f), v); }
     static int MaskBitsL(ML m) { return _mm_movemask_ps(reinterpret_cast<__m128>(m)); }
+
+    // dst[i * dstStride + r] = src[r * srcStride + i] for r, i in 0 .. 7, in 4 x 4 quarters.
+    static void Transpose8(const float* src, int srcStride, float* dst, int dstStride) {
+        for (int qr = 0; qr < 8; qr += 4)
+            for (int qi = 0; qi < 8; qi += 4) {
+                __m128 r0 = _mm_loadu_ps(src + qr * srcStride + qi);
+                __m128 r1 = _mm_loadu_ps(src + (qr + 1) * srcStride + qi);
+                __m128 r2 = _mm_loadu_ps(src + (qr + 2) * srcStride + qi);
+                __m128 r3 = _mm_loadu_ps(src + (qr + 3) * srcStride + qi);
+                _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+                _mm_storeu_ps(dst + qi * dstStride + qr, r0);
+                _mm_storeu_ps(dst + (qi + 1) * dstStride + qr, r1);
+                _mm_storeu_ps(dst + (qi + 2) * dstStride + qr, r2);
+                _mm_storeu_ps(dst + (qi + 3) * dstStride + qr, r3);
+            }
+    }
 };
 
 } // namespace

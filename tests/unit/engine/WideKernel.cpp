@@ -89,6 +89,7 @@ struct Simd {
     static VW LoadW(const float* p) { return LoadAny<VW>(p); }
     static VW LoadUW(const float* p) { return LoadAny<VW>(p); }
     static void StoreW(float* p, VW v) { StoreAny(p, v); }
+    static void StoreUW(float* p, VW v) { StoreAny(p, v); }
     static VW SetW(float x) { return VW{} + x; }
     static VWI LoadWI(const std::int32_t* p) { return LoadAny<VWI>(p); }
     static int MinWI(VWI v) { return Lowest(v); }
@@ -100,6 +101,14 @@ struct Simd {
     static VL SetL(float x) { return _mm256_set1_ps(x); }
     static VL AbsL(VL v) { return _mm256_andnot_ps(_mm256_set1_ps(-0.0f), v); }
     static int MaskBitsL(ML m) { return _mm256_movemask_ps(reinterpret_cast<__m256>(m)); }
+    static void Transpose8(const float* src, int srcStride, float* dst, int dstStride) {
+        float block[8][8];
+        for (int r = 0; r < 8; ++r)
+            for (int i = 0; i < 8; ++i)
+                block[i][r] = src[r * srcStride + i];
+        for (int i = 0; i < 8; ++i)
+            std::memcpy(dst + i * dstStride, block[i], sizeof block[i]);
+    }
 };
 
 } // namespace
