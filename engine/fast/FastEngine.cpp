@@ -167,7 +167,7 @@ void FastEngine::Plan(const BlockContext& block) {
     p.lengthMinus1f = static_cast<float>(p.length - 1);
 
     p.activeCount = 0;
-    p.exactRead = p.filterBits = p.feedBits = p.delayBits = p.panBits = p.ampBits = 0;
+    p.exactRead = p.floatRead = p.filterBits = p.feedBits = p.delayBits = p.panBits = p.ampBits = 0;
     p.cutoffModulated = false;
     // A modulation amount of 0 leaves its destination as it is only while the LFO's output is a number
     // (m * 0 is not a number otherwise); after a fault left one that is not, every destination is
@@ -201,6 +201,8 @@ void FastEngine::Plan(const BlockContext& block) {
         }
         if (code != 0 || e.Feeds[v] != 0.0f)
             p.exactRead |= bit;
+        else
+            p.floatRead |= bit;
 
         p.delay[v] = e.Delay[v];
         p.modDelAmp[v] = e.ModDelAmp[v];

@@ -44,6 +44,7 @@ struct alignas(64) FramePlan {
     int activeCount = 0;
     // Masks, one bit per voice.
     std::uint32_t exactRead = 0;  // feeds back or is filtered: its read enters a state
+    std::uint32_t floatRead = 0;  // switched on and read in float: neither feeds back nor is filtered
     std::uint32_t filterBits = 0; // switched on with a filter
     std::uint32_t feedBits = 0;   // non-zero Feeds (switched on or off)
     std::uint32_t delayBits = 0;  // delay modulated

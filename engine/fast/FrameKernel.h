@@ -694,7 +694,7 @@ template <class S> struct FrameLoop {
     // in float feeds back in no frame of this block; its reads stand for its taps, which matter only when
     // they are not finite (TapOf).
     static void Taps(const FramePlan& plan, FrameState& st, int v, int n) {
-        if ((plan.exactRead >> v & 1) == 0)
+        if (plan.floatRead >> v & 1)
             return;
         for (int c = 0; c < 2; ++c)
             for (int j = 0; j < n; j += kW)
@@ -707,7 +707,7 @@ template <class S> struct FrameLoop {
     }
     // Voice v's tap of frame j - 1 on channel c, or what stands for it.
     static float TapOf(const FramePlan& plan, const FrameState& st, int v, int c, int j) {
-        return j == 0 || (plan.exactRead >> v & 1) ? st.tapRow[v][c][j] : st.signal[c][v][j - 1];
+        return j > 0 && (plan.floatRead >> v & 1) ? st.signal[c][v][j - 1] : st.tapRow[v][c][j];
     }
 
     // Stores frame j's line sample of both channels, with its mirror and the fill window.
@@ -752,8 +752,7 @@ template <class S> struct FrameLoop {
                 continue;
             for (int c = 0; c < 2; ++c) {
                 // Entry j of the row is the tap of frame j - 1.
-                const bool exact = plan.exactRead >> v & 1;
-                const float* row = exact ? st.tapRow[v][c] : st.signal[c][v] - 1;
+                const float* row = (plan.floatRead >> v & 1) ? st.signal[c][v] - 1 : st.tapRow[v][c];
                 spoiledTail = spoiledTail + (st.tapRow[v][c][0] - st.tapRow[v][c][0]);
                 int j = 1;
                 for (; j + kF <= n; j += kF) {

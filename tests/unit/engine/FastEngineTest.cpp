@@ -143,6 +143,14 @@ TEST(FastEngineTest, KeepsTheReferenceStatesAndItsOutputWithinTheBoundOnEveryPat
                     reference->setParameter(GlobalParameterIndex(GlobalKind::BufferSize), size);
                     fast->setParameter(GlobalParameterIndex(GlobalKind::BufferSize), size);
                 }
+                // Voices switched off (keeping their feedback taps) and on again, as automation would.
+                if (block % 8 == 7) {
+                    const int index =
+                        VoiceParameterIndex(static_cast<int>(r.Next() % kVoiceCount), VoiceKind::Pow);
+                    const float on = reference->getParameter(index) < 0.5f ? 1.0f : 0.0f;
+                    reference->setParameter(index, on);
+                    fast->setParameter(index, on);
+                }
                 float* in[2] = {inL.data(), inR.data()};
                 float* refOut[2] = {refL.data(), refR.data()};
                 float* fastOut[2] = {fastL.data(), fastR.data()};
