@@ -258,7 +258,7 @@ void FastEngine::Plan(const BlockContext& block) {
     p.stateLimitFloor = TSVC3::kStateLimitFloor;
     p.pitchTable = pitchToFreq_.table.data();
 
-    p.anySmoothing = p.anySync = false;
+    p.anySmoothing = p.anySync = p.anyRandom = false;
     p.commonShape = -1;
     for (int k = 0; k < kLfoCount; ++k) {
         const int shape = e.Shape[k];
@@ -266,6 +266,8 @@ void FastEngine::Plan(const BlockContext& block) {
         if (stepping)
             p.commonShape = p.commonShape == -1 || p.commonShape == shape ? shape : 0;
         p.stepping[k] = stepping ? kTrue32 : 0;
+        p.shapeOf[k] = static_cast<std::int8_t>(shape);
+        p.anyRandom = p.anyRandom || shape == 6;
         for (int i = 0; i < 6; ++i)
             p.shape[i][k] = shape == i + 1 ? kTrue32 : 0;
         const bool smoothing = stepping && e.SmoothFreq[k] > 0.0f;

@@ -111,7 +111,9 @@ struct alignas(64) FramePlan {
     alignas(32) std::int32_t shape[6][kLfos] = {};  // shape 1..6
     alignas(64) std::int64_t smoothing[kLfos] = {}; // stepping and smoothed
     alignas(32) float syncOffset[kLfos] = {};
-    int commonShape = 0; // the shape of every LFO that steps when they share one, else 0
+    int commonShape = 0;             // the shape of every LFO that steps when they share one, else 0
+    std::int8_t shapeOf[kLfos] = {}; // 0 (stopped) .. 6
+    bool anyRandom = false;          // some LFO steps with the "Random" shape
     bool anySmoothing = false;
     bool anySync = false;
     // Per LFO: 0 no sync source, 1 a lower-numbered source that has stepped in this frame, 2 any other
@@ -167,11 +169,13 @@ struct alignas(64) FrameState {
     alignas(64) std::int8_t writerWrapped[kSubBlock] = {}; // the writer went back to position 0 first
     alignas(64) float lfo[kRow][kLfos] = {};               // LFO outputs, voice-major
     alignas(64) float lfoT[kLfos][kRow] = {};              // the same, time-major
-    alignas(64) float delayT[kVoices][kRow] = {};          // interpolation point between taps
-    alignas(64) std::int32_t whole[kVoices][kRow] = {};    // whole samples of the delay
-    alignas(64) float gain[2][kVoices][kRow] = {};         // pan gains, where modulated
-    alignas(64) float amplitude[kVoices][kRow] = {};       // amplitude factor, where modulated
-    alignas(64) float filterF[kSubBlock][kVoices] = {};    // frequency coefficient and damping
+    alignas(64) float lfoRandom[kRow][kLfos] = {};         // the "Random" shape's value, frame by frame
+    alignas(64) float lfoRandomT[kLfos][kRow] = {};
+    alignas(64) float delayT[kVoices][kRow] = {};       // interpolation point between taps
+    alignas(64) std::int32_t whole[kVoices][kRow] = {}; // whole samples of the delay
+    alignas(64) float gain[2][kVoices][kRow] = {};      // pan gains, where modulated
+    alignas(64) float amplitude[kVoices][kRow] = {};    // amplitude factor, where modulated
+    alignas(64) float filterF[kSubBlock][kVoices] = {}; // frequency coefficient and damping
     alignas(64) float filterQ[kSubBlock][kVoices] = {};
     alignas(64) float signal[2][kVoices][kRow] = {};     // read, then filtered
     alignas(64) float signalV[2][kRow][kVoices] = {};    // the same, voice-major, for the filters

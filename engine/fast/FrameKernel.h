@@ -180,10 +180,8 @@ template <class S> struct FrameLoop {
     }
     static VL Triangle(VL p) { return 1.0f - 4.0f * S::AbsL(p); }
 
-    // One frame of every LFO. `kPlain`: every stepping LFO's phase lies within -0.5 .. +0.5, its
-    // increment is a finite number of 0 or more and no sync can fire, so a step only restarts a phase past
-    // +0.5, as the general step would.
-    template <bool kPlain> static void StepLfos(const FramePlan& plan, FrameState& st) {
+    // One frame of every LFO.
+    static void StepLfos(const FramePlan& plan, FrameState& st) {
         alignas(32) float next[kLfos];
         for (int o = 0; o < kLfos; o += S::kLfoLanes) {
             const ML stepping = S::LoadLMask(plan.stepping + o);
@@ -192,14 +190,10 @@ template <class S> struct FrameLoop {
             // One step; a phase past +0.5 or not finite restarts at -0.5, one below -0.5 wraps to +0.5 with
             // a negative rate and restarts at -0.5 otherwise.
             VL stepped = phase + increment;
-            if constexpr (kPlain) {
-                stepped = stepped <= 0.5f ? stepped : S::SetL(-0.5f);
-            } else {
-                const ML restart = ~(stepped <= 0.5f) | (S::AbsL(stepped) == __builtin_inff()) |
-                                   ((stepped < -0.5f) & ~(increment < 0.0f));
-                const ML wrapUp = ~restart & (stepped < -0.5f);
-                stepped = restart ? S::SetL(-0.5f) : (wrapUp ? S::SetL(0.5f) : stepped);
-            }
+            const ML restart = ~(stepped <= 0.5f) | (S::AbsL(stepped) == __builtin_inff()) |
+                               ((stepped < -0.5f) & ~(increment < 0.0f));
+            const ML wrapUp = ~restart & (stepped < -0.5f);
+            stepped = restart ? S::SetL(-0.5f) : (wrapUp ? S::SetL(0.5f) : stepped);
             phase = stepping ? stepped : phase;
 
             const VL p = phase;
@@ -211,12 +205,8 @@ template <class S> struct FrameLoop {
 
             // Hard sync from the source's value seen at the previous step: restart at the offset. This
             // frame's outputs still come from the phase before the restart.
-            if constexpr (kPlain) {
-                S::StoreL(st.phase + o, phase);
-            } else {
-                const ML hit = stepping & (S::LoadL(st.syncInput + o) == 1.0f);
-                S::StoreL(st.phase + o, hit ? S::LoadL(plan.syncOffset + o) - increment : phase);
-            }
+            const ML hit = stepping & (S::LoadL(st.syncInput + o) == 1.0f);
+            S::StoreL(st.phase + o, hit ? S::LoadL(plan.syncOffset + o) - increment : phase);
 
             VL bipolar;
             switch (plan.commonShape) { // the one shape of every LFO that steps, if they share one
@@ -271,11 +261,15 @@ template <class S> struct FrameLoop {
         for (int o = 0; o < kLfos; o += S::kLfoLanes)
             S::StoreL(st.out + o, S::LoadL(next + o));
 
-        if (!plan.anySmoothing)
-            return;
-        // The smoothers: y = (x + 1e-18) a0 + a0 x1 + b1 y1, in double, rounded once.
+        if (plan.anySmoothing)
+            Smooth(plan, st, st.out);
+    }
+
+    // One step of the smoothers on the LFO outputs `out` (eight, replaced by the smoothed ones where the
+    // LFO is smoothed): y = (x + 1e-18) a0 + a0 x1 + b1 y1, in double, rounded once.
+    static void Smooth(const FramePlan& plan, FrameState& st, float* out) {
         for (int o = 0; o < kLfos; o += kW) {
-            const VD x = S::ToDouble(S::LoadF(st.out + o));
+            const VD x = S::ToDouble(S::LoadF(out + o));
             const VD a0 = S::ToDouble(S::LoadF(st.smoothA0 + o));
             const VD x1 = S::ToDouble(S::LoadF(st.smoothX1 + o));
             const VD y1 = S::ToDouble(S::LoadF(st.smoothY1 + o));
@@ -284,8 +278,102 @@ template <class S> struct FrameLoop {
             const MD on = S::LoadMask(plan.smoothing + o);
             S::StoreF(st.smoothX1 + o, S::ToFloat(on ? x : x1));
             S::StoreF(st.smoothY1 + o, S::ToFloat(on ? y : y1));
-            S::StoreF(st.out + o, S::ToFloat(on ? y : x));
+            S::StoreF(out + o, S::ToFloat(on ? y : x));
         }
+    }
+
+    // The LFOs of a sub-block in which every stepping LFO's phase lies within -0.5 .. +0.5, its increment is
+    // a finite number of 0 or more and no sync can fire, so a step only restarts a phase past +0.5: the
+    // phases frame by frame with the LFOs as lanes (a step that lands on -0.5 draws the next random value,
+    // LFO by LFO, as the general step does), then each LFO's waveform over the frames, a vector of frames at
+    // a time, then the smoothers frame by frame. Leaves the outputs time-major in lfoT.
+    static void PlainLfos(const FramePlan& plan, FrameState& st, int n, int padded) {
+        constexpr int G = kLfos / S::kLfoLanes;
+        VL phase[G], increment[G];
+        ML stepping[G];
+        for (int g = 0; g < G; ++g) {
+            phase[g] = S::LoadL(st.phase + g * S::kLfoLanes);
+            increment[g] = S::LoadL(st.increment + g * S::kLfoLanes);
+            stepping[g] = S::LoadLMask(plan.stepping + g * S::kLfoLanes);
+        }
+        for (int j = 0; j < n; ++j) {
+            for (int g = 0; g < G; ++g) {
+                const int o = g * S::kLfoLanes;
+                const VL stepped = phase[g] + increment[g];
+                phase[g] = stepping[g] ? (stepped <= 0.5f ? stepped : S::SetL(-0.5f)) : phase[g];
+                S::StoreL(st.lfo[j] + o, phase[g]);
+                if (const int draws = S::MaskBitsL(stepping[g] & (phase[g] == -0.5f)))
+                    for (int i = 0; i < S::kLfoLanes; ++i)
+                        if (draws & (1 << i))
+                            st.random[o + i] = DrawRandom();
+            }
+            if (plan.anyRandom)
+                std::memcpy(st.lfoRandom[j], st.random, sizeof st.random);
+        }
+        for (int g = 0; g < G; ++g)
+            S::StoreL(st.phase + g * S::kLfoLanes, phase[g]);
+        for (int j = n; j < padded; ++j) {
+            std::memcpy(st.lfo[j], st.lfo[n - 1], sizeof st.lfo[j]);
+            std::memcpy(st.lfoRandom[j], st.lfoRandom[n - 1], sizeof st.lfoRandom[j]);
+        }
+        for (int j = 0; j < padded; j += 8) {
+            S::Transpose8(st.lfo[j], kLfos, st.lfoT[0] + j, kRow);
+            if (plan.anyRandom)
+                S::Transpose8(st.lfoRandom[j], kLfos, st.lfoRandomT[0] + j, kRow);
+        }
+        for (int k = 0; k < kLfos; ++k) {
+            float* row = st.lfoT[k];
+            const int shape = plan.shapeOf[k];
+            if (shape == 0) {
+                for (int j = 0; j < padded; j += kF)
+                    S::StoreW(row + j, S::SetW(st.out[k]));
+                continue;
+            }
+            for (int j = 0; j < padded; j += kF) {
+                const VW p = S::LoadW(row + j);
+                const VW magnitude = p < 0.0f ? -p : p;
+                VW bipolar;
+                switch (shape) {
+                case 1: {
+                    const VW u = 0.25f - magnitude;
+                    bipolar = (8.0f * u) * (1.0f - 2.0f * (u < 0.0f ? -u : u));
+                    break;
+                }
+                case 2:
+                    bipolar = 1.0f - 4.0f * magnitude;
+                    break;
+                case 3:
+                    bipolar = 2.0f * p;
+                    break;
+                case 4:
+                    bipolar = -2.0f * p;
+                    break;
+                case 5:
+                    bipolar = p >= 0.0f ? S::SetW(1.0f) : S::SetW(-1.0f);
+                    break;
+                default:
+                    bipolar = S::LoadW(st.lfoRandomT[k] + j);
+                }
+                S::StoreW(row + j, (bipolar + 1.0f) * 0.5f);
+            }
+        }
+        // A stepping LFO without a sync source sees 0.
+        for (int k = 0; k < kLfos; ++k)
+            st.syncInput[k] = plan.stepping[k] != 0 ? 0.0f : st.syncInput[k];
+        if (plan.anySmoothing || plan.cutoffModulated) {
+            for (int j = 0; j < padded; j += 8)
+                S::Transpose8(st.lfoT[0] + j, kRow, st.lfo[j], kLfos);
+            if (plan.anySmoothing) {
+                for (int j = 0; j < n; ++j)
+                    Smooth(plan, st, st.lfo[j]);
+                for (int j = n; j < padded; ++j)
+                    std::memcpy(st.lfo[j], st.lfo[n - 1], sizeof st.lfo[j]);
+                for (int j = 0; j < padded; j += 8)
+                    S::Transpose8(st.lfo[j], kLfos, st.lfoT[0] + j, kRow);
+            }
+        }
+        for (int k = 0; k < kLfos; ++k)
+            st.out[k] = st.lfoT[k][n - 1];
     }
 
     // The LFO outputs of frames [0, n), in both layouts; the frames up to the end of the last whole vector
@@ -296,11 +384,10 @@ template <class S> struct FrameLoop {
             plain = plain && (plan.stepping[k] == 0 ||
                               (st.increment[k] >= 0.0f && st.increment[k] <= 1.0f && st.phase[k] >= -0.5f &&
                                st.phase[k] <= 0.5f && st.syncInput[k] != 1.0f));
+        if (plain)
+            return PlainLfos(plan, st, n, padded);
         for (int j = 0; j < n; ++j) {
-            if (plain)
-                StepLfos<true>(plan, st);
-            else
-                StepLfos<false>(plan, st);
+            StepLfos(plan, st);
             std::memcpy(st.lfo[j], st.out, sizeof st.out);
         }
         for (int j = n; j < padded; ++j)
@@ -487,7 +574,26 @@ template <class S> struct FrameLoop {
         }
     }
 
-    static void ReadVector(const FramePlan& plan, FrameState& st, int v, int n, int padded) {
+    // Every vector of frames with the sub-block's own range of whole parts, lowest .. highest.
+    template <int kSpan>
+    static void ReadSpans(const FramePlan& plan, FrameState& st, int v, int padded, int highest) {
+        for (int j0 = 0; j0 < padded; j0 += kF) {
+            int base = st.writeAt[0] + j0 + 1 - highest;
+            if (base - 3 < -kGuard)
+                base += plan.length;
+            const float* const at[2] = {st.line[0] + base, st.line[1] + base};
+            ReadSpan<kSpan>(plan, st, v, j0, at, highest);
+        }
+    }
+
+    // lowest .. highest: the whole parts of the voice's delay over the sub-block. Where they take one or two
+    // values, every vector serves them; otherwise each vector finds its own range.
+    static void ReadVector(const FramePlan& plan, FrameState& st, int v, int n, int padded, int lowest,
+                           int highest) {
+        if (highest == lowest)
+            return ReadSpans<0>(plan, st, v, padded, highest);
+        if (highest - lowest == 1)
+            return ReadSpans<1>(plan, st, v, padded, highest);
         for (int j0 = 0; j0 < padded; j0 += kF) {
             const VWI whole = S::LoadWI(st.whole[v] + j0);
             const int lowest = S::MinWI(whole), highest = S::MaxWI(whole);
@@ -845,9 +951,11 @@ template <class S> struct FrameLoop {
         // while a fill is under way or the line is short).
         const bool vectors = !st.filling && plan.length >= kMinVectorLength;
         std::uint32_t ahead = 0, after = 0, between = 0;
+        int lowestOf[kVoices], highestOf[kVoices];
         for (int i = 0; i < plan.activeCount; ++i) {
             const int v = plan.active[i];
-            int lowest, highest;
+            int& lowest = lowestOf[v];
+            int& highest = highestOf[v];
             Delays(plan, st, v, padded, lowest, highest);
             Gains(plan, st, v, padded);
             if (vectors && lowest >= n + 1 && highest <= plan.length - 3)
@@ -866,7 +974,8 @@ template <class S> struct FrameLoop {
         const auto readAndFilter = [&](std::uint32_t set) {
             for (int i = 0; i < plan.activeCount; ++i)
                 if (set >> plan.active[i] & 1)
-                    ReadVector(plan, st, plan.active[i], n, padded);
+                    ReadVector(plan, st, plan.active[i], n, padded, lowestOf[plan.active[i]],
+                               highestOf[plan.active[i]]);
             if (set & plan.filterBits)
                 FilterRows(plan, st, n, set & plan.filterBits);
             for (int i = 0; i < plan.activeCount; ++i)
