@@ -7,9 +7,9 @@
 // ns_per_frame (CPU time per stereo frame) and realtime_factor (seconds of audio per CPU second). After
 // the runs a table sets each fast path against the reference engine.
 #include "engine/ParameterTable.h"
+#include "plugin/TPlugin.h"
 #include "engine/fast/FastEngine.h"
 #include "engine/reference/ReferenceEngine.h"
-#include "plugin/TPlugin.h"
 #include "vst2/Vst2.h"
 
 #include <benchmark/benchmark.h>
@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -89,6 +90,64 @@ void setWorstCase(vst2::AEffect* effect) {
     }
 }
 
+// An effect created in-process with the minimal host, the program set, the delay lines filled and the
+// feedback brought up by one second of warm-up.
+struct Rig {
+    std::unique_ptr<plugin::TPlugin> plugin;
+    vst2::AEffect* effect = nullptr;
+    vst2::AEffectProcessProc process = nullptr;
+    std::vector<float> inL, inR, outL, outR;
+    float* inputs[2] = {};
+    float* outputs[2] = {};
+    vst2::VstInt32 frames = 0;
+
+    Rig(Program program, Frames engineKind, Entry entry, double sampleRate, vst2::VstInt32 blockFrames)
+        : frames(blockFrames) {
+        timeInfo = vst2::VstTimeInfo{};
+        timeInfo.sampleRate = sampleRate;
+        timeInfo.tempo = 120.0;
+        timeInfo.flags = vst2::kVstTempoValid | vst2::kVstTransportPlaying;
+
+        plugin = std::make_unique<plugin::TPlugin>(&hostCallback, nullptr, MakeFrames(engineKind));
+        effect = plugin->getAeffect();
+        effect->dispatcher(effect, vst2::effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
+        effect->dispatcher(effect, vst2::effSetBlockSize, 0, frames, nullptr, 0.0f);
+        effect->dispatcher(effect, vst2::effMainsChanged, 0, 1, nullptr, 0.0f);
+        if (program == Program::WorstCase)
+            setWorstCase(effect);
+        process = entry == Entry::Replacing && effect->processReplacing ? effect->processReplacing
+                                                                        : effect->process;
+
+        // A deterministic noise-like stereo input.
+        const auto size = static_cast<std::size_t>(frames);
+        inL.resize(size);
+        inR.resize(size);
+        outL.resize(size);
+        outR.resize(size);
+        std::uint32_t seed = 1;
+        for (std::size_t i = 0; i < size; ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            inL[i] = static_cast<float>(seed >> 8) / 16777216.0f - 0.5f;
+            inR[i] = -inL[i] * 0.5f;
+        }
+        inputs[0] = inL.data();
+        inputs[1] = inR.data();
+        outputs[0] = outL.data();
+        outputs[1] = outR.data();
+
+        // One second of warm-up fills the delay lines and brings the feedback up.
+        for (double done = 0; done < sampleRate; done += frames)
+            Process();
+    }
+    ~Rig() { effect->dispatcher(effect, vst2::effMainsChanged, 0, 0, nullptr, 0.0f); }
+    void Process() { process(effect, inputs, outputs, frames); }
+};
+
+bool PathRuns(Frames engineKind) {
+    return engineKind == Frames::Reference ||
+           engine::IsaAvailable(static_cast<engine::Isa>(static_cast<int>(engineKind) - 1));
+}
+
 // Arguments: program, frame engine, entry point, sample rate in Hz, block size in frames.
 void BM_Process(benchmark::State& state) {
     const auto program = static_cast<Program>(state.range(0));
@@ -96,44 +155,15 @@ void BM_Process(benchmark::State& state) {
     const auto entry = static_cast<Entry>(state.range(2));
     const double sampleRate = static_cast<double>(state.range(3));
     const auto frames = static_cast<vst2::VstInt32>(state.range(4));
-    if (engineKind != Frames::Reference &&
-        !engine::IsaAvailable(static_cast<engine::Isa>(static_cast<int>(engineKind) - 1))) {
+    if (!PathRuns(engineKind)) {
         state.SkipWithError("this machine cannot run the path");
         for (auto _ : state) {
         }
         return;
     }
-
-    timeInfo = vst2::VstTimeInfo{};
-    timeInfo.sampleRate = sampleRate;
-    timeInfo.tempo = 120.0;
-    timeInfo.flags = vst2::kVstTempoValid | vst2::kVstTransportPlaying;
-
-    auto plugin = std::make_unique<plugin::TPlugin>(&hostCallback, nullptr, MakeFrames(engineKind));
-    vst2::AEffect* effect = plugin->getAeffect();
-    effect->dispatcher(effect, vst2::effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
-    effect->dispatcher(effect, vst2::effSetBlockSize, 0, frames, nullptr, 0.0f);
-    effect->dispatcher(effect, vst2::effMainsChanged, 0, 1, nullptr, 0.0f);
-    if (program == Program::WorstCase)
-        setWorstCase(effect);
-    const vst2::AEffectProcessProc process =
-        entry == Entry::Replacing && effect->processReplacing ? effect->processReplacing : effect->process;
-
-    // A deterministic noise-like stereo input.
-    std::vector<float> inL(static_cast<std::size_t>(frames)), inR(inL.size()), outL(inL.size()),
-        outR(inL.size());
-    std::uint32_t seed = 1;
-    for (std::size_t i = 0; i < inL.size(); ++i) {
-        seed = seed * 1664525u + 1013904223u;
-        inL[i] = static_cast<float>(seed >> 8) / 16777216.0f - 0.5f;
-        inR[i] = -inL[i] * 0.5f;
-    }
-    float* inputs[2] = {inL.data(), inR.data()};
-    float* outputs[2] = {outL.data(), outR.data()};
-
-    // One second of warm-up fills the delay lines and brings the feedback up.
-    for (double done = 0; done < sampleRate; done += frames)
-        process(effect, inputs, outputs, frames);
+    Rig rig(program, engineKind, entry, sampleRate, frames);
+    std::vector<float>& outL = rig.outL;
+    std::vector<float>& outR = rig.outR;
 
     for (auto _ : state) {
         if (entry == Entry::Accumulating) {
@@ -141,7 +171,7 @@ void BM_Process(benchmark::State& state) {
             std::fill(outL.begin(), outL.end(), 0.0f);
             std::fill(outR.begin(), outR.end(), 0.0f);
         }
-        process(effect, inputs, outputs, frames);
+        rig.Process();
         benchmark::DoNotOptimize(outL.data());
         benchmark::DoNotOptimize(outR.data());
         benchmark::ClobberMemory();
@@ -155,7 +185,6 @@ void BM_Process(benchmark::State& state) {
     state.SetLabel(std::string(program == Program::Factory ? "factory" : "worst case") + ", " +
                    kFramesNames[static_cast<int>(engineKind)] +
                    (entry == Entry::Replacing ? ", processReplacing" : ", process"));
-    effect->dispatcher(effect, vst2::effMainsChanged, 0, 0, nullptr, 0.0f);
 }
 
 void processArguments(benchmark::internal::Benchmark* b) {
@@ -212,7 +241,36 @@ private:
 
 } // namespace
 
+// The blocks whose instructions bench/performance counts with callgrind (--toggle-collect on this name).
+__attribute__((noinline)) void CountedBlocks(Rig& rig, int blocks) {
+    for (int b = 0; b < blocks; ++b)
+        rig.Process();
+    benchmark::DoNotOptimize(rig.outL.data());
+}
+
+// --count=PROGRAM:ENGINE (0 factory, 1 worst case; 0 reference, 1 SSE2, 2 AVX2, 3 AVX-512): after the
+// warm-up, renders one second at 44.1 kHz in blocks of 512 frames in CountedBlocks and prints the frames.
+int Count(const char* what) {
+    int program = 0, engineKind = 0;
+    if (std::sscanf(what, "%d:%d", &program, &engineKind) != 2 || program < 0 || program > 1 ||
+        engineKind < 0 || engineKind > 3) {
+        std::fprintf(stderr, "--count=PROGRAM:ENGINE, program 0 or 1, engine 0 to 3\n");
+        return 2;
+    }
+    if (!PathRuns(static_cast<Frames>(engineKind))) {
+        std::printf("frames 0 (this machine cannot run the path)\n");
+        return 0;
+    }
+    constexpr int kBlocks = 86;
+    Rig rig(static_cast<Program>(program), static_cast<Frames>(engineKind), Entry::Replacing, 44100.0, 512);
+    CountedBlocks(rig, kBlocks);
+    std::printf("frames %d\n", kBlocks * 512);
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strncmp(argv[1], "--count=", 8) == 0)
+        return Count(argv[1] + 8);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

@@ -5,8 +5,12 @@
 
 namespace engine::dspconst {
 
+// Table index of pitch 0 and number of entries of the pitch table (pitches -480 .. 169).
+inline constexpr int kPitchOrigin = 480;
+inline constexpr int kPitchTableSize = 650;
+
 // Frequency in hertz of pitch i - 480 semitones: 1.05946^(i - 480) * 8.17742, rounded once to float.
-inline constexpr std::array<float, 650> kPitchTable{{
+inline constexpr std::array<float, kPitchTableSize> kPitchTable{{
     0x1.060b68p-37f, 0x1.15a03p-37f,  0x1.262222p-37f, 0x1.379f5ep-37f, 0x1.4a26cep-37f, 0x1.5dc84cp-37f,
     0x1.72949ap-37f, 0x1.889d7cp-37f, 0x1.9ff5c8p-37f, 0x1.b8b16cp-37f, 0x1.d2e58cp-37f, 0x1.eea88ap-37f,
     0x1.06090ep-36f, 0x1.159db2p-36f, 0x1.261f8p-36f,  0x1.379c92p-36f, 0x1.4a23d8p-36f, 0x1.5dc528p-36f,
@@ -117,6 +121,11 @@ inline constexpr std::array<float, 650> kPitchTable{{
     0x1.71e48ap+16f, 0x1.87e2f4p+16f, 0x1.9f3028p+16f, 0x1.b7e00ep+16f, 0x1.d207bap+16f, 0x1.edbd88p+16f,
     0x1.058c9p+17f,  0x1.1519ccp+17f,
 }};
+
+// CosApprox(x) = c0 - c1 a + c2 a^2 - c3 a^3 with a = x^2, in double; SinApprox(x) = CosApprox(h - x)
+// with h the decimal of pi/2 below. Each decimal as the double nearest to it.
+inline constexpr std::array<double, 4> kCosApprox{{0.9999932946, 0.4999124376, 0.0414877472, 0.0012712095}};
+inline constexpr double kSinApproxHalfPi = 1.570796326794897;
 
 // pi/2 as a sum of six 24-bit parts and a 53-bit remainder: k * part is exact for |k| < 2^29.
 inline constexpr std::array<double, 7> kPio2Parts{{

@@ -4,6 +4,7 @@
 // polynomial sine and cosine the filters use for their coefficients, and a double-precision sine that
 // gives the same bits on every build.
 
+#include "engine/DspConstants.h"
 #include "host/Rounding.h"
 
 namespace engine {
@@ -17,13 +18,13 @@ using host::RoundEvenDouble;
 // float. Error against the cosine below 7e-6 there: 1 - 6.7e-6 at 0, -6.7e-6 at pi/2.
 inline float CosApprox(float x) noexcept {
     const double a = static_cast<float>(x * x);
-    return static_cast<float>(0.9999932946 - 0.4999124376 * a + 0.0414877472 * a * a -
-                              0.0012712095 * a * a * a);
+    const auto& c = dspconst::kCosApprox;
+    return static_cast<float>(c[0] - c[1] * a + c[2] * a * a - c[3] * a * a * a);
 }
 
 // CosApprox(pi/2 - x): an approximate sine for 0 <= x <= pi/2. SinApprox(0) is -6.8e-6, not 0.
 inline float SinApprox(float x) noexcept {
-    return CosApprox(static_cast<float>(1.570796326794897 - x));
+    return CosApprox(static_cast<float>(dspconst::kSinApproxHalfPi - x));
 }
 
 // Sine in double precision from our own argument reduction and polynomials, so that glibc and the

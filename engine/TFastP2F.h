@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/DspConstants.h"
+
 #include <array>
 
 namespace engine {
@@ -11,9 +13,9 @@ namespace engine {
 // of an exponential, at most about 0.04 % above the curve (near half-semitones).
 class TFastP2F {
 public:
-    static constexpr int kSize = 650;
+    static constexpr int kSize = dspconst::kPitchTableSize;
     // Table index of pitch 0.
-    static constexpr int kOrigin = 480;
+    static constexpr int kOrigin = dspconst::kPitchOrigin;
 
     TFastP2F() noexcept;
 

@@ -6,18 +6,29 @@
 
 namespace engine {
 
+TLp1::Coefficients TLp1::CoefficientsFor(float cutoff, float sampleRate) noexcept {
+    Coefficients c;
+    c.twoFs = static_cast<float>(2.0 * sampleRate);
+    c.w = static_cast<float>(6.2831853071795 * cutoff);
+    c.norm = static_cast<float>(1.0 / (static_cast<double>(c.twoFs) + c.w));
+    c.b1 = static_cast<float>((static_cast<double>(c.twoFs) - c.w) * c.norm);
+    c.a0 = static_cast<float>(static_cast<double>(c.w) * c.norm);
+    if (!(std::fabs(c.b1) < 1.0f) || !std::isfinite(c.a0)) {
+        // Pole on or outside the unit circle: hold the output instead of letting it grow.
+        c.a0 = 0.0f;
+        c.b1 = 1.0f;
+    }
+    return c;
+}
+
 void TLp1::SetCutoff(float cutoff, float sampleRate) noexcept {
     if (cutoff != lastCutoff) {
-        twoFs = static_cast<float>(2.0 * sampleRate);
-        w = static_cast<float>(6.2831853071795 * cutoff);
-        norm = static_cast<float>(1.0 / (static_cast<double>(twoFs) + w));
-        b1 = static_cast<float>((static_cast<double>(twoFs) - w) * norm);
-        a0 = static_cast<float>(static_cast<double>(w) * norm);
-        if (!(std::fabs(b1) < 1.0f) || !std::isfinite(a0)) {
-            // Pole on or outside the unit circle: hold the output instead of letting it grow.
-            a0 = 0.0f;
-            b1 = 1.0f;
-        }
+        const Coefficients c = CoefficientsFor(cutoff, sampleRate);
+        twoFs = c.twoFs;
+        w = c.w;
+        norm = c.norm;
+        a0 = c.a0;
+        b1 = c.b1;
         lastCutoff = cutoff;
     }
 }

@@ -17,6 +17,12 @@ public:
     // The first part of Filter: recomputes the coefficients if the cut-off changed.
     void SetCutoff(float cutoff, float sampleRate) noexcept;
 
+    struct Coefficients {
+        float twoFs, w, norm, a0, b1;
+    };
+    // The coefficients for a cut-off (with the fallback that holds the output).
+    static Coefficients CoefficientsFor(float cutoff, float sampleRate) noexcept;
+
     float a0 = 0;
     float b1 = 0;
     float twoFs = 0;

@@ -37,18 +37,18 @@ float TSVC3::Damping(float resonance) noexcept {
     return q >= kMinDamping ? q : kMinDamping;
 }
 
+float TSVC3::FrequencyCoefficient(float frequency, float sampleRate, float q) noexcept {
+    const float f =
+        static_cast<float>(2.0 * SinApprox(static_cast<float>(static_cast<double>(frequency) / sampleRate)));
+    const float fMax = MaxFrequencyCoefficient(q);
+    return !(f >= 0.0f) ? 0.0f : f > fMax ? fMax : f;
+}
+
 void TSVC3::SetCoefficients(float frequency, float resonance, float sampleRate) noexcept {
     if (lastFrequency != frequency || lastResonance != resonance) {
         const float q = Damping(resonance);
-        float f = static_cast<float>(
-            2.0 * SinApprox(static_cast<float>(static_cast<double>(frequency) / sampleRate)));
-        const float fMax = MaxFrequencyCoefficient(q);
-        if (!(f >= 0.0f))
-            f = 0.0f;
-        else if (f > fMax)
-            f = fMax;
         damping = q;
-        frequencyCoefficient = f;
+        frequencyCoefficient = FrequencyCoefficient(frequency, sampleRate, q);
         lastFrequency = frequency;
         lastResonance = resonance;
     }

@@ -42,6 +42,9 @@ public:
     static float MaxFrequencyCoefficient(float q) noexcept;
     // The damping a coefficient update sets for a resonance.
     static float Damping(float resonance) noexcept;
+    // The frequency coefficient a coefficient update sets: 2 SinApprox(frequency / sampleRate), bounded
+    // to 0 .. MaxFrequencyCoefficient(damping).
+    static float FrequencyCoefficient(float frequency, float sampleRate, float damping) noexcept;
 
     // States are kept within kStateLimitGain * inputPeak + kStateLimitFloor.
     static constexpr float kStateLimitGain = 256.0f;

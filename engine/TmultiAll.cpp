@@ -7,9 +7,13 @@
 
 namespace engine {
 
+float TmultiAll::Increment(float rate, float sampleRate) noexcept {
+    return static_cast<float>((1.0 / sampleRate) * rate);
+}
+
 void TmultiAll::SetRate(float rate, float sampleRate) noexcept {
     if (rate != lastRate) {
-        increment = static_cast<float>((1.0 / sampleRate) * rate);
+        increment = Increment(rate, sampleRate);
         lastRate = rate;
     }
 }

@@ -26,6 +26,8 @@ public:
     void Advance(float rate, float sampleRate) noexcept;
     // The first part of a step: recomputes the increment if the rate changed.
     void SetRate(float rate, float sampleRate) noexcept;
+    // The phase increment per sample for a rate.
+    static float Increment(float rate, float sampleRate) noexcept;
     // The value of the "Random" shape after a draw: 2 (R - 0.5), R the next value of the module-wide
     // generator.
     static float DrawRandom() noexcept;

@@ -1,10 +1,26 @@
 #include "engine/fast/FastEngine.h"
 
+#include "engine/DspConstants.h"
 #include "engine/FastMath.h"
+#include "engine/ParameterTable.h"
+#include "engine/TLp1.h"
+#include "engine/TSVC3.h"
+#include "engine/TmultiAll.h"
 
+#include <cmath>
 #include <initializer_list>
 
 namespace engine {
+
+// The kernel's lanes and lists are sized by the parameter table's voices and LFOs.
+static_assert(fast::kVoices == kVoiceCount && fast::kLfos == kLfoCount);
+static_assert(kFirstLfoIndex - kFirstVoiceIndex == fast::kVoices * kVoiceKindCount,
+              "one row of voice parameters per voice lane");
+static_assert(kParameterCount - kFirstLfoIndex == fast::kLfos * kLfoKindCount, "one LFO lane per LFO");
+static_assert(sizeof(fast::FramePlan::shape) / sizeof(fast::FramePlan::shape[0]) == 6,
+              "one mask per LFO shape 1..6 (Shape 0 stops the LFO)");
+static_assert(FilterMix.size() == 3, "filter codes 3, 6 and 9");
+static_assert(TFastP2F::kOrigin == dspconst::kPitchOrigin && TFastP2F::kSize == dspconst::kPitchTableSize);
 
 namespace fast {
 
@@ -34,128 +50,206 @@ fast::FrameKernel KernelFor(Isa isa) {
 constexpr std::int32_t kTrue32 = -1;
 constexpr std::int64_t kTrue64 = -1;
 
+bool Finite(std::initializer_list<float> values) {
+    double sum = 0.0;
+    for (float v : values)
+        sum += v;
+    return std::isfinite(sum);
+}
+
 } // namespace
 
 FastEngine::FastEngine(Isa isa) : isa_(isa), kernel_(KernelFor(isa)) {
-    plan_ = fast::FramePlan{};
-    state_ = fast::FrameState{};
-    state_.line = line_.data();
+    for (int c = 0; c < 2; ++c) {
+        state_.line[c] = line_.data() + c * kLineStride + fast::kGuard;
+        for (int v = 0; v < kVoiceCount; ++v)
+            ResetFilter(c, v);
+    }
+    for (int k = 0; k < kLfoCount; ++k)
+        ResetLfo(k, 0.0f);
+}
+
+// A filter as created: states at 1e-18, no coefficients yet.
+void FastEngine::ResetFilter(int c, int v) noexcept {
+    const TSVC3 fresh;
+    fast::FrameState& s = state_;
+    s.low[c][v] = fresh.lowState;
+    s.high[c][v] = fresh.highState;
+    s.band[c][v] = fresh.bandState;
+    s.lowOut[c][v] = fresh.lowOut;
+    s.highOut[c][v] = fresh.highOut;
+    s.bandOut[c][v] = fresh.bandOut;
+    s.inputPeak[c][v] = fresh.inputPeak;
+    s.stateLimit[c][v] = fresh.stateLimit;
+    s.coefficient[v] = fresh.frequencyCoefficient;
+    s.damping[v] = fresh.damping;
+    s.lastFrequency[v] = fresh.lastFrequency;
+    s.lastResonance[v] = fresh.lastResonance;
+}
+
+// An LFO and its smoother as created, with the phase placed so that the next step reaches `offset`.
+void FastEngine::ResetLfo(int k, float offset) noexcept {
+    TmultiAll oscillator;
+    oscillator.SetPhase(offset);
+    const TLp1 smoother;
+    fast::FrameState& s = state_;
+    s.phase[k] = oscillator.phase;
+    s.increment[k] = oscillator.increment;
+    s.lastRate[k] = oscillator.lastRate;
+    s.random[k] = oscillator.random;
+    s.smoothA0[k] = smoother.a0;
+    s.smoothB1[k] = smoother.b1;
+    s.smoothCutoff[k] = smoother.lastCutoff;
+    s.smoothX1[k] = smoother.previousInput;
+    s.smoothY1[k] = smoother.previousOutput;
+    s.out[k] = 0.0f;
+    s.syncInput[k] = 0.0f;
 }
 
 void FastEngine::RestartLfos(const EngineSnapshot& values) noexcept {
     for (int k = 0; k < kLfoCount; ++k)
-        lfos_[k].SetPhase(values.SyncOf[k]);
+        state_.phase[k] = values.SyncOf[k] - state_.increment[k];
 }
 
 void FastEngine::ServeFill(bool requested, float value, int budget) noexcept {
     if (requested)
         clearing_.Start(value, state_.writePos);
-    clearing_.Step(budget, [this](int first, int last) {
-        const float fill = clearing_.Value();
-        for (int p = first; p < last; ++p) {
-            line_[static_cast<std::size_t>(2 * (p + fast::kGuard))] = fill;
-            line_[static_cast<std::size_t>(2 * (p + fast::kGuard) + 1)] = fill;
-        }
-    });
+    clearing_.Step(state_.line[0], state_.line[1], budget);
 }
 
-EngineStates FastEngine::States() const noexcept {
-    auto& self = const_cast<FastEngine&>(*this);
-    return {self.filtersL_,         self.filtersR_,        self.lfos_,        self.smoothers_,
-            self.state_.out,        self.state_.syncInput, self.tapL_.data(), self.tapR_.data(),
-            self.voiceOutL_.data(), self.voiceOutR_.data()};
+// An LFO's phase is not looked at: a restart with an infinite increment leaves it at minus infinity,
+// and the next step starts it again at -0.5 (the waveforms, computed from the phase a step leaves, are
+// always finite).
+bool FastEngine::LfoFinite(int k) const noexcept {
+    const fast::FrameState& s = state_;
+    return Finite({s.random[k], s.out[k], s.syncInput[k], s.smoothX1[k], s.smoothY1[k]});
 }
 
 bool FastEngine::StatesFinite() const noexcept {
-    return engine::StatesFinite(States());
+    const fast::FrameState& s = state_;
+    bool finite = true;
+    for (int k = 0; k < kLfoCount; ++k)
+        finite &= LfoFinite(k);
+    for (int v = 0; v < kVoiceCount; ++v)
+        for (int c = 0; c < 2; ++c)
+            finite &= Finite({static_cast<float>(s.low[c][v]), static_cast<float>(s.high[c][v]),
+                              static_cast<float>(s.band[c][v]), s.lowOut[c][v], s.highOut[c][v],
+                              s.bandOut[c][v], s.tap[c][v], s.voiceOut[c][v]});
+    return finite;
 }
 
+// As the reference does: every filter, voice (taps and outputs) and LFO (oscillator, smoother, output,
+// sync input) with a state that is not a finite number starts afresh, an LFO at its offset; then both
+// lines are filled with 0, since they may hold what the poisoned state wrote.
 void FastEngine::ResetNonFiniteStates(const EngineSnapshot& values) noexcept {
-    engine::ResetNonFiniteStates(States(), values);
-    clearing_.Start(0.0f, state_.writePos);
+    fast::FrameState& s = state_;
+    for (int v = 0; v < kVoiceCount; ++v) {
+        for (int c = 0; c < 2; ++c)
+            if (!Finite({static_cast<float>(s.low[c][v]), static_cast<float>(s.high[c][v]),
+                         static_cast<float>(s.band[c][v]), s.lowOut[c][v], s.highOut[c][v], s.bandOut[c][v]}))
+                ResetFilter(c, v);
+        if (!Finite({s.tap[0][v], s.tap[1][v], s.voiceOut[0][v], s.voiceOut[1][v]}))
+            s.tap[0][v] = s.tap[1][v] = s.voiceOut[0][v] = s.voiceOut[1][v] = 0.0f;
+    }
+    for (int k = 0; k < kLfoCount; ++k)
+        if (!LfoFinite(k))
+            ResetLfo(k, values.SyncOf[k]);
+    clearing_.Start(0.0f, s.writePos);
 }
 
-// The block's plan: the voices switched on in slots, their constants per lane, the LFOs' shapes, sync
-// sources and smoothing.
+// The block's plan: the voices switched on with their constants, the feedback lists, the LFOs' shapes,
+// sync sources and smoothing.
 void FastEngine::Plan(const BlockContext& block) {
     const EngineSnapshot& e = *block.values;
     fast::FramePlan& p = plan_;
-    p.slots = 0;
-    p.delayModulated = p.panModulated = p.ampModulated = p.anyFilter = p.cutoffModulated = false;
-    std::array<int, kVoiceCount> slotOf{};
-    for (int k = 0; k < kVoiceCount; ++k) {
-        slotOf[k] = -1;
-        if (e.Pow[k] == 0)
+    p.length = block.bufferLength;
+    p.lengthMinus1 = p.length - 1;
+    p.lengthMinus1f = static_cast<float>(p.length - 1);
+
+    p.activeCount = 0;
+    p.exactRead = p.floatRead = p.filterBits = p.feedBits = p.delayBits = p.panBits = p.ampBits = 0;
+    p.cutoffModulated = false;
+    // A modulation amount of 0 leaves its destination as it is only while the LFO's output is a number
+    // (m * 0 is not a number otherwise); after a fault left one that is not, every destination is
+    // modulated until the end of the block, when the state is reset.
+    bool lfosFinite = true;
+    for (float out : state_.out)
+        lfosFinite = lfosFinite && std::isfinite(out);
+    for (int v = 0; v < kVoiceCount; ++v) {
+        const std::uint32_t bit = 1u << v;
+        if (e.Feeds[v] != 0.0f)
+            p.feedBits |= bit;
+        const int code = e.Pow[v] != 0 ? e.FType[v] : 0;
+        p.filtered[v] = code != 0 ? kTrue64 : 0;
+        p.filteredF[v] = code != 0 ? kTrue32 : 0;
+        p.frqIx[v] = e.ModFrqIx[v];
+        p.freq[v] = e.Freq[v];
+        p.modFrqAmp[v] = e.ModFrqAmp[v];
+        p.resonance[v] = e.Res[v];
+        p.damping[v] = TSVC3::Damping(e.Res[v]);
+        p.maxCoefficient[v] = TSVC3::MaxFrequencyCoefficient(p.damping[v]);
+        const auto& row = FilterMix[static_cast<std::size_t>(code != 0 ? code / 3 - 1 : 0)];
+        p.mixLow[v] = row[0];
+        p.mixBand[v] = row[1];
+        p.mixHigh[v] = row[2];
+        if (e.Pow[v] == 0)
             continue;
-        const int s = p.slots++;
-        slotOf[k] = s;
-        p.slotVoice[s] = k;
-        const int code = e.FType[k];
-        p.delay[s] = e.Delay[k];
-        p.modDelAmp[s] = e.ModDelAmp[k];
-        p.delIx[s] = e.ModDelIx[k];
-        p.gainL[s] = static_cast<float>(1.0 - e.Pan[k]);
-        p.gainR[s] = e.Pan[k];
-        p.modPanAmp[s] = e.ModPanAmp[k];
-        p.panIx[s] = e.ModPanIx[k];
-        p.amp[s] = e.Amp[k];
-        p.modAmpAmp[s] = e.ModAmpAmp[k];
-        p.ampIx[s] = e.ModAmpIx[k];
-        p.filtered[s] = code != 0 ? kTrue64 : 0;
-        p.filteredF[s] = code != 0 ? kTrue32 : 0;
+        p.active[p.activeCount++] = v;
         if (code != 0) {
-            const auto& row = FilterMix[static_cast<std::size_t>(code / 3 - 1)];
-            p.mixLow[s] = row[0];
-            p.mixBand[s] = row[1];
-            p.mixHigh[s] = row[2];
+            p.filterBits |= bit;
+            p.cutoffModulated = p.cutoffModulated || e.ModFrqAmp[v] != 0.0f || !lfosFinite;
         }
-        p.freq[s] = e.Freq[k];
-        p.modFrqAmp[s] = e.ModFrqAmp[k];
-        p.frqIx[s] = e.ModFrqIx[k];
-        p.resonance[s] = e.Res[k];
-        p.damping[s] = TSVC3::Damping(e.Res[k]);
-        p.maxCoefficient[s] = TSVC3::MaxFrequencyCoefficient(p.damping[s]);
-        p.delayModulated = p.delayModulated || e.ModDelAmp[k] != 0.0f;
-        p.panModulated = p.panModulated || e.ModPanAmp[k] > 0.0f;
-        p.ampModulated = p.ampModulated || e.ModAmpAmp[k] != 0.0f;
-        p.anyFilter = p.anyFilter || code != 0;
-        p.cutoffModulated = p.cutoffModulated || (code != 0 && e.ModFrqAmp[k] != 0.0f);
-    }
-    // Slots beyond the voices in use read the line where the first slot does, so they neither widen the
-    // range of delays nor leave the line, and add zeros to the voice sum.
-    for (int s = p.slots; s < fast::kSlots; ++s) {
-        const int first = p.slots > 0 ? 0 : s;
-        p.delay[s] = p.slots > 0 ? p.delay[first] : 0.5;
-        p.modDelAmp[s] = p.slots > 0 ? p.modDelAmp[first] : 0.0;
-        p.delIx[s] = p.slots > 0 ? p.delIx[first] : 0;
-        p.modPanAmp[s] = p.modAmpAmp[s] = p.modFrqAmp[s] = 0.0;
-        p.gainL[s] = p.gainR[s] = p.amp[s] = 0.0;
-        p.panIx[s] = p.ampIx[s] = p.frqIx[s] = 0;
-        p.filtered[s] = 0;
-        p.filteredF[s] = 0;
+        if (code != 0 || e.Feeds[v] != 0.0f)
+            p.exactRead |= bit;
+        else
+            p.floatRead |= bit;
+
+        p.delay[v] = e.Delay[v];
+        p.modDelAmp[v] = e.ModDelAmp[v];
+        p.delIx[v] = e.ModDelIx[v];
+        if (e.ModDelAmp[v] != 0.0f || !lfosFinite) {
+            p.delayBits |= bit;
+        } else {
+            // Without modulation the delay is the same in every frame.
+            float delay = static_cast<float>(p.lengthMinus1 * e.Delay[v]);
+            if (!(delay >= 0.0f))
+                delay = 0.0f;
+            else if (delay > p.lengthMinus1f)
+                delay = p.lengthMinus1f;
+            p.fixedWhole[v] = FastTrunc(delay);
+            p.fixedT[v] = delay - static_cast<float>(p.fixedWhole[v]);
+        }
+        p.gainL[v] = 1.0f - e.Pan[v];
+        p.gainR[v] = e.Pan[v];
+        p.modPanAmp[v] = e.ModPanAmp[v];
+        p.panIx[v] = e.ModPanIx[v];
+        if (e.ModPanAmp[v] > 0.0f)
+            p.panBits |= bit;
+        p.amp[v] = e.Amp[v];
+        p.modAmpAmp[v] = e.ModAmpAmp[v];
+        p.ampIx[v] = e.ModAmpIx[v];
+        if (e.ModAmpAmp[v] != 0.0f || !lfosFinite)
+            p.ampBits |= bit;
     }
 
-    // Every voice's feedback tap in voice order: this block's lane for a voice switched on, the kept tap
-    // for one switched off.
-    p.all.count = p.feeding.count = 0;
-    for (int k = 0; k < kVoiceCount; ++k) {
-        const int index = slotOf[k] >= 0 ? 2 * slotOf[k] : 2 * (fast::kSlots + k);
-        for (fast::FramePlan::FeedList* list : {&p.all, &p.feeding}) {
-            if (list == &p.feeding && e.Feeds[k] == 0.0f)
+    // The feedback sum runs over every voice in voice order; voices without feedback add zeros, and
+    // voices switched off keep their (finite) taps.
+    p.feeding.count = p.all.count = 0;
+    for (int v = 0; v < kVoiceCount; ++v) {
+        const bool feeds = e.Feeds[v] != 0.0f;
+        for (fast::FramePlan::FeedList* list : {&p.feeding, &p.all}) {
+            if (!feeds && (list == &p.feeding || e.Pow[v] == 0))
                 continue;
-            list->index[list->count] = index;
-            list->feeds[list->count][0] = list->feeds[list->count][1] = e.Feeds[k];
+            list->voice[list->count] = v;
+            list->feeds[list->count] = e.Feeds[v];
             ++list->count;
         }
     }
 
-    p.length = block.bufferLength;
-    p.lengthMinus1 = p.length - 1;
-    p.lengthMinus1f = static_cast<float>(p.length - 1);
     p.inpGain = e.InpGain;
     p.feedbackScale = block.feedbackScale;
     p.mix = e.Mix;
-    p.dryGain = 1.0 - p.mix;
+    p.dryGain = 1.0f - e.Mix;
     p.outGain = e.OutGain;
     p.activeScale = block.activeScale;
     p.sampleRate = block.sampleRate;
@@ -164,7 +258,7 @@ void FastEngine::Plan(const BlockContext& block) {
     p.stateLimitFloor = TSVC3::kStateLimitFloor;
     p.pitchTable = pitchToFreq_.table.data();
 
-    p.anySmoothing = p.anySync = false;
+    p.anySmoothing = p.anySync = p.anyRandom = false;
     p.commonShape = -1;
     for (int k = 0; k < kLfoCount; ++k) {
         const int shape = e.Shape[k];
@@ -172,11 +266,12 @@ void FastEngine::Plan(const BlockContext& block) {
         if (stepping)
             p.commonShape = p.commonShape == -1 || p.commonShape == shape ? shape : 0;
         p.stepping[k] = stepping ? kTrue32 : 0;
+        p.shapeOf[k] = static_cast<std::int8_t>(shape);
+        p.anyRandom = p.anyRandom || shape == 6;
         for (int i = 0; i < 6; ++i)
             p.shape[i][k] = shape == i + 1 ? kTrue32 : 0;
         const bool smoothing = stepping && e.SmoothFreq[k] > 0.0f;
-        p.smoothing[k] = smoothing ? kTrue32 : 0;
-        p.smoothing64[k] = smoothing ? kTrue64 : 0;
+        p.smoothing[k] = smoothing ? kTrue64 : 0;
         p.anySmoothing = p.anySmoothing || smoothing;
         p.syncOffset[k] = e.SyncOf[k];
         const int source = e.SyncIx[k];
@@ -188,99 +283,49 @@ void FastEngine::Plan(const BlockContext& block) {
         p.commonShape = 0;
 }
 
-// Coefficients that stay fixed over the block, and the state copied into lanes.
+// Coefficients that stay fixed over the block, recomputed where their control value changed (the blocks'
+// own rules), the fill window, and the line's mirrors.
 void FastEngine::StartBlock(const BlockContext& block) {
     const EngineSnapshot& e = *block.values;
     const float sampleRate = block.sampleRate;
+    fast::FrameState& s = state_;
     for (int k = 0; k < kLfoCount; ++k) {
-        TmultiAll& lfo = lfos_[k];
-        if (plan_.stepping[k] != 0)
-            lfo.SetRate(block.lfoRate[k], sampleRate);
-        state_.phase[k] = lfo.phase;
-        state_.increment[k] = lfo.increment;
-        state_.random[k] = lfo.random;
-        TLp1& smoother = smoothers_[k];
-        if (plan_.smoothing[k] != 0)
-            smoother.SetCutoff(e.SmoothFreq[k], sampleRate);
-        state_.smoothA0[k] = smoother.a0;
-        state_.smoothB1[k] = smoother.b1;
-        state_.smoothX1[k] = smoother.previousInput;
-        state_.smoothY1[k] = smoother.previousOutput;
+        if (plan_.stepping[k] != 0 && block.lfoRate[k] != s.lastRate[k]) {
+            s.increment[k] = TmultiAll::Increment(block.lfoRate[k], sampleRate);
+            s.lastRate[k] = block.lfoRate[k];
+        }
+        if (plan_.smoothing[k] != 0 && e.SmoothFreq[k] != s.smoothCutoff[k]) {
+            const TLp1::Coefficients c = TLp1::CoefficientsFor(e.SmoothFreq[k], sampleRate);
+            s.smoothA0[k] = c.a0;
+            s.smoothB1[k] = c.b1;
+            s.smoothCutoff[k] = e.SmoothFreq[k];
+        }
     }
-    for (int s = 0; s < plan_.slots; ++s) {
-        const int k = plan_.slotVoice[s];
+    for (int v = 0; v < kVoiceCount; ++v) {
+        if (e.Pow[v] == 0) {
+            s.voiceOut[0][v] = s.voiceOut[1][v] = 0.0f; // a voice switched off outputs silence
+            continue;
+        }
         // An unmodulated cut-off is the same in every frame: its coefficients are settled here.
-        if (e.FType[k] != 0 && e.ModFrqAmp[k] == 0.0f) {
-            const float frequency = pitchToFreq_.Convert(e.Freq[k]);
-            filtersL_[k].SetCoefficients(frequency, e.Res[k], sampleRate);
-            filtersR_[k].SetCoefficients(frequency, e.Res[k], sampleRate);
-        }
-        state_.coefficient[s] = filtersL_[k].frequencyCoefficient;
-        state_.damping[s] = filtersL_[k].damping;
-        state_.lastFrequency[s] = filtersL_[k].lastFrequency;
-        state_.lastResonance[s] = filtersL_[k].lastResonance;
-        for (int c = 0; c < 2; ++c) {
-            const TSVC3& filter = c == 0 ? filtersL_[k] : filtersR_[k];
-            state_.low[c][s] = filter.lowState;
-            state_.high[c][s] = filter.highState;
-            state_.band[c][s] = filter.bandState;
-            state_.lowOut[c][s] = filter.lowOut;
-            state_.highOut[c][s] = filter.highOut;
-            state_.bandOut[c][s] = filter.bandOut;
-            state_.inputPeak[c][s] = filter.inputPeak;
-            state_.stateLimit[c][s] = filter.stateLimit;
-            state_.tap[2 * s + c] = c == 0 ? tapL_[k] : tapR_[k];
+        if (e.FType[v] == 0 || e.ModFrqAmp[v] != 0.0f)
+            continue;
+        const float frequency = pitchToFreq_.Convert(e.Freq[v]);
+        if (s.lastFrequency[v] != frequency || s.lastResonance[v] != e.Res[v]) {
+            s.damping[v] = TSVC3::Damping(e.Res[v]);
+            s.coefficient[v] = TSVC3::FrequencyCoefficient(frequency, sampleRate, s.damping[v]);
+            s.lastFrequency[v] = frequency;
+            s.lastResonance[v] = e.Res[v];
         }
     }
-    // Every voice's kept tap after the slots' taps: those of the voices switched off stay as they are.
-    for (int k = 0; k < kVoiceCount; ++k) {
-        state_.tap[2 * (fast::kSlots + k)] = tapL_[k];
-        state_.tap[2 * (fast::kSlots + k) + 1] = tapR_[k];
-    }
-    state_.filling = clearing_.Active();
-    state_.fillValue = clearing_.Value();
-    state_.fill = clearing_.Window();
-    // The guard mirrors the last three samples of the line in use, whatever its length was before.
+    s.filling = clearing_.Active();
+    s.fillValue = clearing_.Value();
+    s.fill = clearing_.Window();
+    // The mirror copies the end of the line in use, whatever its length was before.
     const int length = plan_.length;
-    for (int i = 0; i < 2 * fast::kGuard; ++i)
-        line_[static_cast<std::size_t>(i)] = line_[static_cast<std::size_t>(2 * length + i)];
-}
-
-void FastEngine::EndBlock() {
-    // A voice switched off outputs silence in every frame.
-    voiceOutL_.fill(0.0f);
-    voiceOutR_.fill(0.0f);
-    for (int k = 0; k < kLfoCount; ++k) {
-        lfos_[k].phase = state_.phase[k];
-        lfos_[k].random = state_.random[k];
-        TLp1& smoother = smoothers_[k];
-        smoother.previousInput = static_cast<float>(state_.smoothX1[k]);
-        smoother.previousOutput = static_cast<float>(state_.smoothY1[k]);
-        smoother.output = smoother.previousOutput;
-    }
-    for (int s = 0; s < plan_.slots; ++s) {
-        const int k = plan_.slotVoice[s];
-        for (int c = 0; c < 2; ++c) {
-            // Both channels' filters always see the same cut-off and resonance.
-            TSVC3& filter = c == 0 ? filtersL_[k] : filtersR_[k];
-            filter.lowState = static_cast<float>(state_.low[c][s]);
-            filter.highState = static_cast<float>(state_.high[c][s]);
-            filter.bandState = static_cast<float>(state_.band[c][s]);
-            filter.lowOut = state_.lowOut[c][s];
-            filter.highOut = state_.highOut[c][s];
-            filter.bandOut = state_.bandOut[c][s];
-            filter.inputPeak = state_.inputPeak[c][s];
-            filter.stateLimit = state_.stateLimit[c][s];
-            filter.frequencyCoefficient = state_.coefficient[s];
-            filter.damping = state_.damping[s];
-            filter.lastFrequency = state_.lastFrequency[s];
-            filter.lastResonance = state_.lastResonance[s];
-            (c == 0 ? tapL_ : tapR_)[k] = state_.tap[2 * s + c];
-            (c == 0 ? voiceOutL_ : voiceOutR_)[k] = state_.lastVoiceOut[2 * s + c];
-        }
-    }
-    if (state_.filling)
-        clearing_.SetWindow(state_.fill);
+    if (length >= fast::kMinVectorLength)
+        for (float* line : s.line)
+            for (int i = 0; i < fast::kGuard; ++i)
+                line[i - fast::kGuard] = line[length - fast::kGuard + i];
 }
 
 void FastEngine::Render(const BlockContext& block, const float* inL, const float* inR, float* outL,
@@ -288,7 +333,8 @@ void FastEngine::Render(const BlockContext& block, const float* inL, const float
     Plan(block);
     StartBlock(block);
     kernel_(plan_, state_, inL, inR, outL, outR, frames);
-    EndBlock();
+    if (state_.filling)
+        clearing_.SetWindow(state_.fill);
 }
 
 std::unique_ptr<AudioEngine> CreateFastEngine() {

@@ -4,25 +4,34 @@
 // once per instruction set (KernelSse2.cpp, KernelAvx2.cpp, KernelAvx512.cpp). Everything here is local to
 // the including unit, so no code compiled for one instruction set can stand in for another's.
 //
-// Every lane runs exactly the operations of the reference engine, in the same order and with the same
-// roundings: doubles where the reference evaluates in double, a conversion to float wherever it stores a
-// float, and single float operations only where the reference's double expression is one operation on
-// floats, whose double result rounds to the same float. Sums over voices keep their voice order.
+// Two kinds of arithmetic, chosen by where a value goes:
+//
+// - Everything that is kept from frame to frame or feeds back into the delay lines is the reference
+//   engine's arithmetic, operation for operation: doubles where the reference evaluates in double, a
+//   conversion to float wherever it stores a float. That is the LFOs and their smoothers, every voice's
+//   delay, the line writes (feedback sum, limiter sine, input gain), the filters with their coefficients,
+//   the feedback taps, and the reads of every voice that feeds back or is filtered. The feedback loop
+//   can be chaotic, and any difference inside it, however small, grows until the output is unrelated to
+//   the reference's; the lines and every kept state are therefore bit for bit the reference's.
+// - What only reaches the output is float arithmetic, in the reference's order of operations: the reads
+//   of voices that neither feed back nor are filtered, pan gains, amplitude, the voices' outputs and their
+//   sums, mix and output gain. Its difference from the reference is a few units in the last place of the
+//   output; it never enters a state (the feedback tap such a voice keeps for a later block is read exactly
+//   at the block's last frame).
+//
+// Every lane computes the same sequence of operations whatever the vector width, and sums over voices
+// keep voice order, so every path gives the same bits. Where frames are processed in vectors of time
+// (delays, reads, taps, writes, outputs) or as lanes of voices (LFOs, coefficients, filters) changes
+// nothing but speed, so the output does not depend on how the host cuts blocks either.
 
 #include "engine/DspConstants.h"
 #include "engine/fast/FastFrames.h"
 
-#include <emmintrin.h>
-
 #include <cstdint>
+#include <cstring>
 
 namespace engine::fast {
 namespace {
-
-// ---- the feedback limiter's sine, both channels at once ----
-//
-// The same reduction and polynomials as PortableSin, operation for operation, so every lane gives its
-// bits. Arguments PortableSin reduces differently (not finite, or 2^29 quarter turns and more) go to it.
 
 constexpr double kTwoOverPi = 0x1.45f306dc9c883p-1;
 constexpr double kRoundingShift = 0x1.8p52;
@@ -37,89 +46,24 @@ constexpr double kSinTail[7] = {dspconst::kSinTail[0], dspconst::kSinTail[1], ds
 constexpr double kCosTail[7] = {dspconst::kCosTail[0], dspconst::kCosTail[1], dspconst::kCosTail[2],
                                 dspconst::kCosTail[3], dspconst::kCosTail[4], dspconst::kCosTail[5],
                                 dspconst::kCosTail[6]};
+// Added to each voice's post-filter output to form its feedback tap, keeping the loop out of denormals.
+constexpr double kTapOffset = 1e-8;
+// The filter's denormal guard and its average over three passes (the decimal, not one third).
+constexpr double kFilterGuard = 1e-18;
+constexpr double kThird = 0.3333333333333;
 
-inline __m128d Polynomial(const double (&c)[7], __m128d z) {
-    __m128d p = _mm_set1_pd(c[6]);
-    for (int i = 5; i >= 0; --i)
-        p = p * z + c[i];
-    return p;
+inline int Wrap(int position, int length) {
+    return position < 0 ? position + length : position >= length ? position - length : position;
 }
 
-inline __m128d SinKernel(__m128d r, __m128d t) {
-    const __m128d z = r * r;
-    const __m128d tail = r * z * Polynomial(kSinTail, z);
-    return r + (tail + t * (1.0 - 0.5 * z));
-}
-
-inline __m128d CosKernel(__m128d r, __m128d t) {
-    const __m128d z = r * r;
-    const __m128d half = 0.5 * z;
-    const __m128d w = 1.0 - half;
-    return w + (((1.0 - w) - half) + (z * z * Polynomial(kCosTail, z) - r * t));
-}
-
-inline void TwoSum(__m128d a, __m128d b, __m128d& s, __m128d& e) {
-    s = a + b;
-    const __m128d bb = s - a;
-    e = (a - (s - bb)) + (b - bb);
-}
-
-inline __m128d LimiterSinePair(__m128d x) {
-    using Mask = std::int64_t __attribute__((vector_size(16)));
-    const __m128d k = (x * kTwoOverPi + kRoundingShift) - kRoundingShift;
-    const __m128d absK = _mm_andnot_pd(_mm_set1_pd(-0.0), k);
-    // Not finite (k is then not a number or infinite) or too far out for this reduction.
-    if (_mm_movemask_pd(_mm_cmpnlt_pd(absK, _mm_set1_pd(kMaxQuadrant))) != 0) {
-        alignas(16) double lanes[2];
-        _mm_store_pd(lanes, x);
-        return _mm_set_pd(LimiterSine(lanes[1]), LimiterSine(lanes[0]));
-    }
-    const Mask small = k == 0.0;
-    const __m128d direct = SinKernel(x, _mm_setzero_pd());
-    if (_mm_movemask_pd(reinterpret_cast<__m128d>(small)) == 3)
-        return direct;
-
-    __m128d hi = x - k * kPio2Parts[0];
-    __m128d lo = _mm_setzero_pd();
-    for (int i = 1; i < 7; ++i) {
-        __m128d s, e;
-        TwoSum(hi, -k * kPio2Parts[i], s, e);
-        hi = s;
-        lo = lo + e;
-    }
-    __m128d r, t;
-    TwoSum(hi, lo, r, t);
-    const __m128d sine = SinKernel(r, t);
-    const __m128d cosine = CosKernel(r, t);
-    // Quarter turn k mod 4: 0 sin, 1 cos, 2 -sin, 3 -cos.
-    const __m128i quadrant = _mm_and_si128(_mm_cvttpd_epi32(k), _mm_set1_epi32(3));
-    alignas(16) std::int32_t q[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(q), quadrant);
-    const Mask useCos = Mask{q[0] & 1, q[1] & 1} != 0;
-    const Mask negate = Mask{q[0] & 2, q[1] & 2} != 0;
-    __m128d result = useCos ? cosine : sine;
-    result = negate ? -result : result;
-    return small ? direct : result;
-}
-
-// Two floats (a stereo pair) to and from memory, in the low half of a vector. The 64-bit integer moves
-// may alias any type, unlike a double load or store on float memory.
-inline __m128 LoadTwo(const float* p) {
-    return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
-}
-inline void StoreTwo(float* p, __m128 v) {
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_castps_si128(v));
-}
-
-// Host input samples as the engine takes them: not-a-number and infinities as silence, the rest within
-// the input limit (the comparisons of a clamp, so that a flushed denormal stays what it was).
-inline __m128 EngineInput(__m128 x, float limit) {
-    const __m128 finite = _mm_cmpeq_ps(_mm_sub_ps(x, x), _mm_setzero_ps());
-    const __m128 high = _mm_set1_ps(limit), low = _mm_set1_ps(-limit);
-    __m128 clamped = _mm_or_ps(_mm_and_ps(_mm_cmplt_ps(x, low), low), _mm_andnot_ps(_mm_cmplt_ps(x, low), x));
-    const __m128 above = _mm_cmplt_ps(high, clamped);
-    clamped = _mm_or_ps(_mm_and_ps(above, high), _mm_andnot_ps(above, clamped));
-    return _mm_and_ps(finite, clamped);
+// Four-point cubic (Catmull-Rom) read between y0 (t = 0) and the older y1 (t = 1): the reference's
+// expression in its order of operations, in the precision of T (float or double, scalar or vector).
+// U is the scalar type of T.
+template <typename T, typename U> inline T Cubic(T ym1, T y0, T y1, T y2, T t) {
+    const T a = y1 - ym1;
+    const T b = ((U(4) * y1 + U(2) * ym1) - U(5) * y0) - y2;
+    const T c = ((U(3) * (y0 - y1)) - ym1) + y2;
+    return y0 + (U(0.5) * t) * (a + t * (b + t * c));
 }
 
 template <class S> struct FrameLoop {
@@ -129,13 +73,105 @@ template <class S> struct FrameLoop {
     using MD = typename S::MD;
     using VL = typename S::VL;
     using ML = typename S::ML;
+    using VW = typename S::VW;
+    using VWI = typename S::VWI;
+    static constexpr int kW = S::kWidth;  // doubles per vector: frames of time, or voices
+    static constexpr int kF = S::kFloats; // floats per wide vector: frames of time
+    static_assert(kF == 2 * kW && kSubBlock % kF == 0 && kVoices % kW == 0);
 
     // Rounds each lane to float and back, as storing a float does.
     static VD R(VD v) { return S::ToDouble(S::ToFloat(v)); }
 
-    static __m128d LoadPair(const float* p) { return _mm_cvtps_pd(LoadTwo(p)); }
+    // ---- the feedback limiter's sine, on kW frames at once ----
+    //
+    // PortableSin's reduction and polynomials, operation for operation, so every lane gives its bits.
+    // Arguments it reduces differently (not finite, or 2^29 quarter turns and more) go to it.
 
-    // ---- per frame, line-independent: LFOs and the voices' parameters ----
+    static VD Polynomial(const double (&c)[7], VD z) {
+        VD p = S::Set(c[6]);
+        for (int i = 5; i >= 0; --i)
+            p = p * z + c[i];
+        return p;
+    }
+    static VD SinKernel(VD r, VD t) {
+        const VD z = r * r;
+        const VD tail = r * z * Polynomial(kSinTail, z);
+        return r + (tail + t * (1.0 - 0.5 * z));
+    }
+    static VD CosKernel(VD r, VD t) {
+        const VD z = r * r;
+        const VD half = 0.5 * z;
+        const VD w = 1.0 - half;
+        return w + (((1.0 - w) - half) + (z * z * Polynomial(kCosTail, z) - r * t));
+    }
+    static void TwoSum(VD a, VD b, VD& s, VD& e) {
+        s = a + b;
+        const VD bb = s - a;
+        e = (a - (s - bb)) + (b - bb);
+    }
+    static VD Sine(VD x) {
+        const VD k = (x * kTwoOverPi + kRoundingShift) - kRoundingShift;
+        const VD absK = k < 0.0 ? -k : k;
+        // Not finite (k is then not a number or infinite) or too far out for this reduction.
+        if (S::MaskBitsD(~(absK < kMaxQuadrant)) != 0) {
+            alignas(64) double lanes[kW];
+            S::Store(lanes, x);
+            for (int i = 0; i < kW; ++i)
+                lanes[i] = LimiterSine(lanes[i]);
+            return S::Load(lanes);
+        }
+        const MD small = k == 0.0;
+        const VD direct = SinKernel(x, S::Set(0.0));
+        if (S::MaskBitsD(small) == (1 << kW) - 1)
+            return direct;
+        VD hi = x - k * kPio2Parts[0];
+        VD lo = S::Set(0.0);
+        for (int i = 1; i < 7; ++i) {
+            VD s, e;
+            TwoSum(hi, -k * kPio2Parts[i], s, e);
+            hi = s;
+            lo = lo + e;
+        }
+        VD r, t;
+        TwoSum(hi, lo, r, t);
+        const VD sine = SinKernel(r, t);
+        const VD cosine = CosKernel(r, t);
+        // Quarter turn k mod 4: 0 sin, 1 cos, 2 -sin, 3 -cos.
+        const VI quadrant = S::RoundToInt(k);
+        const MD useCos = S::WidenMask((quadrant & 1) != 0);
+        const MD negate = S::WidenMask((quadrant & 2) != 0);
+        VD result = useCos ? cosine : sine;
+        result = negate ? -result : result;
+        return small ? direct : result;
+    }
+
+    // ---- host input ----
+
+    // Host input samples as the engine takes them: not-a-number and infinities as silence, the rest within
+    // the input limit (the comparisons of a clamp, so that a flushed denormal stays what it was).
+    static VW EngineInput(VW x, float limit) {
+        const VWI finite = (x - x) == 0.0f;
+        VW clamped = x < -limit ? S::SetW(-limit) : x;
+        clamped = limit < clamped ? S::SetW(limit) : clamped;
+        return finite ? clamped : S::SetW(0.0f);
+    }
+    static float EngineInput(float x, float limit) {
+        const float clamped = x < -limit ? -limit : limit < x ? limit : x;
+        return x - x == 0.0f ? clamped : 0.0f;
+    }
+
+    static void TakeInput(const FramePlan& plan, FrameState& st, const float* inL, const float* inR, int n) {
+        const float* in[2] = {inL, inR};
+        for (int c = 0; c < 2; ++c) {
+            int j = 0;
+            for (; j + kF <= n; j += kF)
+                S::StoreW(st.input[c] + j, EngineInput(S::LoadUW(in[c] + j), plan.inputLimit));
+            for (; j < n; ++j)
+                st.input[c][j] = EngineInput(in[c][j], plan.inputLimit);
+        }
+    }
+
+    // ---- LFOs: frame by frame, the LFOs as lanes ----
 
     // The waveforms of phase p: 8 u (1 - 2|u|) with u = 0.25 - |p|, and 1 - 4|p|.
     static VL Parabolic(VL p) {
@@ -144,6 +180,7 @@ template <class S> struct FrameLoop {
     }
     static VL Triangle(VL p) { return 1.0f - 4.0f * S::AbsL(p); }
 
+    // One frame of every LFO.
     static void StepLfos(const FramePlan& plan, FrameState& st) {
         alignas(32) float next[kLfos];
         for (int o = 0; o < kLfos; o += S::kLfoLanes) {
@@ -200,6 +237,7 @@ template <class S> struct FrameLoop {
                 bipolar = S::LoadLMask(plan.shape[1] + o) ? Triangle(p) : bipolar;
                 bipolar = S::LoadLMask(plan.shape[0] + o) ? Parabolic(p) : bipolar;
             }
+            // (b + 1) 0.5: one rounding, as the reference's double expression rounded to float.
             const VL unipolar = (bipolar + 1.0f) * 0.5f;
             S::StoreL(next + o, stepping ? unipolar : S::LoadL(st.out + o));
         }
@@ -223,24 +261,202 @@ template <class S> struct FrameLoop {
         for (int o = 0; o < kLfos; o += S::kLfoLanes)
             S::StoreL(st.out + o, S::LoadL(next + o));
 
-        if (!plan.anySmoothing)
-            return;
-        // The smoothers: y = (x + 1e-18) a0 + a0 x1 + b1 y1.
-        for (int o = 0; o < kLfos; o += S::kWidth) {
-            const VD x = S::ToDouble(S::LoadF(st.out + o));
-            const VD a0 = S::Load(st.smoothA0 + o);
-            const VD y = R((x + 1e-18) * a0 + a0 * S::Load(st.smoothX1 + o) +
-                           S::Load(st.smoothY1 + o) * S::Load(st.smoothB1 + o));
-            const MD on = S::LoadMask(plan.smoothing64 + o);
-            S::Store(st.smoothX1 + o, on ? x : S::Load(st.smoothX1 + o));
-            S::Store(st.smoothY1 + o, on ? y : S::Load(st.smoothY1 + o));
-            S::StoreF(st.out + o, S::ToFloat(on ? y : x));
+        if (plan.anySmoothing)
+            Smooth(plan, st, st.out);
+    }
+
+    // One step of the smoothers on the LFO outputs `out` (eight, replaced by the smoothed ones where the
+    // LFO is smoothed): y = (x + 1e-18) a0 + a0 x1 + b1 y1, in double, rounded once.
+    static void Smooth(const FramePlan& plan, FrameState& st, float* out) {
+        for (int o = 0; o < kLfos; o += kW) {
+            const VD x = S::ToDouble(S::LoadF(out + o));
+            const VD a0 = S::ToDouble(S::LoadF(st.smoothA0 + o));
+            const VD x1 = S::ToDouble(S::LoadF(st.smoothX1 + o));
+            const VD y1 = S::ToDouble(S::LoadF(st.smoothY1 + o));
+            const VD b1 = S::ToDouble(S::LoadF(st.smoothB1 + o));
+            const VD y = (x + kFilterGuard) * a0 + a0 * x1 + y1 * b1;
+            const MD on = S::LoadMask(plan.smoothing + o);
+            S::StoreF(st.smoothX1 + o, S::ToFloat(on ? x : x1));
+            S::StoreF(st.smoothY1 + o, S::ToFloat(on ? y : y1));
+            S::StoreF(out + o, S::ToFloat(on ? y : x));
         }
     }
 
-    // The filter coefficients of slots [base, base + width) for a frame whose LFO outputs are `lfo`:
-    // the filtered slots whose frequency or resonance changed get new ones.
-    static void UpdateCoefficients(const FramePlan& plan, FrameState& st, const float* lfo, int base) {
+    // The LFOs of a sub-block in which every stepping LFO's phase lies within -0.5 .. +0.5, its increment is
+    // a finite number of 0 or more and no sync can fire, so a step only restarts a phase past +0.5: the
+    // phases frame by frame with the LFOs as lanes (a step that lands on -0.5 draws the next random value,
+    // LFO by LFO, as the general step does), then each LFO's waveform over the frames, a vector of frames at
+    // a time, then the smoothers frame by frame. Leaves the outputs time-major in lfoT.
+    static void PlainLfos(const FramePlan& plan, FrameState& st, int n, int padded) {
+        constexpr int G = kLfos / S::kLfoLanes;
+        VL phase[G], increment[G];
+        ML stepping[G];
+        for (int g = 0; g < G; ++g) {
+            phase[g] = S::LoadL(st.phase + g * S::kLfoLanes);
+            increment[g] = S::LoadL(st.increment + g * S::kLfoLanes);
+            stepping[g] = S::LoadLMask(plan.stepping + g * S::kLfoLanes);
+        }
+        for (int j = 0; j < n; ++j) {
+            for (int g = 0; g < G; ++g) {
+                const int o = g * S::kLfoLanes;
+                const VL stepped = phase[g] + increment[g];
+                phase[g] = stepping[g] ? (stepped <= 0.5f ? stepped : S::SetL(-0.5f)) : phase[g];
+                S::StoreL(st.lfo[j] + o, phase[g]);
+                if (const int draws = S::MaskBitsL(stepping[g] & (phase[g] == -0.5f)))
+                    for (int i = 0; i < S::kLfoLanes; ++i)
+                        if (draws & (1 << i))
+                            st.random[o + i] = DrawRandom();
+            }
+            if (plan.anyRandom)
+                std::memcpy(st.lfoRandom[j], st.random, sizeof st.random);
+        }
+        for (int g = 0; g < G; ++g)
+            S::StoreL(st.phase + g * S::kLfoLanes, phase[g]);
+        for (int j = n; j < padded; ++j) {
+            std::memcpy(st.lfo[j], st.lfo[n - 1], sizeof st.lfo[j]);
+            std::memcpy(st.lfoRandom[j], st.lfoRandom[n - 1], sizeof st.lfoRandom[j]);
+        }
+        for (int j = 0; j < padded; j += 8) {
+            S::Transpose8(st.lfo[j], kLfos, st.lfoT[0] + j, kRow);
+            if (plan.anyRandom)
+                S::Transpose8(st.lfoRandom[j], kLfos, st.lfoRandomT[0] + j, kRow);
+        }
+        for (int k = 0; k < kLfos; ++k) {
+            float* row = st.lfoT[k];
+            const int shape = plan.shapeOf[k];
+            if (shape == 0) {
+                for (int j = 0; j < padded; j += kF)
+                    S::StoreW(row + j, S::SetW(st.out[k]));
+                continue;
+            }
+            for (int j = 0; j < padded; j += kF) {
+                const VW p = S::LoadW(row + j);
+                const VW magnitude = p < 0.0f ? -p : p;
+                VW bipolar;
+                switch (shape) {
+                case 1: {
+                    const VW u = 0.25f - magnitude;
+                    bipolar = (8.0f * u) * (1.0f - 2.0f * (u < 0.0f ? -u : u));
+                    break;
+                }
+                case 2:
+                    bipolar = 1.0f - 4.0f * magnitude;
+                    break;
+                case 3:
+                    bipolar = 2.0f * p;
+                    break;
+                case 4:
+                    bipolar = -2.0f * p;
+                    break;
+                case 5:
+                    bipolar = p >= 0.0f ? S::SetW(1.0f) : S::SetW(-1.0f);
+                    break;
+                default:
+                    bipolar = S::LoadW(st.lfoRandomT[k] + j);
+                }
+                S::StoreW(row + j, (bipolar + 1.0f) * 0.5f);
+            }
+        }
+        // A stepping LFO without a sync source sees 0.
+        for (int k = 0; k < kLfos; ++k)
+            st.syncInput[k] = plan.stepping[k] != 0 ? 0.0f : st.syncInput[k];
+        if (plan.anySmoothing || plan.cutoffModulated) {
+            for (int j = 0; j < padded; j += 8)
+                S::Transpose8(st.lfoT[0] + j, kRow, st.lfo[j], kLfos);
+            if (plan.anySmoothing) {
+                for (int j = 0; j < n; ++j)
+                    Smooth(plan, st, st.lfo[j]);
+                for (int j = n; j < padded; ++j)
+                    std::memcpy(st.lfo[j], st.lfo[n - 1], sizeof st.lfo[j]);
+                for (int j = 0; j < padded; j += 8)
+                    S::Transpose8(st.lfo[j], kLfos, st.lfoT[0] + j, kRow);
+            }
+        }
+        for (int k = 0; k < kLfos; ++k)
+            st.out[k] = st.lfoT[k][n - 1];
+    }
+
+    // The LFO outputs of frames [0, n), in both layouts; the frames up to the end of the last whole vector
+    // repeat frame n - 1, so every vector over them holds defined values.
+    static void Lfos(const FramePlan& plan, FrameState& st, int n, int padded) {
+        bool plain = !plan.anySync;
+        for (int k = 0; k < kLfos; ++k)
+            plain = plain && (plan.stepping[k] == 0 ||
+                              (st.increment[k] >= 0.0f && st.increment[k] <= 1.0f && st.phase[k] >= -0.5f &&
+                               st.phase[k] <= 0.5f && st.syncInput[k] != 1.0f));
+        if (plain)
+            return PlainLfos(plan, st, n, padded);
+        for (int j = 0; j < n; ++j) {
+            StepLfos(plan, st);
+            std::memcpy(st.lfo[j], st.out, sizeof st.out);
+        }
+        for (int j = n; j < padded; ++j)
+            std::memcpy(st.lfo[j], st.lfo[n - 1], sizeof st.lfo[j]);
+        for (int j = 0; j < padded; j += 8)
+            S::Transpose8(st.lfo[j], kLfos, st.lfoT[0] + j, kRow);
+    }
+
+    // ---- per voice, time-major: delays, gains and amplitudes ----
+
+    // Delay in samples of voice v for frames [0, padded): its whole part and the interpolation point.
+    // Modulation only shortens it; the bound keeps every tap inside the line. Answers the range of the
+    // whole parts.
+    static void Delays(const FramePlan& plan, FrameState& st, int v, int padded, int& lowest, int& highest) {
+        float* t = st.delayT[v];
+        std::int32_t* whole = st.whole[v];
+        if ((plan.delayBits >> v & 1) == 0) {
+            for (int j = 0; j < padded; ++j) {
+                t[j] = plan.fixedT[v];
+                whole[j] = plan.fixedWhole[v];
+            }
+            lowest = highest = plan.fixedWhole[v];
+            return;
+        }
+        const float* m = st.lfoT[plan.delIx[v]];
+        const VD amount = S::Set(plan.modDelAmp[v]), delay = S::Set(plan.delay[v]);
+        const VD lengthMinus1 = S::Set(plan.lengthMinus1);
+        const VF lengthMinus1f = S::SetF(plan.lengthMinus1f);
+        VI low = S::SetI(plan.length), high = S::SetI(0);
+        for (int j = 0; j < padded; j += kW) {
+            VF d = S::ToFloat((1.0 - S::LoadFD(m + j) * amount) * lengthMinus1 * delay);
+            d = d >= 0.0f ? d : S::SetF(0.0f);
+            d = d > lengthMinus1f ? lengthMinus1f : d;
+            const VI w = S::Truncate(d);
+            S::StoreF(t + j, d - S::IntToFloat(w));
+            S::StoreI(whole + j, w);
+            low = w < low ? w : low;
+            high = w > high ? w : high;
+        }
+        lowest = S::MinI(low);
+        highest = S::MaxI(high);
+    }
+
+    // Pan gains and amplitude of a voice whose modulation is on, in float.
+    static void Gains(const FramePlan& plan, FrameState& st, int v, int padded) {
+        if (plan.panBits >> v & 1) {
+            const float* m = st.lfoT[plan.panIx[v]];
+            const VW amount = S::SetW(plan.modPanAmp[v]);
+            const VW gainL = S::SetW(plan.gainL[v]), gainR = S::SetW(plan.gainR[v]);
+            for (int j = 0; j < padded; j += kF) {
+                const VW mp = S::LoadW(m + j);
+                S::StoreW(st.gain[0][v] + j, (1.0f - mp * amount) * gainL);
+                S::StoreW(st.gain[1][v] + j, (1.0f - (1.0f - mp) * amount) * gainR);
+            }
+        }
+        if (plan.ampBits >> v & 1) {
+            const float* m = st.lfoT[plan.ampIx[v]];
+            const VW amount = S::SetW(plan.modAmpAmp[v]), amp = S::SetW(plan.amp[v]);
+            for (int j = 0; j < padded; j += kF)
+                S::StoreW(st.amplitude[v] + j, (1.0f - S::LoadW(m + j) * amount) * amp);
+        }
+    }
+
+    // ---- filter coefficients: frame by frame, the voices as lanes ----
+
+    // The coefficients of voices [base, base + kW) for frame j: the filtered voices whose frequency or
+    // resonance changed get new ones.
+    static void Coefficients(const FramePlan& plan, FrameState& st, int j, int base) {
+        const float* lfo = st.lfo[j];
         const VD m = S::Gather(lfo, plan.frqIx + base);
         const VF pitch = S::ToFloat((1.0 - m * S::Load(plan.modFrqAmp + base)) * S::Load(plan.freq + base));
         // Pitch to frequency: truncation toward zero (as FastTrunc), a table segment, linear in it.
@@ -248,17 +464,17 @@ template <class S> struct FrameLoop {
         const VD twice = pitchD < 0.0 ? -2.0 * pitchD : 2.0 * pitchD;
         VI whole = S::RoundToInt(twice - 0.5) >> 1;
         whole = pitch < 0.0f ? -whole : whole;
-        VI index = whole + 480;
-        index = index < 0 ? VI{} : index;
-        index = index > 648 ? VI{} + 648 : index;
-        alignas(64) std::int32_t indices[S::kWidth];
+        VI index = whole + dspconst::kPitchOrigin;
+        index = index < 0 ? S::SetI(0) : index;
+        index = index > dspconst::kPitchTableSize - 2 ? S::SetI(dspconst::kPitchTableSize - 2) : index;
+        alignas(64) std::int32_t indices[kW];
         S::StoreI(indices, index);
-        alignas(64) float below[S::kWidth], above[S::kWidth];
-        for (int i = 0; i < S::kWidth; ++i) {
+        alignas(64) float below[kW], above[kW];
+        for (int i = 0; i < kW; ++i) {
             below[i] = plan.pitchTable[indices[i]];
             above[i] = plan.pitchTable[indices[i] + 1];
         }
-        const VD t = R((pitchD + 480.0) - S::ToDouble(S::IntToFloat(index)));
+        const VD t = R((pitchD + double{dspconst::kPitchOrigin}) - S::ToDouble(S::IntToFloat(index)));
         const VF frequency =
             S::ToFloat((1.0 - t) * S::ToDouble(S::LoadF(below)) + t * S::ToDouble(S::LoadF(above)));
 
@@ -267,374 +483,583 @@ template <class S> struct FrameLoop {
         const VF lastResonance = S::LoadF(st.lastResonance + base);
         const VI changed = S::LoadFMask(plan.filteredF + base) &
                            ((frequency != lastFrequency) | (resonance != lastResonance));
-        if (S::MaskBitsI(changed) == 0)
+        if (S::MaskBitsI(changed) != 0) {
+            // f = 2 SinApprox(frequency / sample rate), bounded to 0 .. the largest stable coefficient.
+            const VF x = S::ToFloat(S::ToDouble(frequency) / static_cast<double>(plan.sampleRate));
+            const VF xs = S::ToFloat(dspconst::kSinApproxHalfPi - S::ToDouble(x));
+            const VD a = S::ToDouble(xs * xs);
+            const VF c = S::ToFloat(dspconst::kCosApprox[0] - dspconst::kCosApprox[1] * a +
+                                    dspconst::kCosApprox[2] * a * a - dspconst::kCosApprox[3] * a * a * a);
+            VF f = S::ToFloat(2.0 * S::ToDouble(c));
+            const VF maxF = S::LoadF(plan.maxCoefficient + base);
+            f = f >= 0.0f ? (f > maxF ? maxF : f) : S::SetF(0.0f);
+            S::StoreF(st.coefficient + base, changed ? f : S::LoadF(st.coefficient + base));
+            S::StoreF(st.damping + base,
+                      changed ? S::LoadF(plan.damping + base) : S::LoadF(st.damping + base));
+            S::StoreF(st.lastFrequency + base, changed ? frequency : lastFrequency);
+            S::StoreF(st.lastResonance + base, changed ? resonance : lastResonance);
+        }
+        S::StoreF(st.filterF[j] + base, S::LoadF(st.coefficient + base));
+        S::StoreF(st.filterQ[j] + base, S::LoadF(st.damping + base));
+    }
+
+    // ---- line reads ----
+
+    // Voice v's read of frame j, one channel at a time, at positions taken modulo the length: the
+    // reference's read (or its float form for a voice whose read reaches the output only). While a fill
+    // is under way, a position not written since reads the fill value.
+    static void ReadOne(const FramePlan& plan, FrameState& st, int v, int j, bool exact, float* left,
+                        float* right) {
+        const int length = plan.length;
+        const int r0 = Wrap(st.writeAt[j] - st.whole[v][j], length);
+        const int at[4] = {Wrap(r0 + 1, length), r0, Wrap(r0 - 1, length),
+                           Wrap(Wrap(r0 - 1, length) - 1, length)};
+        const float t = st.delayT[v][j];
+        float* out[2] = {left, right};
+        for (int c = 0; c < 2; ++c) {
+            float y[4];
+            for (int k = 0; k < 4; ++k)
+                y[k] = !st.filling || FillValid(st.fill, at[k]) ? st.line[c][at[k]] : st.fillValue;
+            *out[c] = exact ? static_cast<float>(Cubic<double, double>(y[0], y[1], y[2], y[3], t))
+                            : Cubic<float, float>(y[0], y[1], y[2], y[3], t);
+        }
+    }
+
+    // Voice v's reads of frames [0, padded), a vector of frames at a time. The taps of consecutive frames
+    // lie at consecutive positions while the delay's whole part stays the same, so each tap of a vector is
+    // one contiguous load; where the whole part takes s + 1 values inside the vector, s + 4 loads serve the
+    // four taps, each lane picking its own. A vector whose whole parts spread over more than four values
+    // is read frame by frame. The writer does not wrap inside a
+    // sub-block, so the newest tap of frame j is writeAt[0] + j + 1 - whole, below the line's end; a vector
+    // that reaches below the mirror before the line moves up by the length, which keeps it below the end.
+    // One vector of frames from j0 of voice v whose whole parts lie in highest - kSpan .. highest. Lane i's
+    // newest tap is at + i + (highest - whole), its older three below it.
+    template <int kSpan>
+    __attribute__((always_inline)) static void ReadSpan(const FramePlan& plan, FrameState& st, int v, int j0,
+                                                        const float* const (&at)[2], int highest) {
+        if (!(plan.exactRead >> v & 1)) {
+            const VWI whole = S::LoadWI(st.whole[v] + j0);
+            const VW t = S::LoadW(st.delayT[v] + j0);
+            for (int c = 0; c < 2; ++c) {
+                VW load[kSpan + 4], y[4];
+                for (int o = -3; o <= kSpan; ++o)
+                    load[o + 3] = S::LoadUW(at[c] + o);
+                for (int k = 0; k < 4; ++k)
+                    y[k] = load[3 - k];
+                for (int d = 1; d <= kSpan; ++d) {
+                    const VWI lanes = whole == highest - d;
+                    for (int k = 0; k < 4; ++k)
+                        y[k] = lanes ? load[3 + d - k] : y[k];
+                }
+                S::StoreW(st.signal[c][v] + j0, Cubic<VW, float>(y[0], y[1], y[2], y[3], t));
+            }
             return;
-        // f = 2 SinApprox(frequency / sample rate), bounded to 0 .. the largest stable coefficient.
-        const VF x = S::ToFloat(S::ToDouble(frequency) / static_cast<double>(plan.sampleRate));
-        const VF xs = S::ToFloat(1.570796326794897 - S::ToDouble(x));
-        const VD a = S::ToDouble(xs * xs);
-        const VF c =
-            S::ToFloat(0.9999932946 - 0.4999124376 * a + 0.0414877472 * a * a - 0.0012712095 * a * a * a);
-        VF f = S::ToFloat(2.0 * S::ToDouble(c));
-        const VF maxF = S::LoadF(plan.maxCoefficient + base);
-        f = f >= 0.0f ? (f > maxF ? maxF : f) : S::SetF(0.0f);
-        S::StoreF(st.coefficient + base, changed ? f : S::LoadF(st.coefficient + base));
-        S::StoreF(st.damping + base, changed ? S::LoadF(plan.damping + base) : S::LoadF(st.damping + base));
-        S::StoreF(st.lastFrequency + base, changed ? frequency : lastFrequency);
-        S::StoreF(st.lastResonance + base, changed ? resonance : lastResonance);
-    }
-
-    // The parameters of every slot in frames [0, n): the interpolation point and newest tap position of
-    // the read, pan gains, amplitude and filter coefficients. Answers the range of the delays' whole
-    // parts in *lowest, *highest.
-    static void Parameters(const FramePlan& plan, FrameState& st, int n, int* lowestWhole,
-                           int* highestWhole) {
-        // The block's constants, read once (the stores below could alias them as far as the compiler knows).
-        const VD lengthMinus1 = S::Set(plan.lengthMinus1);
-        const VF lengthMinus1f = S::SetF(plan.lengthMinus1f);
-        const VI length = VI{} + plan.length;
-        const int slots = plan.slots;
-        const bool delayModulated = plan.delayModulated;
-        VI lowest = length;
-        VI highest = VI{};
-        for (int j = 0; j < n; ++j) {
-            const float* lfo = st.lfo[j];
-            const int wp = st.writeAt[j];
-            for (int base = 0; base < slots; base += S::kWidth) {
-                // Delay in samples; modulation only shortens it.
-                VD m = S::Set(0.0);
-                if (delayModulated)
-                    m = S::Gather(lfo, plan.delIx + base);
-                VF delay = S::ToFloat((1.0 - m * S::Load(plan.modDelAmp + base)) * lengthMinus1 *
-                                      S::Load(plan.delay + base));
-                delay = delay >= 0.0f ? delay : S::SetF(0.0f);
-                delay = delay > lengthMinus1f ? lengthMinus1f : delay;
-                const VI whole = S::Truncate(delay);
-                S::Store(st.delayT[j] + base, S::ToDouble(delay - S::IntToFloat(whole)));
-                lowest = whole < lowest ? whole : lowest;
-                highest = whole > highest ? whole : highest;
-                // The newest tap, one frame newer than the sample `whole` frames back: the oldest sample of
-                // the line when whole = 0. The three older taps lie before it, through the guard at the
-                // line's start.
-                VI newest = (VI{} + wp) - whole;
-                newest = newest < 0 ? newest + length : newest;
-                newest = newest + 1;
-                newest = newest == length ? VI{} : newest;
-                S::StoreI(st.newestTap[j] + base, newest);
-
-                if (plan.panModulated) {
-                    const VD mp = S::Gather(lfo, plan.panIx + base);
-                    const VD amount = S::Load(plan.modPanAmp + base);
-                    S::Store(st.gainL[j] + base, R((1.0 - mp * amount) * S::Load(plan.gainL + base)));
-                    S::Store(st.gainR[j] + base, R((1.0 - (1.0 - mp) * amount) * S::Load(plan.gainR + base)));
+        }
+        for (int h = 0; h < kF; h += kW) {
+            const VI whole = S::LoadI(st.whole[v] + j0 + h);
+            const VD t = S::LoadFD(st.delayT[v] + j0 + h);
+            for (int c = 0; c < 2; ++c) {
+                VD load[kSpan + 4], y[4];
+                for (int o = -3; o <= kSpan; ++o)
+                    load[o + 3] = S::LoadFD(at[c] + h + o);
+                for (int k = 0; k < 4; ++k)
+                    y[k] = load[3 - k];
+                for (int d = 1; d <= kSpan; ++d) {
+                    const MD lanes = S::WidenMask(whole == highest - d);
+                    for (int k = 0; k < 4; ++k)
+                        y[k] = lanes ? load[3 + d - k] : y[k];
                 }
-                if (plan.ampModulated) {
-                    const VD ma = S::Gather(lfo, plan.ampIx + base);
-                    S::Store(st.amplitude[j] + base,
-                             R((1.0 - ma * S::Load(plan.modAmpAmp + base)) * S::Load(plan.amp + base)));
-                }
-                if (plan.anyFilter) {
-                    if (plan.cutoffModulated)
-                        UpdateCoefficients(plan, st, lfo, base);
-                    S::StoreF(st.filterF[j] + base, S::LoadF(st.coefficient + base));
-                    S::StoreF(st.filterQ[j] + base, S::LoadF(st.damping + base));
-                }
+                S::StoreDF(st.signal[c][v] + j0 + h, Cubic<VD, double>(y[0], y[1], y[2], y[3], t));
             }
         }
-        alignas(64) std::int32_t low[S::kWidth], high[S::kWidth];
-        S::StoreI(low, lowest);
-        S::StoreI(high, highest);
-        *lowestWhole = plan.length;
-        *highestWhole = 0;
-        for (int i = 0; i < S::kWidth; ++i) {
-            *lowestWhole = low[i] < *lowestWhole ? low[i] : *lowestWhole;
-            *highestWhole = high[i] > *highestWhole ? high[i] : *highestWhole;
+    }
+
+    // Every vector of frames with the sub-block's own range of whole parts, lowest .. highest.
+    template <int kSpan>
+    static void ReadSpans(const FramePlan& plan, FrameState& st, int v, int padded, int highest) {
+        for (int j0 = 0; j0 < padded; j0 += kF) {
+            int base = st.writeAt[0] + j0 + 1 - highest;
+            if (base - 3 < -kGuard)
+                base += plan.length;
+            const float* const at[2] = {st.line[0] + base, st.line[1] + base};
+            ReadSpan<kSpan>(plan, st, v, j0, at, highest);
         }
     }
 
-    // ---- per frame, on the line ----
-
-    // Frame j's write: the feedback sum of the voices in voice order (taps of the previous frame),
-    // through the sine, plus the input.
-    static void Write(const FramePlan& plan, FrameState& st, int j, const float* previousTaps,
-                      const FramePlan::FeedList& feed) {
-        __m128d sum = _mm_setzero_pd();
-        for (int i = 0; i < feed.count; ++i)
-            sum = sum + LoadPair(previousTaps + feed.index[i]) * _mm_load_pd(feed.feeds[i]);
-        const __m128d input = LoadPair(st.input[j]);
-        const __m128d written = LimiterSinePair(sum) * plan.feedbackScale + input * plan.inpGain;
-        const __m128 pair = _mm_cvtpd_ps(written);
-        const int wp = st.writeAt[j];
-        StoreTwo(st.line + 2 * (wp + kGuard), pair);
-        if (st.filling) {
-            if (st.writerWrapped[j])
-                st.fill.firstRun = false;
-            FillWrote(st.fill, wp);
-        }
-        // The guard before the line mirrors its last samples.
-        if (wp >= plan.length - kGuard)
-            StoreTwo(st.line + 2 * (wp - plan.length + kGuard), pair);
-    }
-
-    // Four-point cubic (Catmull-Rom) read; y holds y2, y1, y0, ym1.
-    static VD Cubic(const VD (&y)[4], VD t) {
-        const VD y2 = y[0], y1 = y[1], y0 = y[2], ym1 = y[3];
-        return R(y0 + 0.5 * t *
-                          ((y1 - ym1) +
-                           t * ((4.0 * y1 + 2.0 * ym1 - 5.0 * y0 - y2) + t * (3.0 * (y0 - y1) - ym1 + y2))));
-    }
-
-    // The interpolated reads of every slot in frames [begin, end). While a fill is under way, a tap at a
-    // position not written since reads the fill value.
-    static void Read(const FramePlan& plan, FrameState& st, int begin, int end) {
-        const float* line = st.line;
-        const int slots = plan.slots;
-        for (int j = begin; j < end; ++j)
-            for (int base = 0; base < slots; base += S::kWidth) {
-                VD left[4], right[4];
-                S::Taps(line, st.newestTap[j] + base, left, right);
-                if (st.filling)
-                    KeepWrittenTaps(plan, st, st.newestTap[j] + base, left, right);
-                const VD t = S::Load(st.delayT[j] + base);
-                S::Store(st.voice[j][0] + base, Cubic(left, t));
-                S::Store(st.voice[j][1] + base, Cubic(right, t));
+    // lowest .. highest: the whole parts of the voice's delay over the sub-block. Where they take one or two
+    // values, every vector serves them; otherwise each vector finds its own range.
+    static void ReadVector(const FramePlan& plan, FrameState& st, int v, int n, int padded, int lowest,
+                           int highest) {
+        if (highest == lowest)
+            return ReadSpans<0>(plan, st, v, padded, highest);
+        if (highest - lowest == 1)
+            return ReadSpans<1>(plan, st, v, padded, highest);
+        for (int j0 = 0; j0 < padded; j0 += kF) {
+            const VWI whole = S::LoadWI(st.whole[v] + j0);
+            const int lowest = S::MinWI(whole), highest = S::MaxWI(whole);
+            int base = st.writeAt[0] + j0 + 1 - highest;
+            if (base - 3 < -kGuard)
+                base += plan.length;
+            const float* const at[2] = {st.line[0] + base, st.line[1] + base};
+            switch (highest - lowest) {
+            case 0:
+                ReadSpan<0>(plan, st, v, j0, at, highest);
+                break;
+            case 1:
+                ReadSpan<1>(plan, st, v, j0, at, highest);
+                break;
+            case 2:
+                ReadSpan<2>(plan, st, v, j0, at, highest);
+                break;
+            case 3:
+                ReadSpan<3>(plan, st, v, j0, at, highest);
+                break;
+            default:
+                for (int j = j0; j < j0 + kF && j < n; ++j)
+                    ReadOne(plan, st, v, j, plan.exactRead >> v & 1, st.signal[0][v] + j,
+                            st.signal[1][v] + j);
             }
-    }
-
-    // Replaces the taps at positions outside the fill window by the fill value; newest holds each slot's
-    // newest tap position, the three older ones lie before it (modulo the line's length).
-    static void KeepWrittenTaps(const FramePlan& plan, const FrameState& st, const std::int32_t* newest,
-                                VD (&left)[4], VD (&right)[4]) {
-        const VI length = VI{} + plan.length;
-        const VI low = VI{} + st.fill.low, high = VI{} + st.fill.high, start = VI{} + st.fill.start;
-        const VD fill = S::Set(st.fillValue);
-        VI q = VI{};
-        __builtin_memcpy(&q, newest, sizeof(std::int32_t) * S::kWidth);
-        for (int k = 0; k < 4; ++k) {
-            VI p = q - (3 - k);
-            p = p < 0 ? p + length : p;
-            const MD valid = S::WidenMask(((p >= low) & (p < high)) | (p < start));
-            left[k] = valid ? left[k] : fill;
-            right[k] = valid ? right[k] : fill;
         }
     }
 
-    // Three passes of the state-variable filter of frame j, on N chains at once: chain c is channel c % 2
-    // of slots [base, base + width), base = (c / 2) width. Each pass is a chain of dependent roundings;
-    // the chains are independent, and stepping them together lets their latencies overlap. Slots without
-    // a filter keep their read and their filter states.
-    template <int N> static void FilterChains(const FramePlan& plan, FrameState& st, int j) {
-        MD on[N];
-        VI onF[N];
-        VD f[N], q[N], x[N], xe[N], L[N], H[N], B[N], lo[N], hi[N], bp[N];
-        VF stateLimit[N];
+    // ---- filters: frame by frame, the voices as lanes ----
+
+    // Three passes of the state-variable filter of frame j on V voice vectors (those at `bases`), both
+    // channels of each: chain c is channel c % 2 of voices [bases[c / 2], + kW). Each pass is a chain of
+    // dependent roundings; the chains are independent, and stepping them together lets their latencies
+    // overlap. The filters work on the voice-major rows; voices not in `on` keep their input and states
+    // (kAll: every lane is on). The three outputs of the frame go to `outs`, for the caller to keep.
+    template <int V, bool kAll>
+    static void FilterFrame(const FramePlan& plan, FrameState& st, int j, const int* bases,
+                            const std::int64_t* on64, const std::int32_t* on32,
+                            float (&outs)[3][2][kVoices]) {
+        constexpr int N = 2 * V;
+        const float* coefficient = plan.cutoffModulated ? st.filterF[j] : st.coefficient;
+        const float* damping = plan.cutoffModulated ? st.filterQ[j] : st.damping;
+        VD f[N], q[N], x[N], xe[N], L[N], H[N], B[N], lo[N], hi[N], bp[N], bound[N];
+#pragma GCC unroll 16
         for (int c = 0; c < N; ++c) {
-            const int channel = c % 2, base = c / 2 * S::kWidth;
-            on[c] = S::LoadMask(plan.filtered + base);
-            onF[c] = S::LoadFMask(plan.filteredF + base);
-            f[c] = S::ToDouble(S::LoadF(st.filterF[j] + base));
-            q[c] = S::ToDouble(S::LoadF(st.filterQ[j] + base));
-            x[c] = S::Load(st.voice[j][channel] + base);
+            const int channel = c % 2, base = bases[c / 2];
+            f[c] = S::ToDouble(S::LoadF(coefficient + base));
+            q[c] = S::ToDouble(S::LoadF(damping + base));
+            x[c] = S::ToDouble(S::LoadF(st.signalV[channel][j] + base));
             // The largest input magnitude so far sets the bound of the low and band states.
             float* peak = st.inputPeak[channel] + base;
             float* limit = st.stateLimit[channel] + base;
             const VD magnitude = x[c] < 0.0 ? -x[c] : x[c];
             const VF oldPeak = S::LoadF(peak);
-            const VI grows = onF[c] & (S::ToFloat(magnitude) > oldPeak);
-            S::StoreF(peak, grows ? S::ToFloat(magnitude) : oldPeak);
-            stateLimit[c] =
-                grows ? S::ToFloat(plan.stateLimitGain * magnitude + plan.stateLimitFloor) : S::LoadF(limit);
-            S::StoreF(limit, stateLimit[c]);
+            VI grows = S::ToFloat(magnitude) > oldPeak;
+            if constexpr (!kAll)
+                grows = grows & S::LoadFMask(on32 + base);
+            if (S::MaskBitsI(grows) != 0) {
+                S::StoreF(peak, grows ? S::ToFloat(magnitude) : oldPeak);
+                S::StoreF(limit, grows ? S::ToFloat(plan.stateLimitGain * magnitude + plan.stateLimitFloor)
+                                       : S::LoadF(limit));
+            }
+            bound[c] = S::ToDouble(S::LoadF(limit));
             L[c] = S::Load(st.low[channel] + base);
             B[c] = S::Load(st.band[channel] + base);
-            xe[c] = x[c] + 1e-18;
+            xe[c] = x[c] + kFilterGuard;
         }
+#pragma GCC unroll 16
         for (int c = 0; c < N; ++c)
             L[c] = R(L[c] + f[c] * B[c]);
+#pragma GCC unroll 16
         for (int c = 0; c < N; ++c)
             H[c] = R(xe[c] - L[c] - q[c] * B[c]);
+#pragma GCC unroll 16
         for (int c = 0; c < N; ++c) {
             B[c] = R(f[c] * H[c] + B[c]);
             lo[c] = L[c];
             hi[c] = H[c];
             bp[c] = B[c];
         }
+#pragma GCC unroll 16
         for (int c = 0; c < N; ++c)
             L[c] = R(f[c] * B[c] + L[c]);
+#pragma GCC unroll 16
         for (int c = 0; c < N; ++c)
             H[c] = R(x[c] - L[c] - q[c] * B[c]);
+#pragma GCC unroll 16
         for (int c = 0; c < N; ++c)
             B[c] = R(f[c] * H[c] + B[c]);
+#pragma GCC unroll 16
         for (int c = 0; c < N; ++c) {
             lo[c] = R(lo[c] + L[c]);
             hi[c] = R(hi[c] + H[c]);
             bp[c] = R(bp[c] + B[c]);
         }
+#pragma GCC unroll 16
         for (int c = 0; c < N; ++c)
-            L[c] = R(f[c] * B[c] + L[c] + 1e-18);
+            L[c] = R(f[c] * B[c] + L[c] + kFilterGuard);
+#pragma GCC unroll 16
         for (int c = 0; c < N; ++c)
-            H[c] = R(xe[c] - L[c] - q[c] * B[c] + 1e-18);
+            H[c] = R(xe[c] - L[c] - q[c] * B[c] + kFilterGuard);
+#pragma GCC unroll 16
         for (int c = 0; c < N; ++c)
-            B[c] = R(f[c] * H[c] + B[c] + 1e-18);
+            B[c] = R(f[c] * H[c] + B[c] + kFilterGuard);
+#pragma GCC unroll 16
         for (int c = 0; c < N; ++c) {
-            const int channel = c % 2, base = c / 2 * S::kWidth;
-            const VD lowOut = R((lo[c] + L[c]) * 0.3333333333333);
-            const VD highOut = R((hi[c] + H[c]) * 0.3333333333333);
-            const VD bandOut = R((bp[c] + B[c]) * 0.3333333333333);
+            const int channel = c % 2, base = bases[c / 2];
+            const VD lowOut = R((lo[c] + L[c]) * kThird);
+            const VD highOut = R((hi[c] + H[c]) * kThird);
+            const VD bandOut = R((bp[c] + B[c]) * kThird);
+            S::StoreF(outs[0][channel] + base, S::ToFloat(lowOut));
+            S::StoreF(outs[1][channel] + base, S::ToFloat(highOut));
+            S::StoreF(outs[2][channel] + base, S::ToFloat(bandOut));
             // The states kept for the next frame stay within the bound (a state that is not a number
             // passes).
-            const VD bound = S::ToDouble(stateLimit[c]);
-            const VD limitedL = L[c] > bound ? bound : (L[c] < -bound ? -bound : L[c]);
-            const VD limitedB = B[c] > bound ? bound : (B[c] < -bound ? -bound : B[c]);
+            const VD limitedL = L[c] > bound[c] ? bound[c] : (L[c] < -bound[c] ? -bound[c] : L[c]);
+            const VD limitedB = B[c] > bound[c] ? bound[c] : (B[c] < -bound[c] ? -bound[c] : B[c]);
             double* low = st.low[channel] + base;
             double* high = st.high[channel] + base;
             double* band = st.band[channel] + base;
-            S::Store(low, on[c] ? limitedL : S::Load(low));
-            S::Store(high, on[c] ? H[c] : S::Load(high));
-            S::Store(band, on[c] ? limitedB : S::Load(band));
-            float* lowKept = st.lowOut[channel] + base;
-            float* highKept = st.highOut[channel] + base;
-            float* bandKept = st.bandOut[channel] + base;
-            S::StoreF(lowKept, onF[c] ? S::ToFloat(lowOut) : S::LoadF(lowKept));
-            S::StoreF(highKept, onF[c] ? S::ToFloat(highOut) : S::LoadF(highKept));
-            S::StoreF(bandKept, onF[c] ? S::ToFloat(bandOut) : S::LoadF(bandKept));
-            const VD mixed = R(S::Load(plan.mixLow + base) * lowOut + S::Load(plan.mixBand + base) * bandOut +
-                               S::Load(plan.mixHigh + base) * highOut);
-            S::Store(st.voice[j][channel] + base, on[c] ? mixed : x[c]);
+            const VD mixed = S::Load(plan.mixLow + base) * lowOut + S::Load(plan.mixBand + base) * bandOut +
+                             S::Load(plan.mixHigh + base) * highOut;
+            float* io = st.signalV[channel][j] + base;
+            if constexpr (kAll) {
+                S::Store(low, limitedL);
+                S::Store(high, H[c]);
+                S::Store(band, limitedB);
+                S::StoreF(io, S::ToFloat(mixed));
+            } else {
+                const MD on = S::LoadMask(on64 + base);
+                S::Store(low, on ? limitedL : S::Load(low));
+                S::Store(high, on ? H[c] : S::Load(high));
+                S::Store(band, on ? limitedB : S::Load(band));
+                S::StoreF(io, S::LoadFMask(on32 + base) ? S::ToFloat(mixed) : S::LoadF(io));
+            }
         }
     }
 
-    // The filters of frames [begin, end): both channels of the V vectors of slots in use, stepped together.
     template <int V>
-    static void FiltersOf(int vectors, const FramePlan& plan, FrameState& st, int begin, int end) {
+    static void FilterFrames(int vectors, bool all, const FramePlan& plan, FrameState& st, int begin, int end,
+                             const int* bases, const std::int64_t* on64, const std::int32_t* on32,
+                             float (&outs)[3][2][kVoices]) {
         if constexpr (V > 1)
             if (vectors < V)
-                return FiltersOf<V - 1>(vectors, plan, st, begin, end);
-        for (int j = begin; j < end; ++j)
-            FilterChains<2 * V>(plan, st, j);
-    }
-
-    static void Filters(const FramePlan& plan, FrameState& st, int begin, int end) {
-        const int vectors = (plan.slots + S::kWidth - 1) / S::kWidth;
-        FiltersOf<kSlots / S::kWidth>(vectors, plan, st, begin, end);
-    }
-
-    // The feedback taps (post-filter, before pan and amplitude) and voice outputs of frames [begin, end).
-    // Answers a mask with a bit set where a tap is not finite.
-    static int Outputs(const FramePlan& plan, FrameState& st, int begin, int end) {
-        const int slots = plan.slots;
-        const bool panModulated = plan.panModulated, ampModulated = plan.ampModulated;
-        VI notFinite = VI{};
-        for (int j = begin; j < end; ++j)
-            for (int base = 0; base < slots; base += S::kWidth) {
-                const VD vL = S::Load(st.voice[j][0] + base);
-                const VD vR = S::Load(st.voice[j][1] + base);
-                const VF tapL = S::ToFloat(vL + 1e-8), tapR = S::ToFloat(vR + 1e-8);
-                notFinite |= ~((tapL - tapL == 0.0f) & (tapR - tapR == 0.0f));
-                S::StoreInterleaved(st.taps[j] + 2 * base, tapL, tapR);
-                const VD gainL = S::Load((panModulated ? st.gainL[j] : plan.gainL) + base);
-                const VD gainR = S::Load((panModulated ? st.gainR[j] : plan.gainR) + base);
-                const VD amplitude = S::Load((ampModulated ? st.amplitude[j] : plan.amp) + base);
-                S::StoreInterleaved(st.voiceOut[j] + 2 * base, S::ToFloat(vL * gainL * amplitude),
-                                    S::ToFloat(vR * gainR * amplitude));
-            }
-        return S::MaskBitsI(notFinite);
-    }
-
-    // Whether some tap of a tap row is not finite.
-    static int RowNotFinite(const float* row) {
-        __m128 finite = _mm_castsi128_ps(_mm_set1_epi32(-1));
-        for (int i = 0; i < 4 * kSlots; i += 4) {
-            const __m128 x = _mm_load_ps(row + i);
-            finite = _mm_and_ps(finite, _mm_cmpeq_ps(_mm_sub_ps(x, x), _mm_setzero_ps()));
+                return FilterFrames<V - 1>(vectors, all, plan, st, begin, end, bases, on64, on32, outs);
+        for (int j = begin; j < end; ++j) {
+            if (all)
+                FilterFrame<V, true>(plan, st, j, bases, on64, on32, outs);
+            else
+                FilterFrame<V, false>(plan, st, j, bases, on64, on32, outs);
         }
-        return _mm_movemask_ps(finite) != 15;
+    }
+
+    // The filters of the voices of `bits` (switched on, with a filter) for frames [begin, end), on the
+    // voice vectors that hold them; each keeps the outputs of its last frame.
+    static void Filters(const FramePlan& plan, FrameState& st, int begin, int end, std::uint32_t bits) {
+        alignas(64) std::int64_t on64[kVoices];
+        alignas(64) std::int32_t on32[kVoices];
+        alignas(64) float outs[3][2][kVoices];
+        int bases[kVoices / kW];
+        int vectors = 0;
+        bool all = true;
+        for (int base = 0; base < kVoices; base += kW) {
+            bool any = false, every = true;
+            for (int v = base; v < base + kW; ++v) {
+                const bool on = bits >> v & 1;
+                on64[v] = on ? -1 : 0;
+                on32[v] = on ? -1 : 0;
+                any = any || on;
+                every = every && on;
+            }
+            if (any) {
+                bases[vectors++] = base;
+                all = all && every;
+            }
+        }
+        if (vectors == 0)
+            return;
+        FilterFrames<kVoices / kW>(vectors, all, plan, st, begin, end, bases, on64, on32, outs);
+        for (int v = 0; v < kVoices; ++v)
+            if (bits >> v & 1)
+                for (int c = 0; c < 2; ++c) {
+                    st.lowOut[c][v] = outs[0][c][v];
+                    st.highOut[c][v] = outs[1][c][v];
+                    st.bandOut[c][v] = outs[2][c][v];
+                }
+    }
+
+    // The filters over a sub-block's frames [0, n) for the voices of `bits`, through the voice-major rows.
+    static void FilterRows(const FramePlan& plan, FrameState& st, int n, std::uint32_t bits) {
+        const int rows = (n + 7) / 8 * 8;
+        for (int c = 0; c < 2; ++c)
+            for (int j = 0; j < rows; j += 8)
+                S::Transpose8(st.signal[c][0] + j, kRow, st.signalV[c][j], kVoices);
+        Filters(plan, st, 0, n, bits);
+        for (int c = 0; c < 2; ++c)
+            for (int j = 0; j < rows; j += 8)
+                S::Transpose8(st.signalV[c][j], kVoices, st.signal[c][0] + j, kRow);
+    }
+
+    // ---- feedback taps and line writes ----
+
+    // The feedback taps of frames [0, n) of voice v: the exact post-filter output plus 1e-8. A voice read
+    // in float feeds back in no frame of this block; its reads stand for its taps, which matter only when
+    // they are not finite (TapOf).
+    static void Taps(const FramePlan& plan, FrameState& st, int v, int n) {
+        if (plan.floatRead >> v & 1)
+            return;
+        for (int c = 0; c < 2; ++c)
+            for (int j = 0; j < n; j += kW)
+                S::StoreDF(st.tapRow[v][c] + 1 + j, S::LoadFD(st.signal[c][v] + j) + kTapOffset);
+    }
+    static void TapOne(const FramePlan& plan, FrameState& st, int v, int j) {
+        if (plan.exactRead >> v & 1)
+            for (int c = 0; c < 2; ++c)
+                st.tapRow[v][c][j + 1] = static_cast<float>(st.signal[c][v][j] + kTapOffset);
+    }
+    // Voice v's tap of frame j - 1 on channel c, or what stands for it.
+    static float TapOf(const FramePlan& plan, const FrameState& st, int v, int c, int j) {
+        return j > 0 && (plan.floatRead >> v & 1) ? st.signal[c][v][j - 1] : st.tapRow[v][c][j];
+    }
+
+    // Stores frame j's line sample of both channels, with its mirror and the fill window.
+    static void Store(const FramePlan& plan, FrameState& st, int j, float left, float right) {
+        const int wp = st.writeAt[j], length = plan.length;
+        st.line[0][wp] = left;
+        st.line[1][wp] = right;
+        if (wp >= length - kGuard && length >= kMinVectorLength) {
+            st.line[0][wp - length] = left;
+            st.line[1][wp - length] = right;
+        }
+        if (st.filling) {
+            if (st.writerWrapped[j])
+                st.fill.firstRun = false;
+            FillWrote(st.fill, wp);
+        }
+    }
+
+    // Frame j's write: the feedback sum of every voice whose tap may matter, in voice order, through the
+    // sine, plus the input.
+    static void WriteOne(const FramePlan& plan, FrameState& st, int j) {
+        float sample[2];
+        for (int c = 0; c < 2; ++c) {
+            double sum = 0.0;
+            for (int i = 0; i < plan.all.count; ++i)
+                sum += static_cast<double>(TapOf(plan, st, plan.all.voice[i], c, j)) * plan.all.feeds[i];
+            sample[c] = static_cast<float>(LimiterSine(sum) * plan.feedbackScale +
+                                           static_cast<double>(st.input[c][j]) * plan.inpGain);
+        }
+        Store(plan, st, j, sample[0], sample[1]);
+    }
+
+    // The writes of frames [0, n), a vector of frames at a time: every tap they need is known. Voices
+    // without feedback add zeros to the sums while their taps are finite and are then left out.
+    static void WriteVector(const FramePlan& plan, FrameState& st, int n) {
+        // Taps of frames -1 .. n - 2: x - x is 0 for a finite x and not a number otherwise.
+        VW spoiled = S::SetW(0.0f);
+        float spoiledTail = 0.0f;
+        for (int i = 0; i < plan.all.count; ++i) {
+            const int v = plan.all.voice[i];
+            if (plan.feedBits >> v & 1)
+                continue;
+            for (int c = 0; c < 2; ++c) {
+                // Entry j of the row is the tap of frame j - 1.
+                const float* row = (plan.floatRead >> v & 1) ? st.signal[c][v] - 1 : st.tapRow[v][c];
+                spoiledTail = spoiledTail + (st.tapRow[v][c][0] - st.tapRow[v][c][0]);
+                int j = 1;
+                for (; j + kF <= n; j += kF) {
+                    const VW tap = S::LoadUW(row + j);
+                    spoiled = spoiled + (tap - tap);
+                }
+                for (; j < n; ++j)
+                    spoiledTail = spoiledTail + (row[j] - row[j]);
+            }
+        }
+        alignas(64) float check[kF];
+        S::StoreW(check, spoiled);
+        bool finite = spoiledTail == 0.0f;
+        for (int i = 0; i < kF; ++i)
+            finite = finite && check[i] == 0.0f;
+        if (!finite) {
+            for (int j = 0; j < n; ++j)
+                WriteOne(plan, st, j);
+            return;
+        }
+        const FramePlan::FeedList& feed = plan.feeding;
+        for (int c = 0; c < 2; ++c)
+            for (int j = 0; j < n; j += kW) {
+                VD sum = S::Set(0.0);
+                for (int i = 0; i < feed.count; ++i)
+                    sum = sum + S::LoadFD(st.tapRow[feed.voice[i]][c] + j) * feed.feeds[i];
+                S::StoreDF(st.written[c] + j,
+                           Sine(sum) * plan.feedbackScale + S::LoadFD(st.input[c] + j) * plan.inpGain);
+            }
+        // The sub-block's positions run on without wrapping; those near the line's end have a mirror.
+        const int first = st.writeAt[0], length = plan.length;
+        for (int c = 0; c < 2; ++c) {
+            float* line = st.line[c] + first;
+            int j = 0;
+            for (; j + kF <= n; j += kF)
+                S::StoreUW(line + j, S::LoadW(st.written[c] + j));
+            for (; j < n; ++j)
+                line[j] = st.written[c][j];
+            if (length >= kMinVectorLength)
+                for (j = length - kGuard - first > 0 ? length - kGuard - first : 0; j < n; ++j)
+                    line[j - length] = st.written[c][j];
+        }
+    }
+
+    // ---- outputs ----
+
+    // The voices' outputs in voice order, then the dry part, which bypasses the input gain; in float.
+    static void Outputs(const FramePlan& plan, FrameState& st, int padded) {
+        for (int j = 0; j < padded; j += kF) {
+            VW wet[2] = {S::SetW(0.0f), S::SetW(0.0f)};
+            for (int i = 0; i < plan.activeCount; ++i) {
+                const int v = plan.active[i];
+                const VW amplitude =
+                    (plan.ampBits >> v & 1) ? S::LoadW(st.amplitude[v] + j) : S::SetW(plan.amp[v]);
+                const bool panned = plan.panBits >> v & 1;
+                const float gain[2] = {plan.gainL[v], plan.gainR[v]};
+                for (int c = 0; c < 2; ++c) {
+                    const VW g = panned ? S::LoadW(st.gain[c][v] + j) : S::SetW(gain[c]);
+                    wet[c] = wet[c] + S::LoadW(st.signal[c][v] + j) * g * amplitude;
+                }
+            }
+            for (int c = 0; c < 2; ++c)
+                S::StoreW(st.output[c] + j, (wet[c] * plan.mix + plan.dryGain * S::LoadW(st.input[c] + j)) *
+                                                plan.outGain * plan.activeScale);
+        }
+    }
+
+    // Each voice's output of frame j, as Outputs forms it.
+    static void KeepVoiceOutputs(const FramePlan& plan, FrameState& st, int j) {
+        for (int i = 0; i < plan.activeCount; ++i) {
+            const int v = plan.active[i];
+            const float amplitude = (plan.ampBits >> v & 1) ? st.amplitude[v][j] : plan.amp[v];
+            const float gain[2] = {plan.gainL[v], plan.gainR[v]};
+            for (int c = 0; c < 2; ++c) {
+                const float g = (plan.panBits >> v & 1) ? st.gain[c][v][j] : gain[c];
+                st.voiceOut[c][v] = st.signal[c][v][j] * g * amplitude;
+            }
+        }
+    }
+
+    // ---- a sub-block ----
+
+    static void SubBlock(const FramePlan& plan, FrameState& st, int n) {
+        const int padded = (n + kF - 1) / kF * kF;
+        Lfos(plan, st, n, padded);
+
+        // How each voice reads: ahead of the sub-block's writes (every tap older than the sub-block and not
+        // wrapped around the line's end), after them (a voice without feedback whose taps are written by
+        // then and not yet overwritten), or frame by frame between them (everything else, and every voice
+        // while a fill is under way or the line is short).
+        const bool vectors = !st.filling && plan.length >= kMinVectorLength;
+        std::uint32_t ahead = 0, after = 0, between = 0;
+        int lowestOf[kVoices], highestOf[kVoices];
+        for (int i = 0; i < plan.activeCount; ++i) {
+            const int v = plan.active[i];
+            int& lowest = lowestOf[v];
+            int& highest = highestOf[v];
+            Delays(plan, st, v, padded, lowest, highest);
+            Gains(plan, st, v, padded);
+            if (vectors && lowest >= n + 1 && highest <= plan.length - 3)
+                ahead |= 1u << v;
+            else if (vectors && (plan.feedBits >> v & 1) == 0 && lowest >= 1 &&
+                     highest <= plan.length - n - 2)
+                after |= 1u << v;
+            else
+                between |= 1u << v;
+        }
+        if (plan.cutoffModulated)
+            for (int j = 0; j < n; ++j)
+                for (int base = 0; base < kVoices; base += kW)
+                    Coefficients(plan, st, j, base);
+
+        const auto readAndFilter = [&](std::uint32_t set) {
+            for (int i = 0; i < plan.activeCount; ++i)
+                if (set >> plan.active[i] & 1)
+                    ReadVector(plan, st, plan.active[i], n, padded, lowestOf[plan.active[i]],
+                               highestOf[plan.active[i]]);
+            if (set & plan.filterBits)
+                FilterRows(plan, st, n, set & plan.filterBits);
+            for (int i = 0; i < plan.activeCount; ++i)
+                if (set >> plan.active[i] & 1)
+                    Taps(plan, st, plan.active[i], n);
+        };
+        readAndFilter(ahead);
+        if (between == 0) {
+            WriteVector(plan, st, n);
+        } else {
+            for (int j = 0; j < n; ++j) {
+                WriteOne(plan, st, j);
+                for (int i = 0; i < plan.activeCount; ++i) {
+                    const int v = plan.active[i];
+                    if (between >> v & 1)
+                        ReadOne(plan, st, v, j, plan.exactRead >> v & 1, st.signal[0][v] + j,
+                                st.signal[1][v] + j);
+                }
+                if (const std::uint32_t filtered = between & plan.filterBits) {
+                    for (int c = 0; c < 2; ++c)
+                        for (int v = 0; v < kVoices; ++v)
+                            st.signalV[c][j][v] = st.signal[c][v][j];
+                    Filters(plan, st, j, j + 1, filtered);
+                    for (int c = 0; c < 2; ++c)
+                        for (int v = 0; v < kVoices; ++v)
+                            if (filtered >> v & 1)
+                                st.signal[c][v][j] = st.signalV[c][j][v];
+                }
+                for (int i = 0; i < plan.activeCount; ++i)
+                    if (between >> plan.active[i] & 1)
+                        TapOne(plan, st, plan.active[i], j);
+            }
+        }
+        readAndFilter(after);
+        Outputs(plan, st, padded);
+        KeepVoiceOutputs(plan, st, n - 1);
+
+        // The last taps lead the next sub-block's rows.
+        for (int i = 0; i < plan.activeCount; ++i) {
+            const int v = plan.active[i];
+            for (int c = 0; c < 2; ++c) {
+                st.tapRow[v][c][0] = TapOf(plan, st, v, c, n);
+                st.tap[c][v] = st.tapRow[v][c][0];
+            }
+        }
     }
 
     static void Run(const FramePlan& plan, FrameState& st, const float* inL, const float* inR, float* outL,
                     float* outR, int frames) {
-        // The voices switched off keep their taps: every tap row carries them after the slots'.
-        for (int j = 0; j < kSubBlock; ++j)
-            for (int i = 2 * kSlots; i < 4 * kSlots; ++i)
-                st.taps[j][i] = st.tap[i];
-        st.tapsNotFinite = RowNotFinite(st.tap);
-        // Slots beyond the last vector of slots in use are never written: their outputs stay zero.
-        for (int j = 0; j < kSubBlock; ++j)
-            for (int i = 2 * ((plan.slots + S::kWidth - 1) / S::kWidth * S::kWidth); i < 2 * kSlots; ++i)
-                st.voiceOut[j][i] = 0.0f;
+        // Every voice's row starts with its kept tap; a voice switched off keeps it through the block.
+        for (int v = 0; v < kVoices; ++v)
+            for (int c = 0; c < 2; ++c)
+                for (int j = 0; j <= kRow; ++j)
+                    st.tapRow[v][c][j] = st.tap[c][v];
         int wp = st.writePos;
-        for (int start = 0; start < frames; start += kSubBlock) {
-            const int n = frames - start < kSubBlock ? frames - start : kSubBlock;
-            int j = 0;
-            for (; j + 4 <= n; j += 4) {
-                const __m128 left = EngineInput(_mm_loadu_ps(inL + start + j), plan.inputLimit);
-                const __m128 right = EngineInput(_mm_loadu_ps(inR + start + j), plan.inputLimit);
-                _mm_store_ps(st.input[j], _mm_unpacklo_ps(left, right));
-                _mm_store_ps(st.input[j + 2], _mm_unpackhi_ps(left, right));
-            }
-            for (; j < n; ++j) {
-                const __m128 pair =
-                    EngineInput(_mm_set_ps(0.0f, 0.0f, inR[start + j], inL[start + j]), plan.inputLimit);
-                StoreTwo(st.input[j], pair);
-            }
-            for (j = 0; j < n; ++j) {
-                st.writerWrapped[j] = wp > plan.length - 1;
-                if (st.writerWrapped[j])
-                    wp = 0;
+        int n = 0;
+        for (int start = 0; start < frames; start += n) {
+            // A sub-block ends where the writer reaches the line's end.
+            const bool wrapped = wp > plan.length - 1;
+            if (wrapped)
+                wp = 0;
+            n = frames - start < kSubBlock ? frames - start : kSubBlock;
+            n = n < plan.length - wp ? n : plan.length - wp;
+            TakeInput(plan, st, inL + start, inR + start, n);
+            for (int j = 0; j < n; ++j) {
+                st.writerWrapped[j] = j == 0 && wrapped;
                 st.writeAt[j] = wp++;
             }
-
-            // Everything the line does not decide: the LFOs, then the voices' parameters.
-            for (int j = 0; j < n; ++j) {
-                StepLfos(plan, st);
-                _mm_store_ps(st.lfo[j], _mm_load_ps(st.out));
-                _mm_store_ps(st.lfo[j] + 4, _mm_load_ps(st.out + 4));
-            }
-            int minWhole, maxWhole;
-            Parameters(plan, st, n, &minWhole, &maxWhole);
-
-            // Reading every frame of the sub-block before writing any is exact when every tap of every
-            // frame is at least n frames old and not wrapped around the line's end.
-            const bool ahead = minWhole >= n + 1 && maxWhole <= plan.length - 3;
-            if (ahead) {
-                Read(plan, st, 0, n);
-                if (plan.anyFilter)
-                    Filters(plan, st, 0, n);
-                // Voices with no feedback add zeros to the sums while the taps before them are finite.
-                const int notFinite = st.tapsNotFinite | Outputs(plan, st, 0, n);
-                const FramePlan::FeedList& feed = notFinite == 0 ? plan.feeding : plan.all;
-                for (int j = 0; j < n; ++j)
-                    Write(plan, st, j, j == 0 ? st.tap : st.taps[j - 1], feed);
-            } else {
-                for (int j = 0; j < n; ++j) {
-                    Write(plan, st, j, j == 0 ? st.tap : st.taps[j - 1], plan.all);
-                    Read(plan, st, j, j + 1);
-                    if (plan.anyFilter)
-                        Filters(plan, st, j, j + 1);
-                    Outputs(plan, st, j, j + 1);
-                }
-            }
-            for (int i = 0; i < 2 * kSlots; ++i) {
-                st.tap[i] = st.taps[n - 1][i];
-                st.lastVoiceOut[i] = st.voiceOut[n - 1][i];
-            }
-            st.tapsNotFinite = RowNotFinite(st.tap);
-
-            // The voices in voice order, then the dry part, which bypasses the input gain.
-            for (int j = 0; j < n; ++j) {
-                // Slots not in use hold zeros, which leave the sum as it is.
-                __m128d wet = _mm_setzero_pd();
-                for (int s = 0; s < kSlots; ++s)
-                    wet = wet + LoadPair(st.voiceOut[j] + 2 * s);
-                const __m128d dry = LoadPair(st.input[j]);
-                const __m128d out = (wet * plan.mix + plan.dryGain * dry) * plan.outGain * plan.activeScale;
-                alignas(16) float pair[4];
-                _mm_store_ps(pair, _mm_cvtpd_ps(out));
-                outL[start + j] = pair[0];
-                outR[start + j] = pair[1];
-            }
+            SubBlock(plan, st, n);
+            std::memcpy(outL + start, st.output[0], sizeof(float) * static_cast<std::size_t>(n));
+            std::memcpy(outR + start, st.output[1], sizeof(float) * static_cast<std::size_t>(n));
         }
         st.writePos = wp;
+        // A voice read in float keeps the tap its exact read gives at the block's last frame, for a later
+        // block in which it feeds back. Nothing has overwritten the line's samples of that read since.
+        for (int i = 0; i < plan.activeCount; ++i) {
+            const int v = plan.active[i];
+            if (plan.exactRead >> v & 1)
+                continue;
+            float read[2];
+            ReadOne(plan, st, v, n - 1, true, &read[0], &read[1]);
+            for (int c = 0; c < 2; ++c)
+                st.tap[c][v] = static_cast<float>(read[c] + kTapOffset);
+        }
     }
 };
 

@@ -1,9 +1,11 @@
 #pragma once
 
-// SSE2 vectors for the frame kernel: two voice slots per double vector, four LFOs per float vector.
-// Included only by the kernel unit compiled for SSE2; everything is local to that unit.
+// SSE2 vectors for the frame kernel: two doubles (frames, or voices) per vector, four floats per wide
+// vector, four LFOs per float vector. Included only by the kernel unit compiled for SSE2; everything is
+// local to that unit.
 
 #include <emmintrin.h>
+#include <xmmintrin.h>
 
 #include <cstdint>
 
@@ -11,15 +13,18 @@ namespace engine::fast {
 namespace {
 
 struct Simd {
-    static constexpr int kWidth = 2;    // voice slots per vector
+    static constexpr int kWidth = 2;    // doubles per vector
+    static constexpr int kFloats = 4;   // floats per wide vector
     static constexpr int kLfoLanes = 4; // LFOs per float vector
 
-    using VD = __m128d;                                       // slots, double
-    using VF = __m128;                                        // slots, float (the first kWidth)
-    using VI = std::int32_t __attribute__((vector_size(16))); // slots, int (the first kWidth)
-    using MD = std::int64_t __attribute__((vector_size(16))); // mask of VD
-    using VL = __m128;                                        // LFOs
-    using ML = std::int32_t __attribute__((vector_size(16))); // mask of VL
+    using VD = __m128d;                                        // double
+    using VF = __m128;                                         // float (the first kWidth)
+    using VI = std::int32_t __attribute__((vector_size(16)));  // int (the first kWidth)
+    using MD = std::int64_t __attribute__((vector_size(16)));  // mask of VD
+    using VW = __m128;                                         // wide float
+    using VWI = std::int32_t __attribute__((vector_size(16))); // int and mask of VW
+    using VL = __m128;                                         // LFOs
+    using ML = std::int32_t __attribute__((vector_size(16)));  // mask of VL
 
     static VD Load(const double* p) { return _mm_load_pd(p); }
     static void Store(double* p, VD v) { _mm_store_pd(p, v); }
@@ -35,12 +40,21 @@ struct Simd {
     static VI LoadFMask(const std::int32_t* p) { return VI{p[0], p[1], 0, 0}; }
     static VF ToFloat(VD v) { return _mm_cvtpd_ps(v); }
     static VD ToDouble(VF v) { return _mm_cvtps_pd(v); }
+    // kWidth floats from memory as doubles, and back; any alignment.
+    static VD LoadFD(const float* p) { return ToDouble(LoadF(p)); }
+    static void StoreDF(float* p, VD v) { StoreF(p, ToFloat(v)); }
     static VI Truncate(VF v) { return reinterpret_cast<VI>(_mm_cvttps_epi32(v)); }
     static VI RoundToInt(VD v) { return reinterpret_cast<VI>(_mm_cvtpd_epi32(v)); }
     static VF IntToFloat(VI v) { return _mm_cvtepi32_ps(reinterpret_cast<__m128i>(v)); }
+    static VI SetI(std::int32_t x) { return VI{x, x, x, x}; }
+    static VI LoadI(const std::int32_t* p) {
+        return reinterpret_cast<VI>(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+    }
     static void StoreI(std::int32_t* p, VI v) {
         _mm_storel_epi64(reinterpret_cast<__m128i*>(p), reinterpret_cast<__m128i>(v));
     }
+    static int MinI(VI v) { return v[0] < v[1] ? v[0] : v[1]; }
+    static int MaxI(VI v) { return v[0] > v[1] ? v[0] : v[1]; }
     // A mask of the first kWidth int lanes as a mask of the double lanes.
     static MD WidenMask(VI m) {
         const __m128i bits = reinterpret_cast<__m128i>(m);
@@ -49,29 +63,28 @@ struct Simd {
     static int MaskBitsD(MD m) { return _mm_movemask_pd(reinterpret_cast<__m128d>(m)); }
     static int MaskBitsI(VI m) { return _mm_movemask_ps(reinterpret_cast<__m128>(m)) & 3; }
 
-    // LFO values of the slots: slot i takes values[index[i]].
+    // LFO values of voices: lane i takes values[index[i]].
     static VD Gather(const float* values, const std::int32_t* index) {
         return _mm_set_pd(values[index[1]], values[index[0]]);
     }
 
-    // The four taps of each slot, by channel: q[i] is slot i's newest tap position; its taps y2, y1, y0,
-    // ym1 (oldest first) are the stereo samples at line + 2 q[i] .. line + 2 q[i] + 7.
-    static void Taps(const float* line, const std::int32_t* q, VD (&left)[4], VD (&right)[4]) {
-        const float* p0 = line + 2 * q[0];
-        const float* p1 = line + 2 * q[1];
-        const __m128 older0 = _mm_loadu_ps(p0), newer0 = _mm_loadu_ps(p0 + 4);
-        const __m128 older1 = _mm_loadu_ps(p1), newer1 = _mm_loadu_ps(p1 + 4);
-        const __m128 pairs[4] = {_mm_unpacklo_ps(older0, older1), _mm_unpackhi_ps(older0, older1),
-                                 _mm_unpacklo_ps(newer0, newer1), _mm_unpackhi_ps(newer0, newer1)};
-        for (int i = 0; i < 4; ++i) { // both slots' left values, then both right values
-            left[i] = _mm_cvtps_pd(pairs[i]);
-            right[i] = _mm_cvtps_pd(_mm_movehl_ps(pairs[i], pairs[i]));
-        }
+    static VW LoadW(const float* p) { return _mm_load_ps(p); }
+    static VW LoadUW(const float* p) { return _mm_loadu_ps(p); }
+    static void StoreW(float* p, VW v) { _mm_store_ps(p, v); }
+    static void StoreUW(float* p, VW v) { _mm_storeu_ps(p, v); }
+    static VW SetW(float x) { return _mm_set1_ps(x); }
+    static VWI LoadWI(const std::int32_t* p) { return reinterpret_cast<const VWI*>(p)[0]; }
+    static int MinWI(VWI v) {
+        const VWI a = v < reinterpret_cast<VWI>(_mm_shuffle_epi32(reinterpret_cast<__m128i>(v), 0x4E))
+                          ? v
+                          : reinterpret_cast<VWI>(_mm_shuffle_epi32(reinterpret_cast<__m128i>(v), 0x4E));
+        return a[0] < a[1] ? a[0] : a[1];
     }
-
-    // Left and right values of the slots, stored side by side: l0 r0 l1 r1.
-    static void StoreInterleaved(float* p, VF left, VF right) {
-        _mm_storeu_ps(p, _mm_unpacklo_ps(left, right));
+    static int MaxWI(VWI v) {
+        const VWI a = v > reinterpret_cast<VWI>(_mm_shuffle_epi32(reinterpret_cast<__m128i>(v), 0x4E))
+                          ? v
+                          : reinterpret_cast<VWI>(_mm_shuffle_epi32(reinterpret_cast<__m128i>(v), 0x4E));
+        return a[0] > a[1] ? a[0] : a[1];
     }
 
     static VL LoadL(const float* p) { return _mm_load_ps(p); }
@@ -80,6 +93,22 @@ struct Simd {
     static VL SetL(float x) { return _mm_set1_ps(x); }
     static VL AbsL(VL v) { return _mm_andnot_ps(_mm_set1_ps(-0.0f), v); }
     static int MaskBitsL(ML m) { return _mm_movemask_ps(reinterpret_cast<__m128>(m)); }
+
+    // dst[i * dstStride + r] = src[r * srcStride + i] for r, i in 0 .. 7, in 4 x 4 quarters.
+    static void Transpose8(const float* src, int srcStride, float* dst, int dstStride) {
+        for (int qr = 0; qr < 8; qr += 4)
+            for (int qi = 0; qi < 8; qi += 4) {
+                __m128 r0 = _mm_loadu_ps(src + qr * srcStride + qi);
+                __m128 r1 = _mm_loadu_ps(src + (qr + 1) * srcStride + qi);
+                __m128 r2 = _mm_loadu_ps(src + (qr + 2) * srcStride + qi);
+                __m128 r3 = _mm_loadu_ps(src + (qr + 3) * srcStride + qi);
+                _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+                _mm_storeu_ps(dst + qi * dstStride + qr, r0);
+                _mm_storeu_ps(dst + (qi + 1) * dstStride + qr, r1);
+                _mm_storeu_ps(dst + (qi + 2) * dstStride + qr, r2);
+                _mm_storeu_ps(dst + (qi + 3) * dstStride + qr, r3);
+            }
+    }
 };
 
 } // namespace

@@ -1,13 +1,17 @@
 // The shipped plug-in binary, which runs the fast engine, against the reference binary, which runs the
-// reference engine in the same frame, through the binary interface and bit for bit: seeded random
-// programs at sample rates from 8 to 384 kHz, in blocks of 1, 7, 64, 512 and 4096 frames and of varying
-// sizes, with the host's time information absent, stopped, playing and toggling. The shipped binary is
-// loaded once per instruction-set path this machine runs: a module chooses its path once, from
-// VORELAN_ISA, so each path gets a copy of the file of its own.
+// reference engine in the same frame, through the binary interface: seeded random programs (one in six
+// with every voice feeding back at +-0.99 through a filter at the highest resonance) at sample rates from
+// 8 to 384 kHz, in blocks of 1, 7, 64, 512 and 4096 frames and of varying sizes, with the host's time
+// information absent, stopped, playing and toggling. Over each stretch of one rate, time information and
+// block size, the difference from the reference has an RMS at least 100 dB below the output's and a peak
+// below 1e-4 of its peak; and every path gives the same bits. The shipped binary is loaded once per
+// instruction-set path this machine runs: a module chooses its path once, from VORELAN_ISA, so each path
+// gets a copy of the file of its own.
 
 #include "tests/host/lib/Host.h"
 #include "tests/host/lib/PluginInstance.h"
 #include "tests/host/lib/PluginLibrary.h"
+#include "tests/support/Accuracy.h"
 #include "tests/support/RandomPrograms.h"
 
 #include <gtest/gtest.h>
@@ -49,6 +53,7 @@ extern "C" int clock_gettime(clockid_t clock, struct timespec* time) noexcept {
 
 namespace {
 
+using testsupport::DifferenceMeter;
 using testsupport::Lcg;
 using namespace vst2;
 
@@ -80,7 +85,8 @@ struct Rig {
     std::unique_ptr<testhost::Host> host;
     std::unique_ptr<testhost::PluginInstance> effect;
     std::vector<float> outL, outR;
-    bool failed = false; // in the current program
+    bool failed = false;   // in the current program
+    DifferenceMeter meter; // of the current stretch
 
     void Start() {
         host = std::make_unique<testhost::Host>();
@@ -144,21 +150,33 @@ void MakeInput(Lcg& r, std::uint32_t seed, int frames, long position, std::vecto
     }
 }
 
-TEST(Differential, ShippedBinaryEqualsTheReferenceOnEveryPath) {
+// The worst stretch seen: its program, where, and its figures.
+struct Worst {
+    DifferenceMeter meter;
+    std::string where;
+    bool WorseThan(const DifferenceMeter& m) const {
+        return meter.signal == 0.0 || m.RmsDb() > meter.RmsDb() ||
+               (m.RmsDb() == meter.RmsDb() && m.PeakRatio() > meter.PeakRatio());
+    }
+};
+
+TEST(Differential, ShippedBinaryComesWithinTheBoundOfTheReferenceOnEveryPath) {
     std::vector<Rig> rigs = LoadRigs();
     ASSERT_GE(rigs.size(), 2u) << "the reference and at least the SSE2 path";
     for (Rig& rig : rigs)
         ASSERT_TRUE(rig.library != nullptr) << rig.name;
 
-    long mismatches = 0;
+    long failures = 0;
+    Worst worst, worstPeak;
     for (std::uint32_t seed = 0; seed < kPrograms; ++seed) {
+        const bool extreme = seed % 6 == 5;
         for (Rig& rig : rigs) {
             rig.Start();
             rig.failed = false;
             rig.effect->Dispatch(effOpen);
             rig.effect->Dispatch(effSetBlockSize, 0, 4096);
             rig.effect->Dispatch(effMainsChanged, 0, 1);
-            for (const auto& [index, value] : testsupport::RandomProgram(seed))
+            for (const auto& [index, value] : testsupport::RandomProgram(seed, extreme))
                 rig.effect->SetParameter(index, value);
         }
         Lcg r{seed * 7919u + 17u};
@@ -183,6 +201,10 @@ TEST(Differential, ShippedBinaryEqualsTheReferenceOnEveryPath) {
                         rig.effect->SetParameter(index, value);
                 }
             for (int pattern = 0; pattern < 6; ++pattern) {
+                const std::string blocks = kBlockSizes[pattern] != 0 ? std::to_string(kBlockSizes[pattern])
+                                                                     : std::string("varying size");
+                for (Rig& rig : rigs)
+                    rig.meter = DifferenceMeter{};
                 for (int done = 0; done < kSegmentFrames[pattern];) {
                     const int size =
                         kBlockSizes[pattern] != 0 ? kBlockSizes[pattern] : static_cast<int>(r.Next() % 900);
@@ -203,32 +225,53 @@ TEST(Differential, ShippedBinaryEqualsTheReferenceOnEveryPath) {
                     const Rig& reference = rigs[0];
                     for (std::size_t k = 1; k < rigs.size(); ++k) {
                         Rig& rig = rigs[k];
-                        for (int i = 0; i < frames && !rig.failed; ++i) {
-                            const bool same = std::bit_cast<std::uint32_t>(rig.outL[i]) ==
-                                                  std::bit_cast<std::uint32_t>(reference.outL[i]) &&
-                                              std::bit_cast<std::uint32_t>(rig.outR[i]) ==
-                                                  std::bit_cast<std::uint32_t>(reference.outR[i]);
-                            if (same)
+                        for (int i = 0; i < frames; ++i) {
+                            rig.meter.Add(reference.outL[i], rig.outL[i]);
+                            rig.meter.Add(reference.outR[i], rig.outR[i]);
+                        }
+                        // Every path gives the bits of the first.
+                        const Rig& first = rigs[1];
+                        for (int i = 0; i < frames && k > 1 && !rig.failed; ++i) {
+                            if (std::bit_cast<std::uint32_t>(rig.outL[i]) ==
+                                    std::bit_cast<std::uint32_t>(first.outL[i]) &&
+                                std::bit_cast<std::uint32_t>(rig.outR[i]) ==
+                                    std::bit_cast<std::uint32_t>(first.outR[i]))
                                 continue;
                             rig.failed = true;
-                            ++mismatches;
+                            ++failures;
                             ADD_FAILURE() << "program seed " << seed << ", " << rig.name << " path: frame "
-                                          << position + i << " differs (" << rate << " Hz, blocks of "
-                                          << (kBlockSizes[pattern] != 0 ? std::to_string(kBlockSizes[pattern])
-                                                                        : std::string("varying size"))
-                                          << ", time information " << kTimeNames[mode] << "): " << rig.outL[i]
-                                          << ", " << rig.outR[i] << " against the reference's "
-                                          << reference.outL[i] << ", " << reference.outR[i];
+                                          << position + i << " differs from the " << first.name << " path's ("
+                                          << rate << " Hz, blocks of " << blocks << ")";
                         }
                     }
                     done += frames;
                     position += frames;
                 }
+                const std::string where = "program seed " + std::to_string(seed) +
+                                          (extreme ? " (extreme)" : "") + ", " +
+                                          std::to_string(static_cast<int>(rate)) + " Hz, blocks of " +
+                                          blocks + ", time information " + kTimeNames[mode];
+                for (std::size_t k = 1; k < rigs.size(); ++k) {
+                    Rig& rig = rigs[k];
+                    if (worst.WorseThan(rig.meter))
+                        worst = {rig.meter, where};
+                    if (worstPeak.meter.signal == 0.0 || rig.meter.PeakRatio() > worstPeak.meter.PeakRatio())
+                        worstPeak = {rig.meter, where};
+                    if (rig.meter.WithinBound() || rig.failed)
+                        continue;
+                    rig.failed = true;
+                    ++failures;
+                    ADD_FAILURE() << where << ", " << rig.name << " path: difference " << rig.meter.RmsDb()
+                                  << " dB RMS, peak " << rig.meter.PeakRatio() << " of the output's";
+                }
             }
         }
     }
-    std::printf("%d programs compared on %zu paths; %ld mismatched\n", kPrograms, rigs.size() - 1,
-                mismatches);
+    std::printf("%d programs compared on %zu paths; %ld failed\n", kPrograms, rigs.size() - 1, failures);
+    std::printf("largest RMS: %.1f dB (peak %.2g) at %s\n", worst.meter.RmsDb(), worst.meter.PeakRatio(),
+                worst.where.c_str());
+    std::printf("largest peak: %.2g (RMS %.1f dB) at %s\n", worstPeak.meter.PeakRatio(),
+                worstPeak.meter.RmsDb(), worstPeak.where.c_str());
 }
 
 } // namespace

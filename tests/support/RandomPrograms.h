@@ -34,8 +34,10 @@ inline constexpr int kLfoParameter(int lfo, int kind) {
     return 133 + 6 * lfo + kind;
 }
 
-// The parameter writes of program `seed`, index and 0..1 value, in the order to apply them.
-inline std::vector<std::pair<int, float>> RandomProgram(std::uint32_t seed) {
+// The parameter writes of program `seed`, index and 0..1 value, in the order to apply them. An extreme
+// program then turns every voice into a filter at the highest resonance with its feedback at -0.99 or
+// +0.99 and a modulated cut-off: where any difference from the reference would grow fastest.
+inline std::vector<std::pair<int, float>> RandomProgram(std::uint32_t seed, bool extreme = false) {
     Lcg r{seed * 2654435761u + 12345u};
     std::vector<std::pair<int, float>> p;
     // Short lines often, so feedback and wrap-around happen within a short rendering.
@@ -72,6 +74,14 @@ inline std::vector<std::pair<int, float>> RandomProgram(std::uint32_t seed) {
         set(3, r.Chance(0.5f) ? l / 7.0f : r.Unit()); // SyncIx: itself (no sync) or another
         set(4, r.Edgy());                             // SyncOf
         set(5, r.Chance(0.5f) ? 0.0f : r.Edgy());     // Smooth
+    }
+    for (int v = 0; extreme && v < 8; ++v) {
+        auto set = [&](int kind, float value) { p.push_back({kVoiceParameter(v, kind), value}); };
+        set(0, 1.0f);                          // Pow
+        set(7, 0.2f + 0.8f * r.Unit());        // FType: low-, band- or high-pass
+        set(10, 0.05f + 0.5f * r.Unit());      // ModFrqAmp
+        set(11, 1.0f);                         // Res
+        set(15, r.Chance(0.5f) ? 0.0f : 1.0f); // Feeds
     }
     return p;
 }

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Generates engine/DspConstants.h: the pitch-to-frequency table and the constants of the portable sine.
+"""Generates engine/DspConstants.h: the pitch-to-frequency table, the polynomial of the filters' approximate
+cosine and the constants of the portable sine.
 
 Every value is computed with mpmath at high precision and rounded once to the target format, so the
 embedded constants do not depend on any C library's pow or sin. Run from the repository root:
@@ -29,11 +30,20 @@ def hexf(x, bits):
     return mantissa + 'p' + exponent + ('f' if bits == 24 else '')
 
 
+# Table index of pitch 0, and the number of entries (pitches -480 .. 169).
+PITCH_ORIGIN = 480
+PITCH_TABLE_SIZE = 650
+
+# The filters' approximate cosine: the decimals that define it, not a fit of ours.
+COS_APPROX = ['0.9999932946', '0.4999124376', '0.0414877472', '0.0012712095']
+SIN_APPROX_HALF_PI = '1.570796326794897'
+
+
 def pitch_table():
     # Entry i is the frequency of pitch i - 480 semitones: 8.17742 Hz times 1.05946 per semitone.
     ratio = mpf('1.05946')
     base = mpf('8.17742')
-    return [rnd(base * ratio ** (i - 480), 24) for i in range(650)]
+    return [rnd(base * ratio ** (i - PITCH_ORIGIN), 24) for i in range(PITCH_TABLE_SIZE)]
 
 
 def pio2_parts(count, bits):
@@ -78,12 +88,22 @@ def main():
     out.append('')
     out.append('namespace engine::dspconst {')
     out.append('')
+    out.append('// Table index of pitch 0 and number of entries of the pitch table (pitches %d .. %d).'
+               % (-PITCH_ORIGIN, PITCH_TABLE_SIZE - PITCH_ORIGIN - 1))
+    out.append('inline constexpr int kPitchOrigin = %d;' % PITCH_ORIGIN)
+    out.append('inline constexpr int kPitchTableSize = %d;' % PITCH_TABLE_SIZE)
+    out.append('')
     out.append('// Frequency in hertz of pitch i - 480 semitones: 1.05946^(i - 480) * 8.17742, rounded once to float.')
-    out.append('inline constexpr std::array<float, 650> kPitchTable{{')
+    out.append('inline constexpr std::array<float, kPitchTableSize> kPitchTable{{')
     table = pitch_table()
-    for i in range(0, 650, 4):
+    for i in range(0, PITCH_TABLE_SIZE, 4):
         out.append('    ' + ' '.join(hexf(v, 24) + ',' for v in table[i:i + 4]))
     out.append('}};')
+    out.append('')
+    out.append('// CosApprox(x) = c0 - c1 a + c2 a^2 - c3 a^3 with a = x^2, in double; SinApprox(x) = CosApprox(h - x)')
+    out.append('// with h the decimal of pi/2 below. Each decimal as the double nearest to it.')
+    out.append('inline constexpr std::array<double, 4> kCosApprox{{%s}};' % ', '.join(COS_APPROX))
+    out.append('inline constexpr double kSinApproxHalfPi = %s;' % SIN_APPROX_HALF_PI)
     out.append('')
     out.append('// pi/2 as a sum of six 24-bit parts and a 53-bit remainder: k * part is exact for |k| < 2^29.')
     out.append('inline constexpr std::array<double, %d> kPio2Parts{{' % len(parts))

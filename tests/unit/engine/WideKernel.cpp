@@ -1,6 +1,7 @@
-// The frame kernel at the AVX-512 path's width, eight voice slots per vector, written with the compiler's
-// portable vector types instead of AVX-512 instructions, so machines without AVX-512 run the kernel's
-// logic at that width too. Compiled with AVX2 flags; FastEngineTest compares it with the reference.
+// The frame kernel at the AVX-512 path's width (eight doubles, sixteen floats per vector), written with
+// the compiler's portable vector types instead of AVX-512 instructions, so machines without AVX-512 run
+// the kernel's logic at that width too. Compiled with AVX2 flags; FastEngineTest compares its bits with
+// the other paths'.
 #include "engine/fast/FastFrames.h"
 
 #include <immintrin.h>
@@ -13,12 +14,15 @@ namespace {
 
 struct Simd {
     static constexpr int kWidth = 8;
+    static constexpr int kFloats = 16;
     static constexpr int kLfoLanes = 8;
 
     using VD = double __attribute__((vector_size(64)));
     using VF = float __attribute__((vector_size(32)));
     using VI = std::int32_t __attribute__((vector_size(32)));
     using MD = std::int64_t __attribute__((vector_size(64)));
+    using VW = float __attribute__((vector_size(64)));
+    using VWI = std::int32_t __attribute__((vector_size(64)));
     using VL = __m256;
     using ML = std::int32_t __attribute__((vector_size(32)));
 
@@ -28,6 +32,24 @@ struct Simd {
         return v;
     }
     template <typename V, typename T> static void StoreAny(T* p, V v) { std::memcpy(p, &v, sizeof v); }
+    template <typename V> static int Bits(V m) {
+        int bits = 0;
+        for (int i = 0; i < static_cast<int>(sizeof m / sizeof m[0]); ++i)
+            bits |= (m[i] != 0) << i;
+        return bits;
+    }
+    template <typename V> static int Lowest(V v) {
+        int r = v[0];
+        for (int i = 1; i < static_cast<int>(sizeof v / sizeof v[0]); ++i)
+            r = v[i] < r ? v[i] : r;
+        return r;
+    }
+    template <typename V> static int Highest(V v) {
+        int r = v[0];
+        for (int i = 1; i < static_cast<int>(sizeof v / sizeof v[0]); ++i)
+            r = v[i] > r ? v[i] : r;
+        return r;
+    }
 
     static VD Load(const double* p) { return LoadAny<VD>(p); }
     static void Store(double* p, VD v) { StoreAny(p, v); }
@@ -39,6 +61,8 @@ struct Simd {
     static VI LoadFMask(const std::int32_t* p) { return LoadAny<VI>(p); }
     static VF ToFloat(VD v) { return __builtin_convertvector(v, VF); }
     static VD ToDouble(VF v) { return __builtin_convertvector(v, VD); }
+    static VD LoadFD(const float* p) { return ToDouble(LoadF(p)); }
+    static void StoreDF(float* p, VD v) { StoreF(p, ToFloat(v)); }
     static VI Truncate(VF v) { return __builtin_convertvector(v, VI); }
     static VI RoundToInt(VD v) {
         VI r;
@@ -47,39 +71,29 @@ struct Simd {
         return r;
     }
     static VF IntToFloat(VI v) { return __builtin_convertvector(v, VF); }
+    static VI SetI(std::int32_t x) { return VI{} + x; }
+    static VI LoadI(const std::int32_t* p) { return LoadAny<VI>(p); }
     static void StoreI(std::int32_t* p, VI v) { StoreAny(p, v); }
+    static int MinI(VI v) { return Lowest(v); }
+    static int MaxI(VI v) { return Highest(v); }
     static MD WidenMask(VI m) { return __builtin_convertvector(m, MD); }
-    static int MaskBitsD(MD m) {
-        int bits = 0;
-        for (int i = 0; i < kWidth; ++i)
-            bits |= (m[i] != 0) << i;
-        return bits;
-    }
-    static int MaskBitsI(VI m) {
-        int bits = 0;
-        for (int i = 0; i < kWidth; ++i)
-            bits |= (m[i] != 0) << i;
-        return bits;
-    }
+    static int MaskBitsD(MD m) { return Bits(m); }
+    static int MaskBitsI(VI m) { return Bits(m); }
     static VD Gather(const float* values, const std::int32_t* index) {
         VD r;
         for (int i = 0; i < kWidth; ++i)
             r[i] = values[index[i]];
         return r;
     }
-    static void Taps(const float* line, const std::int32_t* q, VD (&left)[4], VD (&right)[4]) {
-        for (int s = 0; s < kWidth; ++s)
-            for (int k = 0; k < 4; ++k) {
-                left[k][s] = line[2 * q[s] + 2 * k];
-                right[k][s] = line[2 * q[s] + 2 * k + 1];
-            }
-    }
-    static void StoreInterleaved(float* p, VF left, VF right) {
-        for (int s = 0; s < kWidth; ++s) {
-            p[2 * s] = left[s];
-            p[2 * s + 1] = right[s];
-        }
-    }
+
+    static VW LoadW(const float* p) { return LoadAny<VW>(p); }
+    static VW LoadUW(const float* p) { return LoadAny<VW>(p); }
+    static void StoreW(float* p, VW v) { StoreAny(p, v); }
+    static void StoreUW(float* p, VW v) { StoreAny(p, v); }
+    static VW SetW(float x) { return VW{} + x; }
+    static VWI LoadWI(const std::int32_t* p) { return LoadAny<VWI>(p); }
+    static int MinWI(VWI v) { return Lowest(v); }
+    static int MaxWI(VWI v) { return Highest(v); }
 
     static VL LoadL(const float* p) { return _mm256_loadu_ps(p); }
     static void StoreL(float* p, VL v) { _mm256_storeu_ps(p, v); }
@@ -87,6 +101,14 @@ struct Simd {
     static VL SetL(float x) { return _mm256_set1_ps(x); }
     static VL AbsL(VL v) { return _mm256_andnot_ps(_mm256_set1_ps(-0.0f), v); }
     static int MaskBitsL(ML m) { return _mm256_movemask_ps(reinterpret_cast<__m256>(m)); }
+    static void Transpose8(const float* src, int srcStride, float* dst, int dstStride) {
+        float block[8][8];
+        for (int r = 0; r < 8; ++r)
+            for (int i = 0; i < 8; ++i)
+                block[i][r] = src[r * srcStride + i];
+        for (int i = 0; i < 8; ++i)
+            std::memcpy(dst + i * dstStride, block[i], sizeof block[i]);
+    }
 };
 
 } // namespace
