@@ -66,10 +66,11 @@ win32: $(WIN32_BUILD)/CMakeCache.txt
 win64: $(WIN64_BUILD)/CMakeCache.txt
 	@$(STEP) "building Windows x86-64" $(LOGS)/build-win64.log cmake --build $(WIN64_BUILD) -j $(JOBS)
 
-# Only what make install needs: the tool, the Linux plug-in and the preset library.
+# Only what make install needs: the tool, the Linux plug-ins (VST 2 and the LV2 bundle) and the preset
+# library.
 tool: deps-linux $(LINUX_BUILD)/CMakeCache.txt
-	@$(STEP) "building the vorelan tool, the Linux plug-in and the presets" $(LOGS)/build-tool.log \
-	    cmake --build $(LINUX_BUILD) -j $(JOBS) --target vorelan vorelan_plugin vorelan_preset_library
+	@$(STEP) "building the vorelan tool, the Linux plug-ins and the presets" $(LOGS)/build-tool.log \
+	    cmake --build $(LINUX_BUILD) -j $(JOBS) --target vorelan vorelan_plugin vorelan_lv2 vorelan_preset_library
 
 # The three plug-in binaries land in dist/linux-x86_64, dist/windows-x86 and dist/windows-x86_64, the
 # preset library in dist/presets.

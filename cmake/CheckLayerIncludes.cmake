@@ -3,8 +3,9 @@
 # The includes of the tree point down the layers: the binary-interface header and the plug-in frame include
 # nothing of the effect, the presets, the editor, the control kit or the platform; the effect core knows no
 # plug-in format (of host/ only the format-free helpers); the editor knows its effect only through its
-# link, not the VST 2 frame; the VST 2 adapter (plugin/TPlugin) only the editor's link interfaces; and the
-# presets use of the platform only its folder lookup.
+# link, not the VST 2 frame; the VST 2 adapter (plugin/TPlugin) only the editor's link interfaces; the LV2
+# processor neither the editor nor the platform, and the LV2 interface nothing of either VST 2 layer; and
+# the presets use of the platform only its folder lookup.
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -47,6 +48,10 @@ rule(platform "^(vst2|host|engine|presets|editor)/"
      "platform/ is the OS layer; of the plug-in's own code it uses only the floating-point guard"
      vst2/FloatingPointGuard.h)
 rule(skin "^(engine|presets|editor)/" "skin/ is a reusable control kit")
+rule("lv2/Lv2Processor*" "^(vst2|host|plugin|presets|editor|skin|platform)/"
+     "the LV2 processor is the core behind ports, with no window system" vst2/FloatingPointGuard.h)
+rule("lv2/Lv2Ui*" "^(vst2|host|plugin)/"
+     "the LV2 interface reaches its effect only through the host" vst2/FloatingPointGuard.h)
 
 if(violations)
     list(JOIN violations "\n  " text)

@@ -25,13 +25,20 @@ function(vorelan_add_plugin target)
                             -Wl,--no-undefined)
     endif()
 
+    vorelan_split_debug_info(${target} "${PLUGIN_DEBUG_DIR}")
+endfunction()
+
+# vorelan_split_debug_info(<target> <debug dir>): in a release build, strips the shipped binary after
+# linking and keeps its symbols in <debug dir> (default: beside the binary), as described above. The LV2
+# binaries use it too.
+function(vorelan_split_debug_info target debug_dir)
     if(CMAKE_BUILD_TYPE MATCHES "^(Release|MinSizeRel)$" AND NOT VORELAN_TSAN AND CMAKE_OBJCOPY)
-        if(NOT PLUGIN_DEBUG_DIR)
-            set(PLUGIN_DEBUG_DIR $<TARGET_FILE_DIR:${target}>)
+        if(NOT debug_dir)
+            set(debug_dir $<TARGET_FILE_DIR:${target}>)
         endif()
-        set(debug_file ${PLUGIN_DEBUG_DIR}/$<TARGET_FILE_NAME:${target}>.debug)
+        set(debug_file ${debug_dir}/$<TARGET_FILE_NAME:${target}>.debug)
         add_custom_command(TARGET ${target} POST_BUILD
-            COMMAND ${CMAKE_COMMAND} -E make_directory ${PLUGIN_DEBUG_DIR}
+            COMMAND ${CMAKE_COMMAND} -E make_directory ${debug_dir}
             COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${target}> ${debug_file}
             COMMAND ${CMAKE_OBJCOPY} --strip-unneeded --add-gnu-debuglink=${debug_file} $<TARGET_FILE:${target}>
             VERBATIM)

@@ -34,10 +34,17 @@ inline constexpr char kProgramNameKey[] = "urn:qarnoaudio:vorelanen2#programName
 //                 sampleRate (atom:Float, Hz), tempo (atom:Float, beats per minute; 0 while unknown)
 //   Panic         interface -> processor: clear the delay lines
 //   PresetLoaded  interface -> processor: a preset was chosen in the editor's menu; programName
-//                 (atom:String) is its name. Its values reach the processor as ordinary port writes.
+//                 (atom:String, kProgramNameKey) is its name. The processor renames its program and
+//                 fills the delay lines as after a preset load; the values reach it as ordinary port
+//                 writes.
+//   ProgramName   interface -> processor: the program was renamed (the editor saved it as a preset);
+//                 programName as above. Nothing else changes.
+// The interface sends at most one message per user action; the processor sends EditorState about 25
+// times a second while it runs.
 inline constexpr char kEditorStateUri[] = "urn:qarnoaudio:vorelanen2#EditorState";
 inline constexpr char kPanicUri[] = "urn:qarnoaudio:vorelanen2#Panic";
 inline constexpr char kPresetLoadedUri[] = "urn:qarnoaudio:vorelanen2#PresetLoaded";
+inline constexpr char kProgramNameUri[] = "urn:qarnoaudio:vorelanen2#ProgramName";
 inline constexpr char kLfoLevelsKey[] = "urn:qarnoaudio:vorelanen2#lfoLevels";
 inline constexpr char kSampleRateKey[] = "urn:qarnoaudio:vorelanen2#sampleRate";
 inline constexpr char kTempoKey[] = "urn:qarnoaudio:vorelanen2#tempo";

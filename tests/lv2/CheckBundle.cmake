@@ -1,13 +1,14 @@
 # cmake -DDIST=<folder holding VorelanEn2.lv2> -DSPECS=<folder of the LV2 specifications> -P CheckBundle.cmake
 #
-# The generated bundle through the LV2 world's own tools, which need no binary: sord_validate finds no
-# error against the specifications, lv2ls lists the plug-in and lv2info shows 2 + 2 audio ports, 181
-# control inputs and 29 presets.
+# The bundle through the LV2 world's own tools: sord_validate finds no error against the specifications,
+# lv2ls lists the plug-in and lv2info shows 2 + 2 audio ports, 181 control inputs and 29 presets. Its two
+# binaries export their descriptor function alone, and the processor links no window system, as hosts
+# load it headless.
 
 cmake_minimum_required(VERSION 3.25)
 set(uri urn:qarnoaudio:vorelanen2)
 
-foreach(tool sord_validate lv2ls lv2info)
+foreach(tool sord_validate lv2ls lv2info nm readelf)
     find_program(${tool}_path ${tool})
     if(NOT ${tool}_path)
         message(FATAL_ERROR "${tool} is not installed (scripts/install-deps installs it)")
@@ -56,5 +57,21 @@ list(LENGTH lines count)
 math(EXPR count "${count} - 1")
 if(NOT count EQUAL 29)
     message(FATAL_ERROR "lv2info shows ${count} presets, not 29:\n${presets}")
+endif()
+foreach(pair "VorelanEn2_dsp.so:lv2_descriptor" "VorelanEn2_ui.so:lv2ui_descriptor")
+    string(REPLACE ":" ";" pair "${pair}")
+    list(GET pair 0 binary)
+    list(GET pair 1 expected)
+    execute_process(COMMAND ${nm_path} -D --defined-only ${DIST}/VorelanEn2.lv2/${binary} OUTPUT_VARIABLE out
+                    RESULT_VARIABLE rc)
+    string(REGEX MATCHALL "[0-9a-fA-F]+ [A-Za-z] [^\n]+" lines "${out}")
+    list(TRANSFORM lines REPLACE "^[0-9a-fA-F]+ [A-Za-z] " "")
+    if(NOT rc EQUAL 0 OR NOT lines STREQUAL expected)
+        message(FATAL_ERROR "${binary} exports '${lines}', expected only ${expected}")
+    endif()
+endforeach()
+execute_process(COMMAND ${readelf_path} -d ${DIST}/VorelanEn2.lv2/VorelanEn2_dsp.so OUTPUT_VARIABLE out)
+if(out MATCHES "NEEDED[^\n]*lib(X|x)")
+    message(FATAL_ERROR "VorelanEn2_dsp.so links a window system library:\n${out}")
 endif()
 message(STATUS "sord_validate, lv2ls and lv2info accept the bundle: 2 + 2 audio ports, 181 controls, 29 presets")

@@ -192,7 +192,9 @@ std::string vocabulary() {
         << "    rdfs:comment \"From the interface to the processor: clear the delay lines.\" .\n\n"
         << uri(lv2::kPresetLoadedUri) << "\n    a rdfs:Class ;\n    rdfs:label \"Preset loaded\" ;\n"
         << "    rdfs:comment \"From the interface to the processor: a preset was chosen in the editor; its "
-           "values follow as port writes.\" .\n";
+           "values follow as port writes.\" .\n\n"
+        << uri(lv2::kProgramNameUri) << "\n    a rdfs:Class ;\n    rdfs:label \"Program name\" ;\n"
+        << "    rdfs:comment \"From the interface to the processor: the program was renamed.\" .\n";
     return out.str();
 }
 
@@ -248,7 +250,8 @@ std::string PluginTurtle() {
         << "        lv2:name \"Control\" ;\n"
         << "        atom:bufferType atom:Sequence ;\n"
         << "        atom:supports time:Position , " << uri(lv2::kPanicUri) << " , "
-        << uri(lv2::kPresetLoadedUri) << " ;\n"
+        << uri(lv2::kPresetLoadedUri) << " , "
+        << uri(lv2::kProgramNameUri) << " ;\n"
         << "        lv2:designation lv2:control ;\n"
         << "        lv2:portProperty lv2:connectionOptional\n"
         << "    ] , [\n"

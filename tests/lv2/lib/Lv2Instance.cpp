@@ -225,7 +225,11 @@ void Lv2Instance::Run(const float* inLeft, const float* inRight, float* outLeft,
     for (std::size_t c = 0; c < audioOutputs_.size(); ++c)
         lilv_instance_connect_port(instance_, audioOutputs_[c], outputs[c]);
     fillAtomInputs(frames);
+    if (BeforeRun)
+        BeforeRun();
     lilv_instance_run(instance_, frames);
+    if (AfterRun)
+        AfterRun();
     collectAtomOutputs();
     framesRun_ += frames;
 }

@@ -6,6 +6,7 @@
 #include <lv2/options/options.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -94,6 +95,11 @@ public:
     void ApplyPreset(const std::string& presetUri);
 
     LV2_URID Urid(const char* uri) { return world_.Urids().Map(uri); }
+
+    // Called on the running thread right before and right after the plug-in's run alone, without the
+    // host's own work around it: a test counts allocations or checks the floating-point state there.
+    std::function<void()> BeforeRun;
+    std::function<void()> AfterRun;
 
 private:
     int findPort(const char* symbol) const noexcept; // -1 when there is none

@@ -1,5 +1,5 @@
-// make install's tree: the installed tool finds the installed plug-in and presets, a user's own preset
-// survives, and uninstall takes away exactly what the install put there.
+// make install's tree: the installed tool finds the installed plug-in and presets, LV2 hosts find the
+// bundle, a user's own preset survives, and uninstall takes away exactly what the install put there.
 #include "tests/unit/tools/ToolTestSupport.h"
 
 #include <fstream>
@@ -21,6 +21,14 @@ protected:
         return runShell("env -u XDG_DATA_HOME -u VST_PATH -u XDG_DATA_DIRS HOME=" + quoted(path("home")) +
                         " " + quoted(tool) + " " + arguments);
     }
+    // The bundle's description, both binaries and the 29 presets in folder/VorelanEn2.lv2.
+    void expectBundle(const std::string& folder) {
+        const std::string bundle = folder + "/VorelanEn2.lv2";
+        for (const char* file : {"manifest.ttl", "VorelanEn2.ttl", "VorelanEn2_ui.ttl", "VorelanEn2_dsp.so",
+                                 "VorelanEn2_ui.so", "presets/8-voices-chorus.ttl"})
+            EXPECT_TRUE(fs::exists(bundle + "/" + file)) << bundle << "/" << file;
+        EXPECT_EQ(std::distance(fs::directory_iterator(bundle + "/presets"), fs::directory_iterator()), 29);
+    }
     std::vector<std::string> filesUnder(const std::string& folder) {
         std::vector<std::string> files;
         for (const auto& entry : fs::recursive_directory_iterator(folder))
@@ -41,6 +49,10 @@ TEST_F(InstallTest, PersonalInstallWorksAndUninstallsCleanly) {
     std::ifstream mine(presets + "/Doubler.fxp");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(mine), {}), "my own doubler");
     EXPECT_TRUE(fs::exists(path("home/.vst/VorelanEn2.so")));
+    expectBundle(path("home/.lv2"));
+    // LV2 hosts find the bundle where they look by default.
+    run = runShell("env -u LV2_PATH HOME=" + quoted(path("home")) + " lv2ls");
+    EXPECT_NE(run.output.find("urn:qarnoaudio:vorelanen2\n"), std::string::npos) << run.output;
 
     const std::string tool = path("home/.local/bin/vorelan");
     const std::string in = writeMonoInput(4800);
@@ -79,6 +91,7 @@ TEST_F(InstallTest, SystemWideInstallIntoAStagingFolder) {
               std::string::npos)
         << run.output;
     EXPECT_TRUE(fs::exists(stage + "/usr/local/share/doc/vorelan/LICENSE.txt"));
+    expectBundle(stage + "/usr/local/lib/lv2");
     EXPECT_FALSE(fs::exists(path("home/.vst"))) << "a system-wide install leaves the home folder alone";
 
     ASSERT_EQ(install("uninstall", "PREFIX=/usr/local DESTDIR=" + quoted(stage)).status, 0);
@@ -90,6 +103,8 @@ TEST_F(InstallTest, AnUnpackedReleaseArchiveInstallsItself) {
     const std::string archive = path("VorelanEn2-linux-x86_64");
     fs::create_directories(archive + "/presets");
     fs::copy_file(VORELAN_PLUGIN_PATH, archive + "/VorelanEn2.so");
+    fs::copy(std::string(VORELAN_DIST_ROOT) + "/linux-x86_64/VorelanEn2.lv2", archive + "/VorelanEn2.lv2",
+             fs::copy_options::recursive);
     fs::copy_file(VORELAN_TOOL_PATH, archive + "/vorelan");
     fs::copy_file(std::string(VORELAN_SOURCE_DIR) + "/scripts/install", archive + "/install");
     for (const char* text : {"README.md", "LICENSE.txt"})
@@ -103,6 +118,7 @@ TEST_F(InstallTest, AnUnpackedReleaseArchiveInstallsItself) {
     RunResult run = runShell("cd " + quoted(archive) + " && " + home + "./install");
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_TRUE(fs::exists(path("home/.vst/VorelanEn2.so")));
+    expectBundle(path("home/.lv2"));
     run = installed(path("home/.local/bin/vorelan"), "render " + quoted(writeMonoInput(4800)) + " " +
                                                          quoted(path("out.wav")) + " --preset vibrato");
     ASSERT_EQ(run.status, 0) << run.output;
