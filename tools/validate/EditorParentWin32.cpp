@@ -15,25 +15,23 @@ LRESULT CALLBACK hostWindowProcedure(HWND window, UINT message, WPARAM wParam, L
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-HWND makeWindow(DWORD style, int width, int height) {
-    return CreateWindowExA(0, kWindowClass, "vorelan validate", style, 0, 0, width, height, nullptr, nullptr,
-                           GetModuleHandleA(nullptr), nullptr);
-}
-
+// The host's frame, a top-level window, holds a panel for the editor; the panel is what editors open
+// in and what Destroy destroys (wine stops answering after some sixty top-level windows destroyed in a
+// row).
 class Win32Parent : public EditorParent {
 public:
-    explicit Win32Parent(HWND window) : window_(window) {}
+    explicit Win32Parent(HWND frame) : frame_(frame) {}
     ~Win32Parent() override {
-        if (window_ != nullptr)
-            DestroyWindow(window_);
+        DestroyWindow(frame_);
         if (menu_ != nullptr)
             DestroyMenu(menu_);
         Pump();
     }
     void* Handle() override {
-        if (window_ == nullptr)
-            window_ = makeWindow(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 820, 360);
-        return window_;
+        if (panel_ == nullptr)
+            panel_ = CreateWindowExA(0, kWindowClass, "", WS_CHILD | WS_VISIBLE, 0, 0, 800, 320, frame_,
+                                     nullptr, GetModuleHandleA(nullptr), nullptr);
+        return panel_;
     }
     void Pump() override {
         MSG message;
@@ -43,10 +41,10 @@ public:
         }
     }
     void Destroy() override {
-        if (window_ == nullptr)
+        if (panel_ == nullptr)
             return;
-        DestroyWindow(window_);
-        window_ = nullptr;
+        DestroyWindow(panel_);
+        panel_ = nullptr;
         Pump();
     }
     void* Bogus(std::uint32_t seed) override {
@@ -58,7 +56,8 @@ public:
                 menu_ = CreatePopupMenu();
             return menu_;
         default: {
-            const HWND gone = makeWindow(WS_POPUP, 16, 16);
+            const HWND gone = CreateWindowExA(0, kWindowClass, "", WS_CHILD, 0, 0, 16, 16, frame_, nullptr,
+                                              GetModuleHandleA(nullptr), nullptr);
             DestroyWindow(gone);
             Pump();
             return gone;
@@ -69,7 +68,8 @@ public:
     std::string Problem() override { return {}; }
 
 private:
-    HWND window_;
+    HWND frame_;
+    HWND panel_ = nullptr;
     HMENU menu_ = nullptr;
 };
 
@@ -81,7 +81,8 @@ std::unique_ptr<EditorParent> EditorParent::Create(std::string& whyNot) {
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.lpszClassName = kWindowClass;
     RegisterClassA(&windowClass); // a second thread finds it registered already
-    const HWND window = makeWindow(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 820, 360);
+    const HWND window = CreateWindowExA(0, kWindowClass, "vorelan validate", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                        0, 0, 820, 360, nullptr, nullptr, windowClass.hInstance, nullptr);
     if (window == nullptr) {
         whyNot = "no window can be created (error " + std::to_string(GetLastError()) + ")";
         return nullptr;

@@ -8,7 +8,7 @@
 //   gain            the sound 100 times too loud
 //   write-past      a write one frame past the end of the first output
 //   float-state     flush-to-zero left switched on after processing
-//   nan             one NaN in every 500th block of each object
+//   nan             one NaN in every block of a multiple of 97 frames
 //   parameter-ulp   getParameter of parameter 2 one unit in the last place off
 //   frame-unwritten the last frame of processReplacing not written
 //
@@ -167,7 +167,7 @@ void run(AEffect* e, float** in, float** out, VstInt32 frames, bool replacing) {
     }
     if (frames > 0 && fault == Fault::WritePast)
         out[0][frames] = 0.0f;
-    if (frames > 0 && fault == Fault::Nan && blocks % 500 == 0)
+    if (frames > 0 && fault == Fault::Nan && frames % 97 == 0)
         out[0][0] = std::numeric_limits<float>::quiet_NaN();
     if (fault == Fault::FloatState)
         _mm_setcsr(_mm_getcsr() | 0x8000u);
