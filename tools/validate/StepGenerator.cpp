@@ -166,15 +166,19 @@ void StepGenerator::queueSequence() {
             push(setParameter());
         break;
     case 4: { // an editor session while audio runs
-        push(op(effEditGetRect));
-        push(op(effEditOpen));
-        if (random_.Chance(100)) {
-            // The host closes its frame at once: the editor's first picture comes after the window.
+        // The host closes its frame first (the editor's window goes with it), then idles the editor.
+        const auto destroyWindow = [&](int fewestIdles) {
             Step destroy;
             destroy.kind = StepKind::Window;
             push(destroy);
-            for (int n = static_cast<int>(random_.Between(1, 5)); n > 0; --n)
+            for (int n = static_cast<int>(random_.Between(fewestIdles, 5)); n > 0; --n)
                 push(op(effEditIdle));
+        };
+        push(op(effEditGetRect));
+        push(op(effEditOpen));
+        if (random_.Chance(100)) {
+            // At once: the editor's first picture comes after its window.
+            destroyWindow(1);
             push(op(effEditClose));
             break;
         }
@@ -194,14 +198,8 @@ void StepGenerator::queueSequence() {
             push(op(effEditOpen));
             push(op(effEditClose));
         }
-        if (random_.Chance(250)) {
-            // The host closes its frame first (the editor's window goes with it), idles, then closes.
-            Step destroy;
-            destroy.kind = StepKind::Window;
-            push(destroy);
-            for (int n = static_cast<int>(random_.Between(0, 5)); n > 0; --n)
-                push(op(effEditIdle));
-        }
+        if (random_.Chance(250))
+            destroyWindow(0);
         if (random_.Chance(900))
             push(op(effEditClose));
         if (random_.Chance(150)) {
