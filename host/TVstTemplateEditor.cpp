@@ -37,6 +37,7 @@ vst2::VstInt32 TVstTemplateEditor::getRect(vst2::ERect** rect) {
 }
 
 vst2::VstInt32 TVstTemplateEditor::open(void* parentWindow) {
+    void* const previousParent = parentWindow_;
     parentWindow_ = parentWindow;
     ++openCount_;
     if ((openCount_ == 1 || !form_) && formClass_) {
@@ -46,7 +47,13 @@ vst2::VstInt32 TVstTemplateEditor::open(void* parentWindow) {
         if (form_ && effect != nullptr)
             form_->PostAttachMessage(*effect);
     }
-    return 1;
+    if (form_)
+        return 1;
+    // No editor window came of it (no window system, or a parent that is no window): the host hears
+    // so, and the open leaves no count behind for a close to balance.
+    --openCount_;
+    parentWindow_ = previousParent;
+    return 0;
 }
 
 void TVstTemplateEditor::close() {

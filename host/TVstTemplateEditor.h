@@ -11,7 +11,8 @@ namespace host {
 class TVstTemplate;
 
 // Hosts an editor form as a child of the host's window. Opens nest: only the first open creates
-// the form, and only the close that brings the count back to 0 destroys it.
+// the form, and only the close that brings the count back to 0 destroys it. An open answers 1 when an
+// editor form exists afterwards and 0 when none could be made; a failed open leaves the count as it was.
 class TVstTemplateEditor : public AEffEditor {
 public:
     TVstTemplateEditor(TVstTemplate* effect, std::unique_ptr<EditorFormFactory> formClass) noexcept;

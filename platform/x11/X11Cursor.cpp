@@ -1,5 +1,7 @@
 #include "platform/x11/X11Cursor.h"
 
+#include "platform/x11/X11ErrorTrap.h"
+
 #include <X11/cursorfont.h>
 #include <X11/extensions/Xfixes.h>
 
@@ -45,8 +47,12 @@ void X11Cursor::Release() {
 
 void X11Cursor::SetPosition(Point screen) {
     tracker_.Warped(screen);
-    if (display_ != nullptr)
-        XWarpPointer(display_, None, root_, 0, 0, 0, 0, screen.x, screen.y);
+    if (display_ == nullptr)
+        return;
+    // Controls call the cursor from their event handlers, normally inside the window's idle trap; a
+    // light trap of its own covers any other caller.
+    X11ErrorTrap trap(display_, false);
+    XWarpPointer(display_, None, root_, 0, 0, 0, 0, screen.x, screen.y);
 }
 
 void X11Cursor::SetScreenHidden(bool hidden) {
@@ -54,6 +60,7 @@ void X11Cursor::SetScreenHidden(bool hidden) {
         return;
     // The hide is counted per client by the server; an unmatched show is an error, so the two calls
     // strictly alternate.
+    X11ErrorTrap trap(display_, false);
     if (hidden)
         XFixesHideCursor(display_, root_);
     else
@@ -104,6 +111,7 @@ void X11Cursor::SetShape(CursorShape shape) {
     case CursorShape::Default:
         break;
     }
+    X11ErrorTrap trap(display_, false);
     const ::Cursor next = glyph != 0 ? XCreateFontCursor(display_, glyph) : None;
     XDefineCursor(display_, window_, next);
     if (shapeCursor_ != None)

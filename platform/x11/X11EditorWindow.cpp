@@ -131,6 +131,8 @@ X11EditorWindow::~X11EditorWindow() {
             if (event.type == DestroyNotify && event.xdestroywindow.window == window_)
                 windowGone_ = true;
         }
+        if (trap.Lost(window_))
+            windowGone_ = true;
         menu_.reset();
         dialog_.reset();
         if (grabActive_)

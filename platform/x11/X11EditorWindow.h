@@ -86,6 +86,8 @@ private:
     void ShowQueuedMessages();
 
     void DrainEvents();
+    // The host destroyed our window (DestroyNotify, or an error naming it): stop drawing and grabbing.
+    void NoteWindowGone();
     void Dispatch(XEvent& event, bool deliverMotion);
     void DispatchToOverlay(const XEvent& event);
     bool Modal() const;

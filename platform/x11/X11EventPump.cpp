@@ -53,6 +53,27 @@ void SetHeld(ShiftState& shift, MouseButton button, bool down) {
 
 } // namespace
 
+void X11EditorWindow::NoteWindowGone() {
+    if (windowGone_)
+        return;
+    // The host destroyed its window with ours inside: nothing is left to draw on or release, and no
+    // request names the window again.
+    windowGone_ = true;
+    const bool hadCapture = captured_ || grabActive_ || heldButtons_ != 0;
+    grabActive_ = false;
+    captured_ = false;
+    heldButtons_ = 0;
+    dirty_ = {};
+    if (menu_)
+        menu_->Dismiss();
+    // The cursor is shown again if a drag hid it, and forgets the display.
+    if (cursor_)
+        cursor_->Release();
+    // A drag in progress ends.
+    if (hadCapture)
+        events_.CaptureLost();
+}
+
 ShiftState X11EditorWindow::ShiftFrom(unsigned state) const {
     ShiftState shift;
     shift.shift = (state & ShiftMask) != 0;
@@ -82,6 +103,10 @@ void X11EditorWindow::Idle() {
     {
         X11ErrorTrap trap(display_, false);
         DrainEvents();
+        // An error about our window, read with the events, tells as much as its DestroyNotify: the
+        // host destroyed it (the picture sent by an earlier idle call arrived after that).
+        if (trap.Lost(window_))
+            NoteWindowGone();
         for (const PostedMessage& message : posted_.TakeAll())
             events_.PostedMessage(message.id, message.wParam, message.lParam);
         // At most one tick per idle call, however late the call comes.
@@ -136,19 +161,8 @@ void X11EditorWindow::Dispatch(XEvent& event, bool deliverMotion) {
                     .Intersect({0, 0, width_, height_}));
         break;
     case DestroyNotify:
-        if (event.xdestroywindow.window == window_) {
-            // The host destroyed its window with ours inside: nothing is left to draw on or release.
-            windowGone_ = true;
-            const bool hadCapture = captured_ || grabActive_ || heldButtons_ != 0;
-            grabActive_ = false;
-            captured_ = false;
-            heldButtons_ = 0;
-            if (menu_)
-                menu_->Dismiss();
-            // A drag in progress ends, so the cursor is shown again.
-            if (hadCapture)
-                events_.CaptureLost();
-        }
+        if (event.xdestroywindow.window == window_)
+            NoteWindowGone();
         break;
     case MappingNotify:
         XRefreshKeyboardMapping(&event.xmapping);

@@ -474,6 +474,61 @@ TEST(EditorGui, OpenAndCloseManyTimesAndCloseThePlugInWithTheEditorOpen) {
     second->Close();
 }
 
+TEST(EditorGui, HostWindowsThatGoFirstOrAreNoWindowsNeverTakeTheHostDown) {
+    PlugInInHostWindow setup;
+    ASSERT_TRUE(setup.plugin != nullptr);
+    auto& plugin = setup.plugin;
+    const auto idle = [&] { plugin->Dispatch(vst2::effEditIdle); };
+    // The host destroys its window (and the editor's with it) before closing the editor, with idle
+    // calls and the editor's timer messages between, once in the middle of a knob drag. The window is
+    // a panel inside the host's frame: wine itself stops answering after some sixty top-level windows
+    // destroyed in a row (with or without an editor inside).
+    const int cursorBefore = cursorDisplayCount();
+    for (const int idles : {1, 2, 5})
+        for (int cycle = 0; cycle < 8; ++cycle) {
+            // The host's panel for the editor inside its frame.
+            const HWND panel =
+                CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, 800, 320, setup.frame.Handle(),
+                                nullptr, GetModuleHandleA(nullptr), nullptr);
+            ASSERT_EQ(plugin->Dispatch(vst2::effEditOpen, 0, 0, panel), 1);
+            guitest::Pump(cycle % 5 == 0 ? 70 : 5, idle);
+            const bool dragging = cycle == 4;
+            if (dragging) {
+                guitest::MoveMouseTo(GetWindow(panel, GW_CHILD), kDelayKnob.x, kDelayKnob.y);
+                guitest::MouseButton(true);
+                guitest::Pump(40, idle);
+                guitest::MoveMouseBy(0, -5);
+                guitest::Pump(40, idle);
+            }
+            DestroyWindow(panel);
+            for (int i = 0; i < idles; ++i)
+                guitest::Pump(cycle % 3 == 0 ? 60 : 0, idle);
+            EXPECT_EQ(plugin->Dispatch(vst2::effEditClose), 0);
+            if (dragging)
+                guitest::MouseButton(false);
+        }
+    guitest::Pump(50);
+    EXPECT_EQ(cursorDisplayCount(), cursorBefore) << "a drag ended by the host's window shows the cursor";
+
+    // Handles that name no window: no editor, an answer of 0, and no count left for a close.
+    const HWND destroyed = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                           GetModuleHandleA(nullptr), nullptr);
+    DestroyWindow(destroyed);
+    const HMENU menu = CreatePopupMenu();
+    const void* notWindows[] = {nullptr, reinterpret_cast<void*>(std::uintptr_t{0x7FFF1234}), destroyed,
+                                menu};
+    for (const void* handle : notWindows)
+        EXPECT_EQ(plugin->Dispatch(vst2::effEditOpen, 0, 0, const_cast<void*>(handle)), 0);
+    DestroyMenu(menu);
+    vst2::ERect* rect = nullptr;
+    EXPECT_EQ(plugin->Dispatch(vst2::effEditGetRect, 0, 0, &rect), 1);
+    EXPECT_TRUE(rect != nullptr && rect->right - rect->left >= 0 && rect->bottom - rect->top >= 0);
+    ASSERT_TRUE(setup.OpenEditor() != nullptr) << "a good window after all that opens the editor";
+    guitest::Pump(60, idle);
+    plugin->Dispatch(vst2::effEditClose);
+    EXPECT_TRUE(GetWindow(setup.frame.Handle(), GW_CHILD) == nullptr) << "one close balances the one open";
+}
+
 TEST(EditorGui, PresetMenuLooksLikeTheHeadlessMenuAndSavesThroughTheSystemDialog) {
     PlugInInHostWindow setup;
     ASSERT_TRUE(setup.plugin != nullptr);

@@ -28,6 +28,9 @@ constexpr KindText kKinds[kFindingKinds] = {
     {FindingKind::BadAnswer, "answer", "unusable answer"},
     {FindingKind::Allocation, "allocation", "allocation on the audio thread"},
     {FindingKind::ForeignRecord, "foreign-record", "callback with a foreign record"},
+    {FindingKind::Sound, "sound", "sound depends on the blocks"},
+    {FindingKind::Reference, "reference", "sound strays from the reference"},
+    {FindingKind::Editor, "editor", "editor error reached the host"},
 };
 
 constexpr bool tableInOrder() {

@@ -24,9 +24,12 @@ enum class FindingKind {
     BadAnswer,         // an answer the host cannot use (a rectangle or chunk that is not there)
     Allocation,        // heap memory taken on the audio thread
     ForeignRecord,     // the plug-in called the host with a record that is not its own
+    Sound,             // a program sounds different in other blocks or calls than in whole blocks
+    Reference,         // the sound strays from the reference engine's by more than rounding
+    Editor,            // the editor let a window-system error reach the host, or left its handler
 };
 
-inline constexpr int kFindingKinds = static_cast<int>(FindingKind::ForeignRecord) + 1;
+inline constexpr int kFindingKinds = static_cast<int>(FindingKind::Editor) + 1;
 
 // A few words for people, and a short name for the command line (--ignore).
 const char* KindName(FindingKind kind) noexcept;

@@ -1,6 +1,7 @@
 #include "tools/validate/Session.h"
 
 #include "tools/validate/AllocationCounter.h"
+#include "tools/validate/EditorParent.h"
 #include "tools/validate/FloatState.h"
 #include "tools/validate/SessionImpl.h"
 
@@ -80,6 +81,7 @@ Session::Impl::Impl(testhost::EntryPoint entryPoint, const SessionOptions& sessi
 Session::Impl::~Impl() {
     if (effect != nullptr)
         close();
+    closeSoundObjects();
     active.store(nullptr);
 }
 
@@ -110,12 +112,14 @@ VstIntPtr Session::Impl::Callback(AEffect* record, VstInt32 opcode, VstInt32 ind
 }
 
 VstIntPtr Session::Impl::answer(AEffect* record, VstInt32 opcode, VstInt32 index, void* ptr, float opt) {
-    // While the record does not exist yet, the plug-in may call with null or with its new record.
-    if (effect != nullptr && record != nullptr && record != effect)
+    // While the record does not exist yet, the plug-in may call with null or with its new record (the
+    // sound steps' objects, too, while they are made).
+    if (effect != nullptr && record != nullptr && !ownsRecord(record) && !creatingOther)
         foreignOpcode.store(opcode);
     switch (opcode) {
     case audioMasterAutomate:
-        if (options.exactParameters && index >= 0 && static_cast<std::size_t>(index) < model.size())
+        if (record == effect && options.exactParameters && index >= 0 &&
+            static_cast<std::size_t>(index) < model.size())
             model[static_cast<std::size_t>(index)] = clampParameter(opt);
         return 0;
     case audioMasterVersion:
@@ -204,6 +208,7 @@ std::optional<Finding> Session::Impl::reopen(VstIntPtr versionAnswer) {
             return f;
     }
     ++counts[0].reopens;
+    editorsOpen.fill(0);
     return create(versionAnswer);
 }
 
@@ -295,9 +300,21 @@ std::optional<Finding> Session::Execute(const Step& step, Role role) {
             break;
         case StepKind::Reopen:
             return s.reopen(static_cast<VstIntPtr>(step.value));
+        case StepKind::Sound:
+            return s.soundStep(step);
+        case StepKind::Window:
+            if (EditorParent* parent = s.parents[static_cast<std::size_t>(role)]) {
+                parent->Destroy();
+                ++s.counts[static_cast<std::size_t>(role)].windowsDestroyed;
+            }
+            break;
         }
         return std::nullopt;
     }();
+    const bool touchesEditor = (step.kind == StepKind::Dispatch && IsEditorOpcode(step.opcode)) ||
+                               step.kind == StepKind::Reopen || step.kind == StepKind::Window;
+    if (!f && touchesEditor)
+        f = s.editorProblem(ToText(step), role);
     if (!f && role == Role::Main)
         f = s.checkRecord();
     if (!f)

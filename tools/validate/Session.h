@@ -29,6 +29,9 @@ inline constexpr int kRoleCount = 3;
 
 struct SessionOptions {
     double outputBound = kDefaultOutputBound;
+    // The test-only reference binary's entry point: where given, sound steps also render each program
+    // through it, and the plug-in must sound like it up to rounding.
+    testhost::EntryPoint reference = nullptr;
     // Whether getParameter must give back exactly what was set; off while several threads write.
     bool exactParameters = true;
     // Kinds of finding that are counted and passed over instead of ending the run (bit = kind).
@@ -42,6 +45,9 @@ struct SessionCounts {
     std::uint64_t editorOpens = 0;
     std::uint64_t reopens = 0;
     std::uint64_t skippedEditor = 0; // editor opens without a window system
+    std::uint64_t windowsDestroyed = 0;
+    std::uint64_t soundSteps = 0;
+    std::uint64_t lastingBlocks = 0; // blocks of the long-lived object of the sound steps
     std::array<std::uint64_t, kFindingKinds> ignored{};
 };
 

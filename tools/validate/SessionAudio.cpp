@@ -78,28 +78,47 @@ void Session::Impl::setTime(const Step& s) {
 }
 
 std::optional<Finding> Session::Impl::process(const Step& s, Role role) {
-    const bool replacing = s.call == ProcessCall::Replacing;
     // A host calls processReplacing only when the record declares it.
-    if (replacing && (effect->flags & effFlagsCanReplacing) == 0)
+    if (s.call == ProcessCall::Replacing && (effect->flags & effFlagsCanReplacing) == 0)
         return std::nullopt;
-    Scratch& sc = scratch[static_cast<std::size_t>(role)];
-    const int numIn = effect->numInputs, numOut = effect->numOutputs;
     const int n = std::max(s.frames, 0);
-    const bool inPlace = s.inPlace && replacing && numIn == numOut;
+    auto f = block(role, effect, s.call, s.inPlace, s.frames, s.seed ^ 0xACC0u, inputPeak,
+                   [&](int channel, float* samples, int frames) {
+                       FillSignal(s.signal, s.seed, channel, samples, frames);
+                   },
+                   {});
+    SessionCounts& count = counts[static_cast<std::size_t>(role)];
+    ++count.blocks;
+    count.frames += static_cast<std::uint64_t>(n);
+    timeInfo.samplePos += n;
+    if (std::isfinite(timeInfo.sampleRate) && timeInfo.sampleRate > 0.0 && std::isfinite(timeInfo.tempo))
+        timeInfo.ppqPos += n / timeInfo.sampleRate * timeInfo.tempo / 60.0;
+    return f;
+}
+
+std::optional<Finding> Session::Impl::block(Role role, AEffect* e, ProcessCall processCall, bool inPlaceAsked,
+                                            VstInt32 frames, std::uint32_t busSeed, double& peak,
+                                            const std::function<void(int, float*, int)>& fill,
+                                            const std::vector<double>& tight) {
+    const bool replacing = processCall == ProcessCall::Replacing;
+    Scratch& sc = scratch[static_cast<std::size_t>(role)];
+    const int numIn = e->numInputs, numOut = e->numOutputs;
+    const int n = std::max(frames, 0);
+    const bool inPlace = inPlaceAsked && replacing && numIn == numOut;
 
     sc.inputs.Prepare(numIn, n);
     sc.inputCopy.resize(static_cast<std::size_t>(numIn));
     for (int c = 0; c < numIn; ++c) {
         float* samples = sc.inputs.pointers[static_cast<std::size_t>(c)];
-        FillSignal(s.signal, s.seed, c, samples, n);
+        fill(c, samples, n);
         sc.inputCopy[static_cast<std::size_t>(c)].assign(samples, samples + n);
         for (int i = 0; i < n; ++i)
             if (std::isfinite(samples[i]))
-                inputPeak = std::max(inputPeak, static_cast<double>(std::fabs(samples[i])));
+                peak = std::max(peak, static_cast<double>(std::fabs(samples[i])));
     }
     sc.outputs.Prepare(inPlace ? 0 : numOut, n);
     sc.prefill.resize(static_cast<std::size_t>(numOut));
-    Random bus(s.seed ^ 0xACC0u);
+    Random bus(busSeed);
     const bool silentBus = bus.Chance(700);
     for (int c = 0; c < numOut && !inPlace; ++c) {
         float* samples = sc.outputs.pointers[static_cast<std::size_t>(c)];
@@ -113,30 +132,22 @@ std::optional<Finding> Session::Impl::process(const Step& s, Role role) {
     sc.outputs.pointersBefore = sc.outputs.pointers;
 
     const char* what = replacing ? "processReplacing" : "process";
-    const AEffectProcessProc entryPoint = replacing ? effect->processReplacing : effect->process;
-    auto f = call(role, true, what, [&] {
-        entryPoint(effect, sc.inputs.pointers.data(), sc.outputs.pointers.data(), s.frames);
-    });
-    SessionCounts& count = counts[static_cast<std::size_t>(role)];
-    ++count.blocks;
-    count.frames += static_cast<std::uint64_t>(n);
-    timeInfo.samplePos += n;
-    if (std::isfinite(timeInfo.sampleRate) && timeInfo.sampleRate > 0.0 && std::isfinite(timeInfo.tempo))
-        timeInfo.ppqPos += n / timeInfo.sampleRate * timeInfo.tempo / 60.0;
-    if (f)
+    const AEffectProcessProc entryPoint = replacing ? e->processReplacing : e->process;
+    if (auto f = call(role, true, what,
+                      [&] { entryPoint(e, sc.inputs.pointers.data(), sc.outputs.pointers.data(), frames); }))
         return f;
 
-    const std::string block = " (block of " + std::to_string(s.frames) + " frames)";
+    const std::string blockText = " (block of " + std::to_string(frames) + " frames)";
     for (int c = 0; c < numIn; ++c)
         if (const std::int64_t at = sc.inputs.BrokenGuard(c, n); at != INT32_MIN)
             return finding(FindingKind::WriteOutside, std::string(what) + " wrote input channel " +
                                                           std::to_string(c) + " at frame " +
-                                                          std::to_string(at) + block);
+                                                          std::to_string(at) + blockText);
     for (int c = 0; c < numOut && !inPlace; ++c)
         if (const std::int64_t at = sc.outputs.BrokenGuard(c, n); at != INT32_MIN)
             return finding(FindingKind::WriteOutside, std::string(what) + " wrote output channel " +
                                                           std::to_string(c) + " at frame " +
-                                                          std::to_string(at) + block);
+                                                          std::to_string(at) + blockText);
     if (sc.inputs.pointers != sc.inputs.pointersBefore || sc.outputs.pointers != sc.outputs.pointersBefore)
         return finding(FindingKind::WriteOutside,
                        std::string(what) + " changed the host's array of channel pointers");
@@ -147,28 +158,38 @@ std::optional<Finding> Session::Impl::process(const Step& s, Role role) {
                     BitsOf(sc.inputCopy[static_cast<std::size_t>(c)][static_cast<std::size_t>(i)]))
                     return finding(FindingKind::InputChanged, std::string(what) + " changed input channel " +
                                                                   std::to_string(c) + " at frame " +
-                                                                  std::to_string(i) + block);
-    const double bound = options.outputBound * (1.0 + kInputGainBound * std::min(inputPeak, kInputPeakClip));
-    for (int c = 0; c < numOut; ++c)
+                                                                  std::to_string(i) + blockText);
+    const double bound = options.outputBound * (1.0 + kInputGainBound * std::min(peak, kInputPeakClip));
+    for (int c = 0; c < numOut; ++c) {
+        const double limit = static_cast<std::size_t>(c) < tight.size()
+                                 ? std::min(bound, tight[static_cast<std::size_t>(c)])
+                                 : bound;
         for (int i = 0; i < n; ++i) {
             const float out = sc.outputs.pointers[static_cast<std::size_t>(c)][i];
             const double added =
                 replacing ? out
                           : static_cast<double>(out) -
                                 sc.prefill[static_cast<std::size_t>(c)][static_cast<std::size_t>(i)];
-            if (std::isfinite(out) && std::fabs(added) <= bound && BitsOf(out) != kMarkerBits)
+            if (std::isfinite(out) && std::fabs(added) <= limit && BitsOf(out) != kMarkerBits)
                 continue;
             const std::string where =
                 std::string(what) + ": output channel " + std::to_string(c) + " frame " + std::to_string(i);
             if (replacing && !inPlace && BitsOf(out) == kMarkerBits)
-                return finding(FindingKind::FrameNotWritten, where + " was not written" + block);
+                return finding(FindingKind::FrameNotWritten, where + " was not written" + blockText);
             if (!std::isfinite(out))
-                return finding(FindingKind::NotFinite, where + " is " + describe(out) + block);
+                return finding(FindingKind::NotFinite, where + " is " + describe(out) + blockText);
+            if (limit < bound)
+                return finding(FindingKind::OutOfBound,
+                               where + " is " + describe(added) + ", beyond " + describe(limit) +
+                                   ", the most the program allows (its output gain, mix and voices on, "
+                                   "no filter)" +
+                                   blockText);
             return finding(FindingKind::OutOfBound, where + " is " + describe(added) + ", beyond " +
                                                         describe(options.outputBound) + " x (1 + " +
                                                         describe(kInputGainBound) + " x input peak " +
-                                                        describe(inputPeak) + ")" + block);
+                                                        describe(peak) + ")" + blockText);
         }
+    }
     return std::nullopt;
 }
 

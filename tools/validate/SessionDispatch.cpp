@@ -76,7 +76,9 @@ std::optional<Finding> Session::Impl::dispatch(const Step& s, Role role) {
     case Pointer::Null:
         break;
     case Pointer::Bogus:
-        ptr = kBogusPointer;
+        // For the editor: a handle that names no window the host has (never given out, no window, or
+        // destroyed); for other opcodes an address that cannot be read.
+        ptr = s.opcode == effEditOpen && parent != nullptr ? parent->Bogus(s.seed) : kBogusPointer;
         break;
     case Pointer::Poison:
     case Pointer::Valid:
@@ -228,10 +230,10 @@ std::optional<Finding> Session::Impl::dispatch(const Step& s, Role role) {
     if (auto f = call(role, audio, what.c_str(),
                       [&] { answer = effect->dispatcher(effect, s.opcode, s.index, value, ptr, s.opt); }))
         return f;
-    if (s.opcode == effEditOpen && argument == Argument::ParentWindow && answer != 0)
-        ++counts[static_cast<std::size_t>(role)].editorOpens;
     if (parent != nullptr && IsEditorOpcode(s.opcode))
         parent->Pump();
+    if (auto f = checkEditorAnswer(s, role, argument == Argument::ParentWindow, ptr, answer, what))
+        return f;
 
     if (s.pointer == Pointer::Poison && !sc.bytes.GuardIntact())
         return finding(FindingKind::WriteOutside,
@@ -243,6 +245,38 @@ std::optional<Finding> Session::Impl::dispatch(const Step& s, Role role) {
     if (role == Role::Main && options.exactParameters && MayChangeParameters(s.opcode))
         return readAllParameters(role, what, false);
     return std::nullopt;
+}
+
+std::optional<Finding> Session::Impl::checkEditorAnswer(const Step& s, Role role, bool window,
+                                                        const void* ptr, VstIntPtr answer,
+                                                        const std::string& what) {
+    int& open = editorsOpen[static_cast<std::size_t>(role)];
+    if (s.opcode == effEditClose)
+        open = std::max(open - 1, 0);
+    if (s.opcode != effEditOpen)
+        return std::nullopt;
+    // With no editor open, an open without a window to open in makes none, and must say so.
+    if (!window && open == 0 && answer != 0)
+        return finding(FindingKind::BadAnswer,
+                       what + " answered " + std::to_string(answer) + " for " +
+                           (ptr == nullptr ? std::string("no window (ptr null)")
+                                           : "a handle that names no window of the host") +
+                           ", where no editor can have opened");
+    if (answer != 0)
+        ++open;
+    if (window && answer != 0)
+        ++counts[static_cast<std::size_t>(role)].editorOpens;
+    return std::nullopt;
+}
+
+std::optional<Finding> Session::Impl::editorProblem(const std::string& what, Role role) {
+    EditorParent* parent = parents[static_cast<std::size_t>(role)];
+    if (parent == nullptr)
+        return std::nullopt;
+    const std::string problem = parent->Problem();
+    if (problem.empty())
+        return std::nullopt;
+    return finding(FindingKind::Editor, "after " + what + ", " + problem);
 }
 
 std::optional<Finding> Session::Impl::checkArgument(const Step& s, Argument argument, const OpcodeInfo* info,

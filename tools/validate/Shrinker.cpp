@@ -1,11 +1,52 @@
 #include "tools/validate/Shrinker.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace validate {
 
+namespace {
+
+bool processing(const Step& s) {
+    return s.kind == StepKind::Process || s.kind == StepKind::Sound;
+}
+
+// Classes of steps a failure often does not need, tried out as wholes before single runs of steps: the
+// calls that process nothing, then each kind of them, then the blocks of the main object, then the
+// stretches of the long-lived objects (other objects than the failing one).
+constexpr bool (*kClasses[])(const Step&) = {
+    [](const Step& s) { return !processing(s); },
+    [](const Step& s) { return s.kind == StepKind::Dispatch; },
+    [](const Step& s) { return s.kind == StepKind::SetParameter || s.kind == StepKind::GetParameter; },
+    [](const Step& s) { return s.kind == StepKind::Time || s.kind == StepKind::FloatMode; },
+    [](const Step& s) { return s.kind == StepKind::Reopen || s.kind == StepKind::Window; },
+    [](const Step& s) { return s.kind == StepKind::Process; },
+    [](const Step& s) { return s.kind == StepKind::Sound; },
+};
+
+std::vector<Step> withoutClasses(std::vector<Step> steps, const FailureTest& fails,
+                                 const std::function<bool()>& stop) {
+    for (const auto inClass : kClasses) {
+        if (stop && stop())
+            break;
+        std::vector<Step> candidate;
+        std::copy_if(steps.begin(), steps.end(), std::back_inserter(candidate),
+                     [&](const Step& s) { return !inClass(s); });
+        if (candidate.empty() || candidate.size() == steps.size())
+            continue;
+        if (const std::optional<std::size_t> failedAt = fails(candidate)) {
+            candidate.resize(std::min(candidate.size(), *failedAt + 1));
+            steps = std::move(candidate);
+        }
+    }
+    return steps;
+}
+
+} // namespace
+
 std::vector<Step> Shrink(std::vector<Step> steps, const FailureTest& fails,
                          const std::function<bool()>& stop) {
+    steps = withoutClasses(std::move(steps), fails, stop);
     std::size_t chunks = 2;
     while (steps.size() >= 2 && !(stop && stop())) {
         const std::size_t size = steps.size();
@@ -60,6 +101,10 @@ std::vector<Step> plainer(const Step& s) {
         vary([](Step& v) { v.tempo = 120.0; });
         vary([](Step& v) { v.ppqPos = 0.0; });
         vary([](Step& v) { v.timeFlags = 0x2e03; });
+        break;
+    case StepKind::Sound:
+        vary([](Step& v) { v.value = 0; });
+        vary([](Step& v) { v.signal = Signal::Silence; });
         break;
     case StepKind::Dispatch:
         vary([](Step& v) { v.pointer = Pointer::Null; });

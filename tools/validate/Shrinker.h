@@ -13,8 +13,10 @@ namespace validate {
 // being shrunk shows again, or nothing when the candidate passes (or fails some other way).
 using FailureTest = std::function<std::optional<std::size_t>(const std::vector<Step>&)>;
 
-// Delta debugging: removes ever smaller runs of steps while the failure persists, cutting every
-// failing candidate after the step that failed, until removing any single step makes it pass. The
+// Delta debugging: first removes whole classes of steps at once (everything that processes nothing,
+// each kind of call, the blocks of one object or the other), then ever smaller runs of steps while the
+// failure persists, cutting every failing candidate after the step that failed, until removing any
+// single step makes it pass. The
 // answer is a list on which the failure still shows; stop, when given, ends the search early (for
 // a time limit) with the shortest list found so far.
 std::vector<Step> Shrink(std::vector<Step> steps, const FailureTest& fails,

@@ -152,6 +152,13 @@ std::string ToText(const Step& s) {
     case StepKind::Reopen:
         out << "reopen version=" << s.value;
         break;
+    case StepKind::Sound:
+        out << "sound frames=" << s.frames << " program=" << s.value << " writes=" << s.index
+            << " signal=" << nameOf(kSignals, s.signal) << " seed=" << s.seed;
+        break;
+    case StepKind::Window:
+        out << "window destroy";
+        break;
     }
     return out.str();
 }
@@ -215,13 +222,18 @@ bool ParseStep(const std::string& line, Step& step, std::string& error) {
             s.opt = static_cast<float>(value);
         }
         wordsUsed = s.kind == StepKind::SetParameter ? 2 : 1;
-    } else if (kind == "process") {
-        s.kind = StepKind::Process;
-        ok = valueOf(kCalls, word(0), s.call);
-        wordsUsed = 1;
-        if (word(1) == "in-place") {
-            s.inPlace = true;
-            wordsUsed = 2;
+    } else if (kind == "process" || kind == "sound") {
+        s.kind = kind == "process" ? StepKind::Process : StepKind::Sound;
+        if (s.kind == StepKind::Process) {
+            ok = valueOf(kCalls, word(0), s.call);
+            wordsUsed = 1;
+            if (word(1) == "in-place") {
+                s.inPlace = true;
+                wordsUsed = 2;
+            }
+        } else {
+            integer("program", s.value);
+            integer("writes", s.index);
         }
         integer("frames", s.frames);
         integer("seed", s.seed);
@@ -247,6 +259,10 @@ bool ParseStep(const std::string& line, Step& step, std::string& error) {
     } else if (kind == "reopen") {
         s.kind = StepKind::Reopen;
         integer("version", s.value);
+    } else if (kind == "window") {
+        s.kind = StepKind::Window;
+        ok = word(0) == "destroy";
+        wordsUsed = 1;
     } else {
         error = "unknown step \"" + kind + "\"";
         return false;

@@ -18,6 +18,8 @@ enum class StepKind : std::uint8_t {
     Time,         // what audioMasterGetTime answers from now on
     FloatMode,    // the floating-point state the host calls the plug-in with from now on
     Reopen,       // effClose, then main again with the host's version answer in value
+    Sound,        // a stretch of sound through the long-lived objects, compared with whole blocks
+    Window,       // the host destroys the window it gives editors; the next open gets a new one
 };
 
 // What a dispatcher call passes in ptr.
@@ -46,7 +48,9 @@ enum class FloatMode : std::uint8_t {
 struct Step {
     StepKind kind = StepKind::Dispatch;
     // Dispatch: all five. SetParameter: index, opt (the value). GetParameter: index.
-    // Reopen: value (the answer to audioMasterVersion).
+    // Reopen: value (the answer to audioMasterVersion). Sound: value (the seed of a program written
+    // first, 0 for none), index (how many of its parameters are written; 0 for all), frames, signal
+    // and seed (the block partition, the calls and the input).
     vst2::VstInt32 opcode = 0;
     vst2::VstInt32 index = 0;
     std::int64_t value = 0;
@@ -75,6 +79,7 @@ struct Step {
 //   process replacing frames=64 signal=noise seed=9 in-place
 //   time sane rate=48000 tempo=120 ppq=0 flags=0x2e03      time absent
 //   fpu unmasked                reopen version=2400
+//   sound frames=900 program=77 writes=0 signal=tone seed=5           window destroy
 std::string ToText(const Step& step);
 // Reads one line; false with a reason when it is not a step.
 bool ParseStep(const std::string& line, Step& step, std::string& error);

@@ -64,6 +64,8 @@ Step StepGenerator::Next() {
 }
 
 Step StepGenerator::single() {
+    if (random_.Chance(15))
+        return sound();
     const std::uint32_t roll = random_.Below(1000);
     if (roll < 260)
         return process(anyCall(), frames());
@@ -164,8 +166,22 @@ void StepGenerator::queueSequence() {
             push(setParameter());
         break;
     case 4: { // an editor session while audio runs
+        // The host closes its frame first (the editor's window goes with it), then idles the editor.
+        const auto destroyWindow = [&](int fewestIdles) {
+            Step destroy;
+            destroy.kind = StepKind::Window;
+            push(destroy);
+            for (int n = static_cast<int>(random_.Between(fewestIdles, 5)); n > 0; --n)
+                push(op(effEditIdle));
+        };
         push(op(effEditGetRect));
         push(op(effEditOpen));
+        if (random_.Chance(100)) {
+            // At once: the editor's first picture comes after its window.
+            destroyWindow(1);
+            push(op(effEditClose));
+            break;
+        }
         push(op(effEditGetRect));
         for (int n = static_cast<int>(random_.Between(2, 24)); n > 0; --n) {
             const std::uint32_t what = random_.Below(100);
@@ -182,8 +198,18 @@ void StepGenerator::queueSequence() {
             push(op(effEditOpen));
             push(op(effEditClose));
         }
+        if (random_.Chance(250))
+            destroyWindow(0);
         if (random_.Chance(900))
             push(op(effEditClose));
+        if (random_.Chance(150)) {
+            // An open with a handle that names no window.
+            Step bogus = op(effEditOpen);
+            bogus.pointer = Pointer::Bogus;
+            push(bogus);
+            push(op(effEditIdle));
+            push(op(effEditClose));
+        }
         break;
     }
     case 5: // switching off and on, stopping and starting
@@ -225,7 +251,9 @@ Step StepGenerator::dispatch(VstInt32 opcode) {
     // ptr: what the opcode takes, mostly; null now and then; for opcodes that take nothing, a buffer
     // of the host's or an address that cannot be read.
     const std::uint32_t roll = random_.Below(10);
-    if (argument == Argument::None)
+    if (argument == Argument::ParentWindow)
+        s.pointer = roll < 8 ? Pointer::Valid : roll < 9 ? Pointer::Null : Pointer::Bogus;
+    else if (argument == Argument::None)
         s.pointer = roll < 5 ? Pointer::Null : roll < 8 ? Pointer::Poison : Pointer::Bogus;
     else if (argument == Argument::Opaque)
         s.pointer = roll < 6 ? Pointer::Null : Pointer::Poison;
@@ -303,6 +331,25 @@ Step StepGenerator::process(ProcessCall call, VstInt32 frameCount) {
                               Signal::Dc,      Signal::Impulse, Signal::NonFinite, Signal::NonFinite};
     s.signal = random_.Chance(15) ? Signal::Huge : pick(random_, signals);
     s.inPlace = call == ProcessCall::Replacing && random_.Chance(200);
+    return s;
+}
+
+Step StepGenerator::sound() {
+    Step s;
+    s.kind = StepKind::Sound;
+    const std::uint32_t length = random_.Below(100);
+    s.frames = static_cast<VstInt32>(length < 55   ? random_.Between(1, 1024)
+                                     : length < 90 ? random_.Between(1025, 4096)
+                                                   : random_.Between(4097, 16384));
+    const std::uint32_t program = random_.Below(100);
+    if (program < 40) {
+        s.value = static_cast<std::int64_t>(random_.Between(1, 1000000));
+        s.index = program < 15 ? 0 : static_cast<VstInt32>(random_.Between(1, 8));
+    }
+    const Signal signals[] = {Signal::Noise,   Signal::Noise, Signal::Tone,   Signal::Tone,
+                              Signal::Impulse, Signal::Dc,    Signal::Silence};
+    s.signal = pick(random_, signals);
+    s.seed = seed();
     return s;
 }
 

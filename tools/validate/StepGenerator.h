@@ -16,7 +16,8 @@ struct PluginShape {
 
 // An endless, deterministic stream of host actions: mostly cheap calls and short blocks, with the
 // hostile values a careless or exotic host sends, and now and then a sequence a real host makes
-// (start-up, a sample-rate change, a run of blocks, an editor session, a parameter sweep, a reload).
+// (start-up, a sample-rate change, a run of blocks, an editor session, a parameter sweep, a reload), and
+// stretches of sound through objects that live as long as the run.
 // The first n steps of a seed never depend on how many follow.
 class StepGenerator {
 public:
@@ -28,6 +29,7 @@ private:
     void queueSequence();
     Step dispatch(vst2::VstInt32 opcode);
     Step process(ProcessCall call, vst2::VstInt32 frames);
+    Step sound();
     Step setParameter();
     Step time(TimeMode mode, double sampleRate);
     vst2::VstInt32 frames();

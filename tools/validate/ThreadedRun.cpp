@@ -20,14 +20,16 @@ bool forAutomation(const Step& s) {
 }
 
 bool forUserInterface(const Step& s) {
-    return forAutomation(s) ||
+    return forAutomation(s) || s.kind == StepKind::Window ||
            (s.kind == StepKind::Dispatch && !IsLifecycleOpcode(s.opcode) && !IsAudioThreadOpcode(s.opcode));
 }
 
-// Steps the main (audio) thread runs while the other threads go on.
+// Steps the main (audio) thread runs while the other threads go on. Sound steps use objects of their
+// own, which only this thread calls.
 bool concurrentOnMain(const Step& s) {
     return s.kind == StepKind::Process || s.kind == StepKind::Time || s.kind == StepKind::FloatMode ||
-           forAutomation(s) || (s.kind == StepKind::Dispatch && IsAudioThreadOpcode(s.opcode));
+           s.kind == StepKind::Sound || forAutomation(s) ||
+           (s.kind == StepKind::Dispatch && IsAudioThreadOpcode(s.opcode));
 }
 
 class Workers {
@@ -153,8 +155,9 @@ ThreadedResult RunThreaded(testhost::EntryPoint entry, const SessionOptions& opt
         Workers workers(session, shape, seed, editor, result);
         for (std::uint64_t i = 0; i < steps && !workers.Found(); ++i) {
             const Step step = generator.Next();
-            if (step.kind == StepKind::Dispatch && IsEditorOpcode(step.opcode))
-                continue; // the editor belongs to the user-interface thread
+            if ((step.kind == StepKind::Dispatch && IsEditorOpcode(step.opcode)) ||
+                step.kind == StepKind::Window)
+                continue; // the editor and its window belong to the user-interface thread
             if (onStep && !onStep(i, step))
                 break;
             std::optional<Finding> f;

@@ -22,10 +22,15 @@ Drives the plug-in as a hostile host would and checks it after every call: rando
 dispatcher opcode with hostile arguments, parameter writes in and out of range (NaN, infinities),
 sample rates and block sizes changing mid-stream, time information absent, sane or hostile, inputs of
 silence, noise, denormals, DC, NaN and infinities, in-place buffers, editor sessions, reloads, and
-calls under a hostile floating-point state. After every call: outputs finite and within the bound,
-every frame of processReplacing written, nothing written outside the block or a host buffer, inputs
-untouched, parameters read back as set (clamped to 0..1), the effect record unchanged, the caller's
-floating-point state given back, and no heap allocation on the audio thread (where counted).
+calls under a hostile floating-point state, editors in host windows that are destroyed first or are
+no windows at all. After every call: outputs finite and within the bound, every frame of
+processReplacing written, nothing written outside the block or a host buffer, inputs untouched,
+parameters read back as set (clamped to 0..1), the effect record unchanged, the caller's
+floating-point state given back, no heap allocation on the audio thread (where counted), and no
+window-system error of the editor reaching the host. Objects that live through the whole run render
+programs in blocks of random sizes, in place and accumulating: the sound must equal the same program
+rendered in whole blocks bit for bit, stay within what the program allows and, with --reference,
+match the reference engine up to rounding.
 
 A finding is shown with the command that replays it, then cut down to a minimal step list, which is
 printed and saved so that --replay runs it again.
@@ -42,6 +47,7 @@ options:
                     running each candidate in a separate process (also for crashes)
   --save FILE       where to save the minimal list (default: in the temporary folder)
   --bound C         output bound: |out| <= C x (1 + 1.4 x largest input magnitude) (default %g)
+  --reference PATH  the reference binary (tests only): programs must sound like it, up to rounding
   --ignore KINDS    findings of these kinds (comma-separated) are counted and passed over: %s
   --no-editor       never open editor windows
 
@@ -52,7 +58,7 @@ Exit status: 0 no finding, 1 a finding, 2 a wrong command line, 3 the plug-in cr
 Options parseOptions(const std::vector<std::string>& args, const CommandSetup& setup, bool& help) {
     const vorelan::Arguments a(args,
                                {"--plugin", "--seed", "--steps", "--seeds", "--minutes", "--replay", "--save",
-                                "--bound", "--child", "--ignore"},
+                                "--bound", "--child", "--ignore", "--reference"},
                                {"--threads", "--shrink", "--no-editor"});
     help = a.help();
     Options o;
@@ -74,6 +80,7 @@ Options parseOptions(const std::vector<std::string>& args, const CommandSetup& s
         o.minutes = vorelan::ParseNumber(*v, "--minutes", 0.01, 100000);
     if (const auto v = a.value("--bound"))
         o.session.outputBound = vorelan::ParseNumber(*v, "--bound", 1, 1e30);
+    o.reference = a.value("--reference").value_or("");
     for (const std::string& list : a.values("--ignore")) {
         std::stringstream ids(list);
         for (std::string id; std::getline(ids, id, ',');) {
@@ -120,19 +127,29 @@ int RunValidateCommand(const std::vector<std::string>& args, const CommandSetup&
     }
     where.name = setup.name;
     std::string error;
+    const auto asFile = [](const std::string& path) {
 #ifndef _WIN32
-    // A bare name would be looked up in the library path; the user means a file.
-    const std::string path =
-        options.plugin.find('/') == std::string::npos ? "./" + options.plugin : options.plugin;
+        // A bare name would be looked up in the library path; the user means a file.
+        return path.find('/') == std::string::npos ? "./" + path : path;
 #else
-    const std::string path = options.plugin;
+        return path;
 #endif
-    const std::unique_ptr<testhost::PluginLibrary> library = testhost::PluginLibrary::Load(path, error);
+    };
+    const std::unique_ptr<testhost::PluginLibrary> library =
+        testhost::PluginLibrary::Load(asFile(options.plugin), error);
     if (!library)
         throw vorelan::ToolError("cannot load the plug-in: " + error);
+    std::unique_ptr<testhost::PluginLibrary> reference;
+    if (!options.reference.empty()) {
+        reference = testhost::PluginLibrary::Load(asFile(options.reference), error);
+        if (!reference)
+            throw vorelan::ToolError("cannot load the reference binary: " + error);
+    }
     InstallCrashHandler(&reportCrash, kExitCrash);
     Watchdog watchdog;
-    Validator validator(options, setup, *library);
+    Options withReference = options;
+    withReference.session.reference = reference ? reference->Entry() : nullptr;
+    Validator validator(withReference, setup, *library);
     return validator.Run();
 }
 

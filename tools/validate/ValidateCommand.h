@@ -17,9 +17,9 @@ struct CommandSetup {
 };
 
 // `validate [--plugin P] [--seed S] [--steps N] [--seeds K] [--minutes M] [--threads] [--replay FILE]
-// [--shrink] [--save FILE] [--bound C] [--no-editor]`. Exit status 0 without a finding, 1 with one,
-// 2 for a wrong command line, 3 when the plug-in crashed the process, 4 when a call did not return.
-// Throws vorelan::UsageError for a wrong command line.
+// [--shrink] [--save FILE] [--bound C] [--reference PATH] [--ignore KINDS] [--no-editor]`. Exit status 0
+// without a finding, 1 with one, 2 for a wrong command line, 3 when the plug-in crashed the process, 4 when a
+// call did not return. Throws vorelan::UsageError for a wrong command line.
 int RunValidateCommand(const std::vector<std::string>& args, const CommandSetup& setup);
 
 } // namespace validate

@@ -21,6 +21,7 @@ inline constexpr int kDefaultSteps = 100000;
 // The command line, as read.
 struct Options {
     std::string plugin;
+    std::string reference; // the reference binary, for the sound steps; empty without
     std::uint64_t seed = 1;
     std::uint64_t steps = kDefaultSteps;
     int seeds = 1;

@@ -100,6 +100,8 @@ Validator::Validator(const Options& options, const CommandSetup& setup,
     prefix_ = setup.name + " --plugin " + quoted(o_.plugin);
     if (o_.session.outputBound != kDefaultOutputBound)
         prefix_ += " --bound " + number(o_.session.outputBound);
+    if (!o_.reference.empty())
+        prefix_ += " --reference " + quoted(o_.reference);
     if (!o_.editor)
         prefix_ += " --no-editor";
     if (!o_.ignoreText.empty())
@@ -170,6 +172,11 @@ std::string Validator::countsText(const SessionCounts& c) {
          << c.reopens << " reloads";
     if (c.skippedEditor > 0)
         text << ", " << c.skippedEditor << " editor opens skipped";
+    if (c.windowsDestroyed > 0)
+        text << ", " << c.windowsDestroyed << " host windows destroyed first";
+    if (c.soundSteps > 0)
+        text << ", " << c.soundSteps << " stretches of sound compared (" << c.lastingBlocks
+             << " blocks of the long-lived object)";
     for (int k = 0; k < kFindingKinds; ++k)
         if (c.ignored[static_cast<std::size_t>(k)] > 0)
             text << ", ignored " << c.ignored[static_cast<std::size_t>(k)] << " x "

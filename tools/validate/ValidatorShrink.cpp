@@ -102,6 +102,8 @@ int Validator::shrinkInChildren(const std::vector<Step>& steps, const std::strin
                                        "--bound", number(o_.session.outputBound)});
         if (!o_.ignoreText.empty())
             command.insert(command.end(), {"--ignore", o_.ignoreText});
+        if (!o_.reference.empty())
+            command.insert(command.end(), {"--reference", o_.reference});
         if (!o_.editor)
             command.push_back("--no-editor");
         where.waiting.store(true);

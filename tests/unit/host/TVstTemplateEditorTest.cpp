@@ -17,6 +17,7 @@ struct FormLog {
     int idles = 0;
     host::AudioEffect* attachedEffect = nullptr;
     void* parent = nullptr;
+    bool refuse = false;          // the form class makes no form (no window could be made)
     std::function<void()> onIdle; // run inside the form's idle work
 };
 
@@ -45,6 +46,8 @@ public:
     explicit FakeFormClass(FormLog& log) : log_(log) {}
     std::unique_ptr<host::EditorForm> CreateForm(void* parentWindow) override {
         log_.parent = parentWindow;
+        if (log_.refuse)
+            return nullptr;
         return std::make_unique<FakeForm>(log_);
     }
 
@@ -101,6 +104,35 @@ TEST(TVstTemplateEditor, OpensNestAndOnlyTheLastCloseDestroys) {
     effect->dispatcher(effEditClose, 0, 0, nullptr, 0.0f);
     effect->dispatcher(effEditOpen, 0, 0, &parent, 0.0f);
     EXPECT_EQ(log.created, 2) << "an unmatched close does not leave the count below zero";
+}
+
+TEST(TVstTemplateEditor, AnOpenThatMakesNoEditorAnswers0AndLeavesNoCountBehind) {
+    FormLog log;
+    auto effect = effectWithEditor(log);
+    int parent = 0;
+    VstIntPtr answer = 0;
+    log.refuse = true;
+    EXPECT_EQ(effect->dispatcher(effEditOpen, 0, 0, &parent, 0.0f), 0) << "no window, no editor";
+    ERect r = getRect(*effect, &answer);
+    EXPECT_TRUE(answer == 1 && r.bottom == 0 && r.right == 0) << "still the rectangle before any form";
+    effect->dispatcher(effEditIdle, 0, 0, nullptr, 0.0f);
+    EXPECT_TRUE(effect->idleForms.empty());
+
+    log.refuse = false;
+    EXPECT_EQ(effect->dispatcher(effEditOpen, 0, 0, &parent, 0.0f), 1) << "a later open with a good window";
+    log.refuse = true;
+    EXPECT_EQ(effect->dispatcher(effEditOpen, 0, 0, &parent, 0.0f), 1) << "a second open finds the form";
+    getRect(*effect, &answer);
+    effect->dispatcher(effEditClose, 0, 0, nullptr, 0.0f);
+    effect->dispatcher(effEditClose, 0, 0, nullptr, 0.0f);
+    EXPECT_EQ(log.destroyed, 1);
+    EXPECT_EQ(effect->dispatcher(effEditOpen, 0, 0, &parent, 0.0f), 0);
+    r = getRect(*effect, &answer);
+    EXPECT_TRUE(r.bottom == 303 && r.right == 780) << "the last form's size is kept";
+    log.refuse = false;
+    EXPECT_EQ(effect->dispatcher(effEditOpen, 0, 0, &parent, 0.0f), 1);
+    effect->dispatcher(effEditClose, 0, 0, nullptr, 0.0f);
+    EXPECT_EQ(log.destroyed, 2) << "one close balances the one open that made a form";
 }
 
 TEST(TVstTemplateEditor, IdleRunsTheHandlerOnlyWhileOpen) {

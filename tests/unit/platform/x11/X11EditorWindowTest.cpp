@@ -15,15 +15,18 @@
 #include <algorithm>
 #include <bit>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <dirent.h>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
+#include "platform/x11/X11ErrorTrap.h"
 #include "platform/x11/X11Overlay.h"
 
 // Xlib last: its short macros (None, CursorShape) would clash with the names above.
@@ -549,6 +552,131 @@ TEST_F(X11EditorWindowTest, SurvivesEveryTeardownOrderOfRealHosts) {
     }
     // Still alive: no X error reached this process's handler as a fatal one.
     SUCCEED();
+}
+
+TEST_F(X11EditorWindowTest, AnOpenWithoutAWindowAnswers0AndTheEffectStaysUsable) {
+    EditorHost host(*library_, 24);
+    ASSERT_TRUE(host.Valid()) << host.Problem();
+    Display* display = host.XDisplay();
+    const Window root = DefaultRootWindow(display);
+    const Pixmap pixmap = XCreatePixmap(display, root, 16, 16, 24);
+    XSetWindowAttributes attributes{};
+    const Window inputOnly =
+        XCreateWindow(display, root, 0, 0, 16, 16, 0, 0, InputOnly, CopyFromParent, 0, &attributes);
+    const Window destroyed = XCreateSimpleWindow(display, root, 0, 0, 16, 16, 0, 0, 0);
+    XDestroyWindow(display, destroyed);
+    XSync(display, False);
+    const struct {
+        const char* what;
+        std::uintptr_t window;
+    } cases[] = {{"no window", 0},
+                 {"an id that names nothing", 0x7FFFFFF0u},
+                 {"a pixmap", pixmap},
+                 {"an input-only window", inputOnly},
+                 {"a destroyed window", destroyed}};
+    auto open = [&](std::uintptr_t window) {
+        return host.Plugin().Dispatch(vst2::effEditOpen, 0, 0, reinterpret_cast<void*>(window));
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(open(c.window), 0) << c.what;
+        vst2::ERect* rect = nullptr;
+        EXPECT_EQ(host.Plugin().Dispatch(vst2::effEditGetRect, 0, 0, &rect), 1);
+        EXPECT_TRUE(rect != nullptr && rect->right == 0 && rect->bottom == 0) << c.what;
+        host.Idle();
+    }
+    // No display at all: the editor's own connection cannot be opened.
+    const std::string displayName = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+    setenv("DISPLAY", ":4711", 1);
+    EXPECT_EQ(open(host.Parent()), 0) << "no display";
+    setenv("DISPLAY", displayName.c_str(), 1);
+
+    // The failed opens left no count behind: one good open and one close make and remove the editor.
+    EXPECT_EQ(host.OpenEditor(), 1);
+    host.Pump(60);
+    EXPECT_EQ(host.Children().size(), 1u);
+    host.CloseEditor();
+    XSync(display, False);
+    EXPECT_TRUE(host.Children().empty()) << "one close balances the one open that made an editor";
+    std::vector<float> left(64, 0.25f), right(64, -0.25f), outLeft(64), outRight(64);
+    float* inputs[2] = {left.data(), right.data()};
+    float* outputs[2] = {outLeft.data(), outRight.data()};
+    host.Plugin().ProcessReplacing(inputs, outputs, 64);
+    EXPECT_TRUE(std::isfinite(outLeft[63])) << "the effect still plays";
+    XFreePixmap(display, pixmap);
+    XDestroyWindow(display, inputOnly);
+}
+
+// Runs body in a child process whose X error handler is Xlib's own, which ends the process with
+// status 1 on any error that reaches it, as in a host that never installs one; answers the exit status.
+int StatusWithXlibsDefaultHandler(const std::function<int()>& body) {
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        XSetErrorHandler(nullptr);
+        _exit(body());
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+TEST_F(X11EditorWindowTest, AHostThatDestroysItsWindowBeforeClosingTheEditorSurvives) {
+    // An error of an earlier request on the editor's connection, read by a later trap's first round
+    // trip, must reach the trap's handler rather than the host's.
+    EXPECT_EQ(StatusWithXlibsDefaultHandler([] {
+                  Display* display = XOpenDisplay(nullptr);
+                  {
+                      platform::x11::X11ErrorTrap idle(display, false);
+                      XMapWindow(display, 0x7FFFFFF0u);
+                  }
+                  {
+                      platform::x11::X11ErrorTrap close(display);
+                      if (!close.Lost(0x7FFFFFF0u))
+                          return 2;
+                  }
+                  XCloseDisplay(display);
+                  return 0;
+              }),
+              0);
+    // Hosts close their frame (flushed, not synchronised), idle the editor once or more, then close it.
+    // In every fourth cycle the editor certainly draws after its window is gone: it has a knob to
+    // redraw (the host moved the parameter and the refresh is due) when it idles while the host holds
+    // the server with its window's destruction not yet sent, so the error about that picture arrives
+    // only after the idle call.
+    for (const int idles : {1, 2, 5}) {
+        const int status = StatusWithXlibsDefaultHandler([&] {
+            alarm(60); // a wedged server grab ends the child instead of the test run
+            EditorHost host(*library_, 24);
+            Display* display = host.XDisplay();
+            for (int cycle = 0; cycle < 60; ++cycle) {
+                if (!host.Valid() || host.OpenEditor() != 1)
+                    return 2;
+                const bool held = cycle % 4 == 3;
+                if (held) {
+                    // First the whole pictures (the first one, and the first refresh's), which would
+                    // not fit the connection's queue while the server is held.
+                    host.Pump(80);
+                    host.Plugin().SetParameter(1, 0.1f + 0.2f * static_cast<float>(cycle / 4 % 4));
+                    usleep(60000);
+                    XGrabServer(display);
+                    XFlush(display);
+                }
+                host.DestroyParent(held ? EditorHost::Delivery::Buffered : EditorHost::Delivery::Flushed);
+                host.Idle();
+                if (held) {
+                    XUngrabServer(display);
+                    XFlush(display);
+                }
+                for (int i = 1; i < idles; ++i)
+                    host.Idle();
+                host.CloseEditor();
+                if (!host.CreateParent())
+                    return 3;
+            }
+            return host.OpenEditor() == 1 ? 0 : 4;
+        });
+        EXPECT_EQ(status, 0) << idles << " idle calls between the parent's destruction and the close";
+    }
 }
 
 TEST_F(X11EditorWindowTest, TwoHundredOpenCloseCyclesLeaveNothingBehind) {

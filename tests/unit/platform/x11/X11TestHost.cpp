@@ -9,33 +9,37 @@ namespace x11test {
 
 EditorHost::EditorHost(const testhost::PluginLibrary& library, int depth) : library_(library), depth_(depth) {
     display_ = XOpenDisplay(nullptr);
-    if (display_ == nullptr)
+    if (display_ == nullptr || !CreateParent())
         return;
-    const int screen = DefaultScreen(display_);
-    const Window root = RootWindow(display_, screen);
-    XVisualInfo info{};
-    Visual* visual = DefaultVisual(display_, screen);
-    if (depth != DefaultDepth(display_, screen)) {
-        if (!XMatchVisualInfo(display_, screen, depth, TrueColor, &info))
-            return;
-        visual = info.visual;
-    }
-    colormap_ = XCreateColormap(display_, root, visual, AllocNone);
-    XSetWindowAttributes attributes{};
-    attributes.colormap = colormap_;
-    attributes.border_pixel = 0;
-    attributes.background_pixel = 0xFF102030u; // a colour the editor never shows
-    attributes.override_redirect = False;
-    parent_ = XCreateWindow(display_, root, originX_, originY_, 800, 320, 0, depth, InputOutput, visual,
-                            CWColormap | CWBorderPixel | CWBackPixel, &attributes);
-    XMapWindow(display_, parent_);
-    XSync(display_, False);
-
     testhost::Host::SetStarting(&host_);
     plugin_ = testhost::PluginInstance::Create(library_, host_);
     testhost::Host::SetStarting(nullptr);
     if (plugin_)
         plugin_->Dispatch(vst2::effOpen);
+}
+
+bool EditorHost::CreateParent() {
+    const int screen = DefaultScreen(display_);
+    const Window root = RootWindow(display_, screen);
+    XVisualInfo info{};
+    Visual* visual = DefaultVisual(display_, screen);
+    if (depth_ != DefaultDepth(display_, screen)) {
+        if (!XMatchVisualInfo(display_, screen, depth_, TrueColor, &info))
+            return false;
+        visual = info.visual;
+    }
+    if (colormap_ == 0)
+        colormap_ = XCreateColormap(display_, root, visual, AllocNone);
+    XSetWindowAttributes attributes{};
+    attributes.colormap = colormap_;
+    attributes.border_pixel = 0;
+    attributes.background_pixel = 0xFF102030u; // a colour the editor never shows
+    attributes.override_redirect = False;
+    parent_ = XCreateWindow(display_, root, originX_, originY_, 800, 320, 0, depth_, InputOutput, visual,
+                            CWColormap | CWBorderPixel | CWBackPixel, &attributes);
+    XMapWindow(display_, parent_);
+    XSync(display_, False);
+    return true;
 }
 
 EditorHost::~EditorHost() {
@@ -70,9 +74,12 @@ void EditorHost::ClosePlugin() {
     plugin_.reset();
 }
 
-void EditorHost::DestroyParent() {
+void EditorHost::DestroyParent(Delivery delivery) {
     XDestroyWindow(display_, parent_);
-    XSync(display_, False);
+    if (delivery == Delivery::Synchronised)
+        XSync(display_, False);
+    else if (delivery == Delivery::Flushed)
+        XFlush(display_);
     parent_ = 0;
 }
 

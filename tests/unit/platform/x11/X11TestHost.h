@@ -59,8 +59,12 @@ public:
     void Idle();
     // effClose; the plug-in is gone afterwards.
     void ClosePlugin();
-    // Destroys the parent window as a host does when its editor frame goes away.
-    void DestroyParent();
+    // Destroys the parent window as a host does when its editor frame goes away: synchronised, only
+    // flushed (as a host closing its frame does), or left in the connection's buffer for the next
+    // flush. CreateParent makes a new one.
+    enum class Delivery { Synchronised, Flushed, Buffered };
+    void DestroyParent(Delivery delivery = Delivery::Synchronised);
+    bool CreateParent();
 
     // Idle calls at hz for milliseconds (the test's own events are flushed first).
     void Pump(int milliseconds, int hz = 50);
