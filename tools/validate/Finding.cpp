@@ -1,5 +1,7 @@
 #include "tools/validate/Finding.h"
 
+#include <sstream>
+
 namespace validate {
 
 namespace {
@@ -49,6 +51,12 @@ const char* KindName(FindingKind kind) noexcept {
 
 const char* KindId(FindingKind kind) noexcept {
     return kKinds[static_cast<int>(kind)].id;
+}
+
+std::string Describe(double value) {
+    std::ostringstream text;
+    text << value;
+    return text.str();
 }
 
 bool ParseKind(const std::string& id, FindingKind& kind) noexcept {

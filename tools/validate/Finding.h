@@ -36,6 +36,9 @@ const char* KindName(FindingKind kind) noexcept;
 const char* KindId(FindingKind kind) noexcept;
 bool ParseKind(const std::string& id, FindingKind& kind) noexcept;
 
+// A number as findings print it (as a stream writes a double: six significant digits).
+std::string Describe(double value);
+
 struct Finding {
     FindingKind kind = FindingKind::Crash;
     std::string message;
