@@ -67,6 +67,19 @@ void FillSignal(Signal signal, std::uint32_t seed, int channel, float* out, int 
     }
 }
 
+Signal BoundedSignal(Signal signal) {
+    switch (signal) {
+    case Signal::Silence:
+    case Signal::Noise:
+    case Signal::Tone:
+    case Signal::Dc:
+    case Signal::Impulse:
+        return signal;
+    default:
+        return Signal::Noise;
+    }
+}
+
 std::string TextFromSeed(std::uint32_t seed) {
     Random random(seed);
     const std::uint32_t roll = random.Below(10);

@@ -36,6 +36,9 @@ inline float FloatOf(std::uint32_t bits) noexcept {
 
 // The input samples of a block: each channel from the step's seed and the channel number.
 void FillSignal(Signal signal, std::uint32_t seed, int channel, float* out, int frames);
+// The signal a sound step renders for the one it names: within full scale, so the bounds of a program stay
+// close to what the effect makes (noise stands for the loud, denormal, non-finite and huge signals).
+Signal BoundedSignal(Signal signal);
 // A text a host hands over: mostly short, sometimes longer than any buffer of the interface, now and
 // then with bytes above 127.
 std::string TextFromSeed(std::uint32_t seed);

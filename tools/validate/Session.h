@@ -48,6 +48,12 @@ struct SessionCounts {
     std::uint64_t windowsDestroyed = 0;
     std::uint64_t soundSteps = 0;
     std::uint64_t lastingBlocks = 0; // blocks of the long-lived object of the sound steps
+    // LV2 sessions: instances made, messages delivered, states saved and restored, and frames whose
+    // sound was compared with the VST 2 plug-in's.
+    std::uint64_t instances = 0;
+    std::uint64_t messages = 0;
+    std::uint64_t states = 0;
+    std::uint64_t vst2Frames = 0;
     std::array<std::uint64_t, kFindingKinds> ignored{};
 };
 

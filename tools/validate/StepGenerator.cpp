@@ -271,7 +271,7 @@ Step StepGenerator::singleLv2() {
         s.floatMode = pick(random_, modes);
         return s;
     }
-    if (roll < 884)
+    if (roll < 882)
         return instantiate();
     return process(ProcessCall::Replacing, frames());
 }
