@@ -25,6 +25,7 @@ using vst2::kVstTimeSigValid;
 using vst2::kVstTransportPlaying;
 
 constexpr char kUnknownUri[] = "urn:vorelan:validate#Unknown";
+constexpr float kLevelRounding = 1e-3f;
 
 // Forges one atom into an aligned buffer through write, which answers false when it ran out of room.
 template <typename Write> std::vector<std::uint64_t> forged(UridMap& urids, Write&& write) {
@@ -320,7 +321,8 @@ std::optional<Finding> Lv2Session::Impl::checkNotify(Lv2Object& o, int frames) {
             return bad("with an event at frame " + std::to_string(frame) +
                        (frame < last ? ", before the one before it" : ", outside the run"));
         last = frame;
-        // The state an interface shows: LFO levels within 0..1, sample rate and tempo finite numbers.
+        // The state an interface shows: LFO levels within 0..1 (up to the rounding of the LFOs' smoothing,
+        // which overshoots by some 1e-5), sample rate and tempo finite numbers.
         const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&event->body);
         if (event->body.type == urids.Map(LV2_ATOM__Object) &&
             event->body.size >= sizeof(LV2_Atom_Object_Body) && object->body.otype == editorState) {
@@ -336,7 +338,7 @@ std::optional<Finding> Lv2Session::Impl::checkNotify(Lv2Object& o, int frames) {
                     const std::size_t count =
                         (vector->atom.size - sizeof(LV2_Atom_Vector_Body)) / sizeof(float);
                     for (std::size_t k = 0; k < count; ++k)
-                        if (!(levels[k] >= 0.0f && levels[k] <= 1.0f))
+                        if (!(levels[k] >= -kLevelRounding && levels[k] <= 1.0f + kLevelRounding))
                             return bad("with an EditorState whose LFO " + std::to_string(k + 1) +
                                        " level is " + Describe(levels[k]));
                 }
