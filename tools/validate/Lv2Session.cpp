@@ -130,6 +130,20 @@ std::string text(const std::vector<std::uint8_t>& value) {
 
 } // namespace
 
+const char* RunName(Aliasing aliasing) {
+    switch (aliasing) {
+    case Aliasing::Separate:
+        break;
+    case Aliasing::InPlace:
+        return "run in place";
+    case Aliasing::Crossed:
+        return "run in place crossed";
+    case Aliasing::Shared:
+        return "run in place on one input";
+    }
+    return "run";
+}
+
 Lv2Object::Lv2Object(const Lv2Setup& hostSetup)
     : setup(hostSetup), control(kControlCapacity),
       notify(std::max<std::uint32_t>(hostSetup.notifyCapacity, 8)) {
@@ -244,6 +258,10 @@ std::optional<Finding> Lv2Session::Impl::run(Lv2Object& o, int frames, Aliasing 
     if (aliasing == Aliasing::Crossed) {
         scratch.outputs.pointers = {scratch.inputs.pointers[1], scratch.inputs.pointers[0]};
         scratch.outputs.pointersBefore = scratch.outputs.pointers;
+    } else if (aliasing == Aliasing::Shared) {
+        // The right input's buffer (holding the same samples) takes the right output.
+        scratch.inputs.pointers[1] = scratch.inputs.pointers[0];
+        scratch.inputs.pointersBefore = scratch.inputs.pointers;
     }
     float* const audio[4] = {scratch.inputs.pointers[0], scratch.inputs.pointers[1],
                              scratch.outputs.pointers[0], scratch.outputs.pointers[1]};
@@ -263,9 +281,7 @@ std::optional<Finding> Lv2Session::Impl::run(Lv2Object& o, int frames, Aliasing 
     for (int i = 0; i < kLv2Parameters; ++i)
         controls[static_cast<std::size_t>(i)] = BitsOf(*o.at[static_cast<std::size_t>(i)]);
 
-    const char* what = aliasing == Aliasing::Separate  ? "run"
-                       : aliasing == Aliasing::InPlace ? "run in place"
-                                                       : "run in place crossed";
+    const char* what = RunName(aliasing);
     if (auto f = call(true, what, [&] { d.run(o.handle, static_cast<std::uint32_t>(frames)); }))
         return f;
     ++o.blocks;

@@ -72,9 +72,12 @@ struct Lv2Event {
     std::optional<std::string> renames; // the program name a message gives the program
 };
 
-// How a run's audio buffers are laid out: outputs apart from the inputs, on them, or on them crossed
-// (the left output on the right input and the other way round), which LV2 allows a host.
-enum class Aliasing { Separate, InPlace, Crossed };
+// How a run's audio buffers are laid out, as LV2 lets a host lay them out: the outputs apart from the
+// inputs, on them, on them crossed (the left output on the right input and the other way round), or both
+// inputs on one buffer with the left output (a mono source; the stretch is then the same in both).
+enum class Aliasing { Separate, InPlace, Crossed, Shared };
+// "run", "run in place", ...: what findings call a run laid out so.
+const char* RunName(Aliasing aliasing);
 
 struct Lv2Session::Impl {
     Impl(const Lv2Binary& binary, const SessionOptions& sessionOptions, testhost::EntryPoint vst2Entry);

@@ -142,12 +142,13 @@ std::optional<Finding> Lv2Session::Impl::soundStep(const Step& s) {
 
     // The stretch's input, within full scale, and what the program allows.
     const int frames = std::clamp(s.frames, 0, kMaxSoundFrames);
+    const bool mono = random.Chance(200); // the same in both channels, which may then share a buffer
     so.input.resize(2);
     double inputPeak = 0.0;
     for (int c = 0; c < 2; ++c) {
         std::vector<float>& channel = so.input[static_cast<std::size_t>(c)];
         channel.assign(static_cast<std::size_t>(frames), 0.0f);
-        FillSignal(BoundedSignal(s.signal), s.seed, c, channel.data(), frames);
+        FillSignal(BoundedSignal(s.signal), s.seed, mono ? 0 : c, channel.data(), frames);
         for (float x : channel)
             inputPeak = std::max(inputPeak, static_cast<double>(std::fabs(x)));
     }
@@ -195,6 +196,7 @@ std::optional<Finding> Lv2Session::Impl::soundStep(const Step& s) {
         Sound::Run r{start, std::min(size, frames - start),
                      layout < 20   ? Aliasing::InPlace
                      : layout < 30 ? Aliasing::Crossed
+                     : layout < 40 ? (mono ? Aliasing::Shared : Aliasing::Separate)
                                    : Aliasing::Separate};
         std::vector<Lv2Event> events = timeSent ? std::vector<Lv2Event>{} : eventsIn(start, r.frames);
         timeSent = timeSent || !events.empty();
@@ -213,7 +215,6 @@ std::optional<Finding> Lv2Session::Impl::soundStep(const Step& s) {
     counts.lastingBlocks = so.lasting->blocks;
     ++counts.soundSteps;
 
-    static constexpr const char* kLayouts[] = {"", " in place", " in place crossed"};
     for (const Sound::Run& r : so.runs)
         for (int ch = 0; ch < 2; ++ch)
             for (int i = 0; i < r.frames; ++i) {
@@ -223,9 +224,9 @@ std::optional<Finding> Lv2Session::Impl::soundStep(const Step& s) {
                 if (BitsOf(got) == BitsOf(want))
                     continue;
                 return Finding{FindingKind::Sound,
-                               std::string("run") + kLayouts[static_cast<int>(r.aliasing)] + " of " +
-                                   std::to_string(r.frames) + " frames (frames " + std::to_string(r.start) +
-                                   ".." + std::to_string(r.start + r.frames - 1) + " of a " +
+                               std::string(RunName(r.aliasing)) + " of " + std::to_string(r.frames) +
+                                   " frames (frames " + std::to_string(r.start) + ".." +
+                                   std::to_string(r.start + r.frames - 1) + " of a " +
                                    std::to_string(frames) + "-frame stretch) gave output channel " +
                                    std::to_string(ch) + " frame " + std::to_string(i) + " as " +
                                    DescribeSample(got) + " where the same runs in whole blocks give " +
