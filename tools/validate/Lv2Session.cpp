@@ -416,10 +416,7 @@ std::optional<Finding> Lv2Session::Impl::instantiate(const Step& s) {
     setup.nominalBlock = std::max(s.index, 0);
     setup.map = (s.value & kInstantiateNoMap) == 0;
     setup.atomsConnected = (s.value & kInstantiateAtomsUnconnected) == 0;
-    // The notify buffer: roomy mostly, now and then too small for a message.
-    const std::uint32_t small[] = {8, 16, 64, 100, 200};
-    Random room(static_cast<std::uint64_t>(s.frames) * 131u + static_cast<std::uint64_t>(s.index));
-    setup.notifyCapacity = room.Chance(800) ? kNotifyCapacity : small[room.Below(5)];
+    setup.notifyCapacity = std::clamp<std::uint32_t>(s.seed, sizeof(LV2_Atom), kNotifyCapacity);
     main = std::make_unique<Lv2Object>(setup);
     ++counts.instances;
     return create(*main);
@@ -665,6 +662,7 @@ std::optional<Finding> Lv2Session::Start() {
     first.sampleRate = 44100.0;
     first.frames = 8192;
     first.index = 512;
+    first.seed = kNotifyCapacity;
     return s.instantiate(first);
 }
 

@@ -2,6 +2,7 @@
 
 #include "tools/validate/Opcodes.h"
 
+#include <bit>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -172,15 +173,16 @@ std::string ToText(const Step& s) {
     case StepKind::Instantiate:
         out << "instantiate rate=" << formatNumber(s.sampleRate, 17) << " max=" << s.frames
             << " nominal=" << s.index << " map=" << ((s.value & kInstantiateNoMap) != 0 ? "no" : "yes")
-            << " atoms=" << ((s.value & kInstantiateAtomsUnconnected) != 0 ? "none" : "connected");
+            << " atoms=" << ((s.value & kInstantiateAtomsUnconnected) != 0 ? "none" : "connected")
+            << " notify=" << s.seed;
         break;
     case StepKind::Activate:
         out << (s.value != 0 ? "activate" : "deactivate");
         break;
     case StepKind::Connect:
         out << "connect port=" << s.index << " ptr=" << nameOf(kPointers, s.pointer);
-        if (s.pointer == Pointer::Valid)
-            out << " value=" << formatNumber(s.opt, 9);
+        if (s.pointer == Pointer::Valid && std::bit_cast<std::uint32_t>(s.opt) != 0)
+            out << " value=" << formatNumber(s.opt, 9); // a control port's; atom ports hold none
         break;
     case StepKind::Message:
         out << "message " << nameOf(kMessages, s.message) << " seed=" << s.seed;
@@ -304,6 +306,7 @@ bool ParseStep(const std::string& line, Step& step, std::string& error) {
         };
         flag("map", "yes", "no", kInstantiateNoMap);
         flag("atoms", "connected", "none", kInstantiateAtomsUnconnected);
+        integer("notify", s.seed);
     } else if (kind == "activate" || kind == "deactivate") {
         s.kind = StepKind::Activate;
         s.value = kind == "activate" ? 1 : 0;

@@ -99,7 +99,8 @@ struct Step {
     // FloatMode.
     FloatMode floatMode = FloatMode::Default;
     // Instantiate: sampleRate, frames (the announced maximum block length, 0 for none), index (the
-    // nominal block length, 0 for none), value (kInstantiate... flags). Connect: index (the port),
+    // nominal block length, 0 for none), value (kInstantiate... flags), seed (the bytes of the notify
+    // port's buffer). Connect: index (the port),
     // pointer (Null or Valid), opt (a control port's value in its new memory). Message: message, and seed
     // (its frame in the block and its name). State: state, and seed (a hostile state).
     Lv2Message message = Lv2Message::Panic;
@@ -115,7 +116,7 @@ struct Step {
 //   time sane rate=48000 tempo=120 ppq=0 flags=0x2e03      time absent
 //   fpu unmasked                reopen version=2400
 //   sound frames=900 program=77 writes=0 signal=tone seed=5           window destroy
-//   instantiate rate=48000 max=4096 nominal=512 map=yes atoms=connected
+//   instantiate rate=48000 max=4096 nominal=512 map=yes atoms=connected notify=8192
 //   activate                    deactivate                  connect port=17 ptr=arg value=0.25
 //   message preset-loaded seed=3                            state round-trip
 std::string ToText(const Step& step);

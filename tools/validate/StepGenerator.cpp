@@ -392,6 +392,9 @@ Step StepGenerator::instantiate() {
         s.value |= kInstantiateNoMap;
     if (random_.Chance(100))
         s.value |= kInstantiateAtomsUnconnected;
+    // The notify port's buffer: roomy mostly, now and then too small for a message.
+    const std::uint32_t small[] = {8, 16, 64, 100, 200};
+    s.seed = random_.Chance(800) ? 8192 : pick(random_, small);
     return s;
 }
 
