@@ -848,30 +848,26 @@ template <class S> struct FrameLoop {
 
     // The writes of frames [0, n), a vector of frames at a time: every tap they need is known. Voices
     // without feedback add zeros to the sums while their taps are finite and are then left out.
-    static void WriteVector(const FramePlan& plan, FrameState& st, int n) {
-        // Taps of frames -1 .. n - 2: x - x is 0 for a finite x and not a number otherwise.
-        VW spoiled = S::SetW(0.0f);
-        float spoiledTail = 0.0f;
+    static void WriteVector(const FramePlan& plan, FrameState& st, int n, int padded) {
+        // Taps of frames -1 .. n - 2 (and a few beyond, which can only send a finite block the slow way):
+        // their sum is a finite number while they are (a sum that overflows takes the slow way too).
+        VW sum[2] = {S::SetW(0.0f), S::SetW(0.0f)};
+        float before = 0.0f;
         for (int i = 0; i < plan.all.count; ++i) {
             const int v = plan.all.voice[i];
             if (plan.feedBits >> v & 1)
                 continue;
             for (int c = 0; c < 2; ++c) {
-                // Entry j of the row is the tap of frame j - 1.
-                const float* row = (plan.floatRead >> v & 1) ? st.signal[c][v] - 1 : st.tapRow[v][c];
-                spoiledTail = spoiledTail + (st.tapRow[v][c][0] - st.tapRow[v][c][0]);
-                int j = 1;
-                for (; j + kF <= n; j += kF) {
-                    const VW tap = S::LoadUW(row + j);
-                    spoiled = spoiled + (tap - tap);
-                }
-                for (; j < n; ++j)
-                    spoiledTail = spoiledTail + (row[j] - row[j]);
+                // Entry j of the row is the tap of frame j.
+                const float* row = (plan.floatRead >> v & 1) ? st.signal[c][v] : st.tapRow[v][c] + 1;
+                before = before + st.tapRow[v][c][0];
+                for (int j = 0; j < padded; j += kF)
+                    sum[j / kF & 1] = sum[j / kF & 1] + S::LoadUW(row + j);
             }
         }
         alignas(64) float check[kF];
-        S::StoreW(check, spoiled);
-        bool finite = spoiledTail == 0.0f;
+        S::StoreW(check, (sum[0] + sum[1]) - (sum[0] + sum[1]));
+        bool finite = before - before == 0.0f;
         for (int i = 0; i < kF; ++i)
             finite = finite && check[i] == 0.0f;
         if (!finite) {
@@ -926,7 +922,7 @@ template <class S> struct FrameLoop {
         }
     }
 
-    // Each voice's output of frame j, as Outputs forms it.
+    // Each voice's output of frame j, as Outputs forms it (kept for the block's end, from its last sub-block).
     static void KeepVoiceOutputs(const FramePlan& plan, FrameState& st, int j) {
         for (int i = 0; i < plan.activeCount; ++i) {
             const int v = plan.active[i];
@@ -984,7 +980,7 @@ template <class S> struct FrameLoop {
         };
         readAndFilter(ahead);
         if (between == 0) {
-            WriteVector(plan, st, n);
+            WriteVector(plan, st, n, padded);
         } else {
             for (int j = 0; j < n; ++j) {
                 WriteOne(plan, st, j);
@@ -1011,7 +1007,6 @@ template <class S> struct FrameLoop {
         }
         readAndFilter(after);
         Outputs(plan, st, padded);
-        KeepVoiceOutputs(plan, st, n - 1);
 
         // The last taps lead the next sub-block's rows.
         for (int i = 0; i < plan.activeCount; ++i) {
@@ -1049,6 +1044,7 @@ template <class S> struct FrameLoop {
             std::memcpy(outR + start, st.output[1], sizeof(float) * static_cast<std::size_t>(n));
         }
         st.writePos = wp;
+        KeepVoiceOutputs(plan, st, n - 1);
         // A voice read in float keeps the tap its exact read gives at the block's last frame, for a later
         // block in which it feeds back. Nothing has overwritten the line's samples of that read since.
         for (int i = 0; i < plan.activeCount; ++i) {
