@@ -168,7 +168,7 @@ void FastEngine::Plan(const BlockContext& block) {
 
     p.activeCount = 0;
     p.exactRead = p.floatRead = p.filterBits = p.feedBits = p.delayBits = p.panBits = p.ampBits = 0;
-    p.cutoffModulated = false;
+    p.cutoffBits = 0;
     // A modulation amount of 0 leaves its destination as it is only while the LFO's output is a number
     // (m * 0 is not a number otherwise); after a fault left one that is not, every destination is
     // modulated until the end of the block, when the state is reset.
@@ -180,8 +180,6 @@ void FastEngine::Plan(const BlockContext& block) {
         if (e.Feeds[v] != 0.0f)
             p.feedBits |= bit;
         const int code = e.Pow[v] != 0 ? e.FType[v] : 0;
-        p.filtered[v] = code != 0 ? kTrue64 : 0;
-        p.filteredF[v] = code != 0 ? kTrue32 : 0;
         p.frqIx[v] = e.ModFrqIx[v];
         p.freq[v] = e.Freq[v];
         p.modFrqAmp[v] = e.ModFrqAmp[v];
@@ -197,7 +195,8 @@ void FastEngine::Plan(const BlockContext& block) {
         p.active[p.activeCount++] = v;
         if (code != 0) {
             p.filterBits |= bit;
-            p.cutoffModulated = p.cutoffModulated || e.ModFrqAmp[v] != 0.0f || !lfosFinite;
+            if (e.ModFrqAmp[v] != 0.0f || !lfosFinite)
+                p.cutoffBits |= bit;
         }
         if (code != 0 || e.Feeds[v] != 0.0f)
             p.exactRead |= bit;
@@ -231,6 +230,8 @@ void FastEngine::Plan(const BlockContext& block) {
         if (e.ModAmpAmp[v] != 0.0f || !lfosFinite)
             p.ampBits |= bit;
     }
+
+    p.cutoffModulated = p.cutoffBits != 0;
 
     // The feedback sum runs over every voice in voice order; voices without feedback add zeros, and
     // voices switched off keep their (finite) taps.

@@ -50,7 +50,8 @@ struct alignas(64) FramePlan {
     std::uint32_t delayBits = 0;  // delay modulated
     std::uint32_t panBits = 0;    // pan modulated
     std::uint32_t ampBits = 0;    // amplitude modulated
-    bool cutoffModulated = false; // some filtered voice has a modulated cut-off
+    std::uint32_t cutoffBits = 0; // switched on with a filter whose cut-off is modulated
+    bool cutoffModulated = false; // cutoffBits is not empty
 
     // Per voice. The delay of a voice without delay modulation is settled for the block.
     double delay[kVoices] = {}; // fraction of the line
@@ -69,14 +70,12 @@ struct alignas(64) FramePlan {
     // Filters, voice lanes.
     alignas(64) double freq[kVoices] = {}; // cut-off pitch
     alignas(64) double modFrqAmp[kVoices] = {};
-    alignas(64) double mixLow[kVoices] = {}; // weights of the filter outputs for the voice's code
-    alignas(64) double mixBand[kVoices] = {};
-    alignas(64) double mixHigh[kVoices] = {};
+    alignas(64) float mixLow[kVoices] = {}; // weights (0 or 1) of the filter outputs for the voice's code
+    alignas(64) float mixBand[kVoices] = {};
+    alignas(64) float mixHigh[kVoices] = {};
     alignas(64) float resonance[kVoices] = {};
     alignas(64) float damping[kVoices] = {}; // what a coefficient update sets for this resonance
     alignas(64) float maxCoefficient[kVoices] = {};
-    alignas(64) std::int64_t filtered[kVoices] = {};  // all bits set for a voice switched on with a filter
-    alignas(64) std::int32_t filteredF[kVoices] = {}; // the same in 32 bits
     alignas(64) std::int32_t frqIx[kVoices] = {};
 
     // Feedback: the voices whose taps enter the feedback sum, in voice order, with their factors. `feeding`
@@ -175,6 +174,8 @@ struct alignas(64) FrameState {
     alignas(64) std::int32_t whole[kVoices][kRow] = {}; // whole samples of the delay
     alignas(64) float gain[2][kVoices][kRow] = {};      // pan gains, where modulated
     alignas(64) float amplitude[kVoices][kRow] = {};    // amplitude factor, where modulated
+    alignas(64) float coefficientT[kVoices][kRow] = {}; // frequency coefficient, time-major
+    alignas(64) float frequencyT[kRow] = {};            // cut-off frequency of one voice
     alignas(64) float filterF[kSubBlock][kVoices] = {}; // frequency coefficient and damping
     alignas(64) float filterQ[kSubBlock][kVoices] = {};
     alignas(64) float signal[2][kVoices][kRow] = {};     // read, then filtered

@@ -360,17 +360,15 @@ template <class S> struct FrameLoop {
         // A stepping LFO without a sync source sees 0.
         for (int k = 0; k < kLfos; ++k)
             st.syncInput[k] = plan.stepping[k] != 0 ? 0.0f : st.syncInput[k];
-        if (plan.anySmoothing || plan.cutoffModulated) {
+        if (plan.anySmoothing) {
             for (int j = 0; j < padded; j += 8)
                 S::Transpose8(st.lfoT[0] + j, kRow, st.lfo[j], kLfos);
-            if (plan.anySmoothing) {
-                for (int j = 0; j < n; ++j)
-                    Smooth(plan, st, st.lfo[j]);
-                for (int j = n; j < padded; ++j)
-                    std::memcpy(st.lfo[j], st.lfo[n - 1], sizeof st.lfo[j]);
-                for (int j = 0; j < padded; j += 8)
-                    S::Transpose8(st.lfo[j], kLfos, st.lfoT[0] + j, kRow);
-            }
+            for (int j = 0; j < n; ++j)
+                Smooth(plan, st, st.lfo[j]);
+            for (int j = n; j < padded; ++j)
+                std::memcpy(st.lfo[j], st.lfo[n - 1], sizeof st.lfo[j]);
+            for (int j = 0; j < padded; j += 8)
+                S::Transpose8(st.lfo[j], kLfos, st.lfoT[0] + j, kRow);
         }
         for (int k = 0; k < kLfos; ++k)
             st.out[k] = st.lfoT[k][n - 1];
@@ -451,56 +449,82 @@ template <class S> struct FrameLoop {
         }
     }
 
-    // ---- filter coefficients: frame by frame, the voices as lanes ----
+    // ---- filter coefficients: over the sub-block's frames, voice by voice ----
 
-    // The coefficients of voices [base, base + kW) for frame j: the filtered voices whose frequency or
-    // resonance changed get new ones.
-    static void Coefficients(const FramePlan& plan, FrameState& st, int j, int base) {
-        const float* lfo = st.lfo[j];
-        const VD m = S::Gather(lfo, plan.frqIx + base);
-        const VF pitch = S::ToFloat((1.0 - m * S::Load(plan.modFrqAmp + base)) * S::Load(plan.freq + base));
-        // Pitch to frequency: truncation toward zero (as FastTrunc), a table segment, linear in it.
-        const VD pitchD = S::ToDouble(pitch);
-        const VD twice = pitchD < 0.0 ? -2.0 * pitchD : 2.0 * pitchD;
-        VI whole = S::RoundToInt(twice - 0.5) >> 1;
-        whole = pitch < 0.0f ? -whole : whole;
-        VI index = whole + dspconst::kPitchOrigin;
-        index = index < 0 ? S::SetI(0) : index;
-        index = index > dspconst::kPitchTableSize - 2 ? S::SetI(dspconst::kPitchTableSize - 2) : index;
-        alignas(64) std::int32_t indices[kW];
-        S::StoreI(indices, index);
-        alignas(64) float below[kW], above[kW];
-        for (int i = 0; i < kW; ++i) {
-            below[i] = plan.pitchTable[indices[i]];
-            above[i] = plan.pitchTable[indices[i] + 1];
-        }
-        const VD t = R((pitchD + double{dspconst::kPitchOrigin}) - S::ToDouble(S::IntToFloat(index)));
-        const VF frequency =
-            S::ToFloat((1.0 - t) * S::ToDouble(S::LoadF(below)) + t * S::ToDouble(S::LoadF(above)));
+    // Voice v's cut-off of frames [0, padded): its frequency in st.frequencyT and the frequency coefficient
+    // an update for it sets, f = 2 SinApprox(frequency / sample rate) bounded to 0 .. the largest stable
+    // coefficient, in its coefficient row.
+    static void CutoffRow(const FramePlan& plan, FrameState& st, int v, int padded) {
+        const float* m = st.lfoT[plan.frqIx[v]];
+        const VD amount = S::Set(plan.modFrqAmp[v]), pitchOf = S::Set(plan.freq[v]);
+        const VF maxF = S::SetF(plan.maxCoefficient[v]);
+        for (int j = 0; j < padded; j += kW) {
+            const VF pitch = S::ToFloat((1.0 - S::LoadFD(m + j) * amount) * pitchOf);
+            // Pitch to frequency: truncation toward zero (as FastTrunc), a table segment, linear in it.
+            const VD pitchD = S::ToDouble(pitch);
+            const VD twice = pitchD < 0.0 ? -2.0 * pitchD : 2.0 * pitchD;
+            VI whole = S::RoundToInt(twice - 0.5) >> 1;
+            whole = pitch < 0.0f ? -whole : whole;
+            VI index = whole + dspconst::kPitchOrigin;
+            index = index < 0 ? S::SetI(0) : index;
+            index = index > dspconst::kPitchTableSize - 2 ? S::SetI(dspconst::kPitchTableSize - 2) : index;
+            const VD below = S::ToDouble(S::Lookup(plan.pitchTable, index));
+            const VD above = S::ToDouble(S::Lookup(plan.pitchTable + 1, index));
+            const VD t = R((pitchD + double{dspconst::kPitchOrigin}) - S::ToDouble(S::IntToFloat(index)));
+            const VF frequency = S::ToFloat((1.0 - t) * below + t * above);
 
-        const VF lastFrequency = S::LoadF(st.lastFrequency + base);
-        const VF resonance = S::LoadF(plan.resonance + base);
-        const VF lastResonance = S::LoadF(st.lastResonance + base);
-        const VI changed = S::LoadFMask(plan.filteredF + base) &
-                           ((frequency != lastFrequency) | (resonance != lastResonance));
-        if (S::MaskBitsI(changed) != 0) {
-            // f = 2 SinApprox(frequency / sample rate), bounded to 0 .. the largest stable coefficient.
             const VF x = S::ToFloat(S::ToDouble(frequency) / static_cast<double>(plan.sampleRate));
             const VF xs = S::ToFloat(dspconst::kSinApproxHalfPi - S::ToDouble(x));
             const VD a = S::ToDouble(xs * xs);
             const VF c = S::ToFloat(dspconst::kCosApprox[0] - dspconst::kCosApprox[1] * a +
                                     dspconst::kCosApprox[2] * a * a - dspconst::kCosApprox[3] * a * a * a);
             VF f = S::ToFloat(2.0 * S::ToDouble(c));
-            const VF maxF = S::LoadF(plan.maxCoefficient + base);
             f = f >= 0.0f ? (f > maxF ? maxF : f) : S::SetF(0.0f);
-            S::StoreF(st.coefficient + base, changed ? f : S::LoadF(st.coefficient + base));
-            S::StoreF(st.damping + base,
-                      changed ? S::LoadF(plan.damping + base) : S::LoadF(st.damping + base));
-            S::StoreF(st.lastFrequency + base, changed ? frequency : lastFrequency);
-            S::StoreF(st.lastResonance + base, changed ? resonance : lastResonance);
+            S::StoreF(st.frequencyT + j, frequency);
+            S::StoreF(st.coefficientT[v] + j, f);
         }
-        S::StoreF(st.filterF[j] + base, S::LoadF(st.coefficient + base));
-        S::StoreF(st.filterQ[j] + base, S::LoadF(st.damping + base));
+    }
+
+    // The frequency coefficient and damping of every voice for frames [0, n), voice-major for the filters.
+    // A voice whose cut-off is modulated takes new coefficients from the first frame whose frequency (or
+    // the resonance) differs from the last update's; from there on each frame's coefficient is its own
+    // frequency's, which is what updating at every change leaves (equal frequencies give equal
+    // coefficients). Before that frame, and for every other voice, the coefficients stay as they are.
+    static void Coefficients(const FramePlan& plan, FrameState& st, int n, int padded) {
+        alignas(32) std::int32_t first[kVoices];
+        alignas(32) float before[kVoices];
+        for (int v = 0; v < kVoices; ++v) {
+            float* row = st.coefficientT[v];
+            before[v] = st.damping[v];
+            first[v] = n;
+            if ((plan.cutoffBits >> v & 1) == 0) {
+                for (int j = 0; j < padded; j += kF)
+                    S::StoreW(row + j, S::SetW(st.coefficient[v]));
+                continue;
+            }
+            CutoffRow(plan, st, v, padded);
+            int j = 0;
+            if (plan.resonance[v] == st.lastResonance[v])
+                while (j < n && st.frequencyT[j] == st.lastFrequency[v])
+                    ++j;
+            first[v] = j;
+            for (int i = 0; i < j; ++i)
+                row[i] = st.coefficient[v];
+            if (j < n) {
+                st.coefficient[v] = row[n - 1];
+                st.damping[v] = plan.damping[v];
+                st.lastFrequency[v] = st.frequencyT[n - 1];
+                st.lastResonance[v] = plan.resonance[v];
+            }
+        }
+        for (int j = 0; j < padded; j += 8)
+            S::Transpose8(st.coefficientT[0] + j, kRow, st.filterF[j], kVoices);
+        for (int o = 0; o < kVoices; o += S::kLfoLanes) {
+            const ML from = S::LoadLMask(first + o);
+            const VL old = S::LoadL(before + o), now = S::LoadL(st.damping + o);
+            for (int j = 0; j < n; ++j)
+                S::StoreL(st.filterQ[j] + o, from > (ML{} + j) ? old : now);
+        }
     }
 
     // ---- line reads ----
@@ -628,32 +652,39 @@ template <class S> struct FrameLoop {
     // channels of each: chain c is channel c % 2 of voices [bases[c / 2], + kW). Each pass is a chain of
     // dependent roundings; the chains are independent, and stepping them together lets their latencies
     // overlap. The filters work on the voice-major rows; voices not in `on` keep their input and states
-    // (kAll: every lane is on). The three outputs of the frame go to `outs`, for the caller to keep.
+    // (kAll: every lane is on). With `keep`, the three outputs of the frame go to `outs`, for the caller.
+    //
+    // Sums of two floats rounded to float (the running sums of the passes) and the output mix, whose
+    // weights are 0 and 1, are float arithmetic: a float operation gives the bits of the double operation
+    // rounded to float, and the mix's products and sums are exact.
     template <int V, bool kAll>
     static void FilterFrame(const FramePlan& plan, FrameState& st, int j, const int* bases,
-                            const std::int64_t* on64, const std::int32_t* on32,
-                            float (&outs)[3][2][kVoices]) {
+                            const std::int64_t* on64, const std::int32_t* on32, float (&outs)[3][2][kVoices],
+                            bool keep) {
         constexpr int N = 2 * V;
         const float* coefficient = plan.cutoffModulated ? st.filterF[j] : st.coefficient;
         const float* damping = plan.cutoffModulated ? st.filterQ[j] : st.damping;
-        VD f[N], q[N], x[N], xe[N], L[N], H[N], B[N], lo[N], hi[N], bp[N], bound[N];
+        VD f[N], q[N], x[N], xe[N], L[N], H[N], B[N], bound[N];
+        VF lo[N], hi[N], bp[N];
 #pragma GCC unroll 16
         for (int c = 0; c < N; ++c) {
             const int channel = c % 2, base = bases[c / 2];
             f[c] = S::ToDouble(S::LoadF(coefficient + base));
             q[c] = S::ToDouble(S::LoadF(damping + base));
-            x[c] = S::ToDouble(S::LoadF(st.signalV[channel][j] + base));
+            const VF input = S::LoadF(st.signalV[channel][j] + base);
+            x[c] = S::ToDouble(input);
             // The largest input magnitude so far sets the bound of the low and band states.
             float* peak = st.inputPeak[channel] + base;
             float* limit = st.stateLimit[channel] + base;
-            const VD magnitude = x[c] < 0.0 ? -x[c] : x[c];
+            const VF magnitude = S::AbsF(input);
             const VF oldPeak = S::LoadF(peak);
-            VI grows = S::ToFloat(magnitude) > oldPeak;
+            VI grows = magnitude > oldPeak;
             if constexpr (!kAll)
                 grows = grows & S::LoadFMask(on32 + base);
             if (S::MaskBitsI(grows) != 0) {
-                S::StoreF(peak, grows ? S::ToFloat(magnitude) : oldPeak);
-                S::StoreF(limit, grows ? S::ToFloat(plan.stateLimitGain * magnitude + plan.stateLimitFloor)
+                S::StoreF(peak, grows ? magnitude : oldPeak);
+                S::StoreF(limit, grows ? S::ToFloat(plan.stateLimitGain * S::ToDouble(magnitude) +
+                                                    plan.stateLimitFloor)
                                        : S::LoadF(limit));
             }
             bound[c] = S::ToDouble(S::LoadF(limit));
@@ -662,32 +693,37 @@ template <class S> struct FrameLoop {
             xe[c] = x[c] + kFilterGuard;
         }
 #pragma GCC unroll 16
-        for (int c = 0; c < N; ++c)
-            L[c] = R(L[c] + f[c] * B[c]);
-#pragma GCC unroll 16
-        for (int c = 0; c < N; ++c)
-            H[c] = R(xe[c] - L[c] - q[c] * B[c]);
-#pragma GCC unroll 16
         for (int c = 0; c < N; ++c) {
-            B[c] = R(f[c] * H[c] + B[c]);
-            lo[c] = L[c];
-            hi[c] = H[c];
-            bp[c] = B[c];
+            lo[c] = S::ToFloat(L[c] + f[c] * B[c]);
+            L[c] = S::ToDouble(lo[c]);
         }
 #pragma GCC unroll 16
-        for (int c = 0; c < N; ++c)
-            L[c] = R(f[c] * B[c] + L[c]);
-#pragma GCC unroll 16
-        for (int c = 0; c < N; ++c)
-            H[c] = R(x[c] - L[c] - q[c] * B[c]);
-#pragma GCC unroll 16
-        for (int c = 0; c < N; ++c)
-            B[c] = R(f[c] * H[c] + B[c]);
+        for (int c = 0; c < N; ++c) {
+            hi[c] = S::ToFloat(xe[c] - L[c] - q[c] * B[c]);
+            H[c] = S::ToDouble(hi[c]);
+        }
 #pragma GCC unroll 16
         for (int c = 0; c < N; ++c) {
-            lo[c] = R(lo[c] + L[c]);
-            hi[c] = R(hi[c] + H[c]);
-            bp[c] = R(bp[c] + B[c]);
+            bp[c] = S::ToFloat(f[c] * H[c] + B[c]);
+            B[c] = S::ToDouble(bp[c]);
+        }
+#pragma GCC unroll 16
+        for (int c = 0; c < N; ++c) {
+            const VF l = S::ToFloat(f[c] * B[c] + L[c]);
+            L[c] = S::ToDouble(l);
+            lo[c] = lo[c] + l;
+        }
+#pragma GCC unroll 16
+        for (int c = 0; c < N; ++c) {
+            const VF h = S::ToFloat(x[c] - L[c] - q[c] * B[c]);
+            H[c] = S::ToDouble(h);
+            hi[c] = hi[c] + h;
+        }
+#pragma GCC unroll 16
+        for (int c = 0; c < N; ++c) {
+            const VF b = S::ToFloat(f[c] * H[c] + B[c]);
+            B[c] = S::ToDouble(b);
+            bp[c] = bp[c] + b;
         }
 #pragma GCC unroll 16
         for (int c = 0; c < N; ++c)
@@ -701,33 +737,35 @@ template <class S> struct FrameLoop {
 #pragma GCC unroll 16
         for (int c = 0; c < N; ++c) {
             const int channel = c % 2, base = bases[c / 2];
-            const VD lowOut = R((lo[c] + L[c]) * kThird);
-            const VD highOut = R((hi[c] + H[c]) * kThird);
-            const VD bandOut = R((bp[c] + B[c]) * kThird);
-            S::StoreF(outs[0][channel] + base, S::ToFloat(lowOut));
-            S::StoreF(outs[1][channel] + base, S::ToFloat(highOut));
-            S::StoreF(outs[2][channel] + base, S::ToFloat(bandOut));
+            const VF lowOut = S::ToFloat((S::ToDouble(lo[c]) + L[c]) * kThird);
+            const VF highOut = S::ToFloat((S::ToDouble(hi[c]) + H[c]) * kThird);
+            const VF bandOut = S::ToFloat((S::ToDouble(bp[c]) + B[c]) * kThird);
+            if (keep) {
+                S::StoreF(outs[0][channel] + base, lowOut);
+                S::StoreF(outs[1][channel] + base, highOut);
+                S::StoreF(outs[2][channel] + base, bandOut);
+            }
             // The states kept for the next frame stay within the bound (a state that is not a number
             // passes).
-            const VD limitedL = L[c] > bound[c] ? bound[c] : (L[c] < -bound[c] ? -bound[c] : L[c]);
-            const VD limitedB = B[c] > bound[c] ? bound[c] : (B[c] < -bound[c] ? -bound[c] : B[c]);
+            const VD limitedL = S::Min(bound[c], S::Max(-bound[c], L[c]));
+            const VD limitedB = S::Min(bound[c], S::Max(-bound[c], B[c]));
             double* low = st.low[channel] + base;
             double* high = st.high[channel] + base;
             double* band = st.band[channel] + base;
-            const VD mixed = S::Load(plan.mixLow + base) * lowOut + S::Load(plan.mixBand + base) * bandOut +
-                             S::Load(plan.mixHigh + base) * highOut;
+            const VF mixed = S::LoadF(plan.mixLow + base) * lowOut + S::LoadF(plan.mixBand + base) * bandOut +
+                             S::LoadF(plan.mixHigh + base) * highOut;
             float* io = st.signalV[channel][j] + base;
             if constexpr (kAll) {
                 S::Store(low, limitedL);
                 S::Store(high, H[c]);
                 S::Store(band, limitedB);
-                S::StoreF(io, S::ToFloat(mixed));
+                S::StoreF(io, mixed);
             } else {
                 const MD on = S::LoadMask(on64 + base);
                 S::Store(low, on ? limitedL : S::Load(low));
                 S::Store(high, on ? H[c] : S::Load(high));
                 S::Store(band, on ? limitedB : S::Load(band));
-                S::StoreF(io, S::LoadFMask(on32 + base) ? S::ToFloat(mixed) : S::LoadF(io));
+                S::StoreF(io, S::LoadFMask(on32 + base) ? mixed : S::LoadF(io));
             }
         }
     }
@@ -741,9 +779,9 @@ template <class S> struct FrameLoop {
                 return FilterFrames<V - 1>(vectors, all, plan, st, begin, end, bases, on64, on32, outs);
         for (int j = begin; j < end; ++j) {
             if (all)
-                FilterFrame<V, true>(plan, st, j, bases, on64, on32, outs);
+                FilterFrame<V, true>(plan, st, j, bases, on64, on32, outs, j == end - 1);
             else
-                FilterFrame<V, false>(plan, st, j, bases, on64, on32, outs);
+                FilterFrame<V, false>(plan, st, j, bases, on64, on32, outs, j == end - 1);
         }
     }
 
@@ -963,9 +1001,7 @@ template <class S> struct FrameLoop {
                 between |= 1u << v;
         }
         if (plan.cutoffModulated)
-            for (int j = 0; j < n; ++j)
-                for (int base = 0; base < kVoices; base += kW)
-                    Coefficients(plan, st, j, base);
+            Coefficients(plan, st, n, padded);
 
         const auto readAndFilter = [&](std::uint32_t set) {
             for (int i = 0; i < plan.activeCount; ++i)

@@ -34,6 +34,9 @@ struct Simd : Lfo256 {
     static void StoreF(float* p, VF v) { _mm256_store_ps(p, v); }
     static VF SetF(float x) { return _mm256_set1_ps(x); }
     static VI LoadFMask(const std::int32_t* p) { return reinterpret_cast<const VI*>(p)[0]; }
+    static VF AbsF(VF v) { return _mm256_andnot_ps(_mm256_set1_ps(-0.0f), v); }
+    static VD Min(VD a, VD b) { return _mm512_maskz_min_pd(0xFF, a, b); }
+    static VD Max(VD a, VD b) { return _mm512_maskz_max_pd(0xFF, a, b); }
     static VF ToFloat(VD v) { return _mm512_maskz_cvtpd_ps(0xFF, v); }
     static VD ToDouble(VF v) { return _mm512_maskz_cvtps_pd(0xFF, v); }
     static VD LoadFD(const float* p) { return ToDouble(_mm256_loadu_ps(p)); }
@@ -68,10 +71,8 @@ struct Simd : Lfo256 {
     }
     static int MaskBitsI(VI m) { return _mm256_movemask_ps(reinterpret_cast<__m256>(m)); }
 
-    static VD Gather(const float* values, const std::int32_t* index) {
-        const __m256 all = _mm256_loadu_ps(values);
-        const __m256i lanes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(index));
-        return ToDouble(_mm256_permutevar8x32_ps(all, lanes));
+    static VF Lookup(const float* table, VI index) {
+        return _mm256_i32gather_ps(table, reinterpret_cast<__m256i>(index), 4);
     }
 
     static VW LoadW(const float* p) { return _mm512_load_ps(p); }

@@ -38,6 +38,10 @@ struct Simd {
     }
     static VF SetF(float x) { return _mm_set1_ps(x); }
     static VI LoadFMask(const std::int32_t* p) { return VI{p[0], p[1], 0, 0}; }
+    static VF AbsF(VF v) { return _mm_andnot_ps(_mm_set1_ps(-0.0f), v); }
+    // a < b ? a : b and a > b ? a : b, lane by lane (the instructions' rule for zeros and not-a-number).
+    static VD Min(VD a, VD b) { return _mm_min_pd(a, b); }
+    static VD Max(VD a, VD b) { return _mm_max_pd(a, b); }
     static VF ToFloat(VD v) { return _mm_cvtpd_ps(v); }
     static VD ToDouble(VF v) { return _mm_cvtps_pd(v); }
     // kWidth floats from memory as doubles, and back; any alignment.
@@ -63,10 +67,8 @@ struct Simd {
     static int MaskBitsD(MD m) { return _mm_movemask_pd(reinterpret_cast<__m128d>(m)); }
     static int MaskBitsI(VI m) { return _mm_movemask_ps(reinterpret_cast<__m128>(m)) & 3; }
 
-    // LFO values of voices: lane i takes values[index[i]].
-    static VD Gather(const float* values, const std::int32_t* index) {
-        return _mm_set_pd(values[index[1]], values[index[0]]);
-    }
+    // Table entries: lane i takes table[index[i]] (the first kWidth lanes).
+    static VF Lookup(const float* table, VI index) { return _mm_setr_ps(table[index[0]], table[index[1]], 0.0f, 0.0f); }
 
     static VW LoadW(const float* p) { return _mm_load_ps(p); }
     static VW LoadUW(const float* p) { return _mm_loadu_ps(p); }

@@ -59,6 +59,9 @@ struct Simd {
     static void StoreF(float* p, VF v) { StoreAny(p, v); }
     static VF SetF(float x) { return VF{} + x; }
     static VI LoadFMask(const std::int32_t* p) { return LoadAny<VI>(p); }
+    static VF AbsF(VF v) { return v < 0.0f ? -v : v; }
+    static VD Min(VD a, VD b) { return a < b ? a : b; }
+    static VD Max(VD a, VD b) { return a > b ? a : b; }
     static VF ToFloat(VD v) { return __builtin_convertvector(v, VF); }
     static VD ToDouble(VF v) { return __builtin_convertvector(v, VD); }
     static VD LoadFD(const float* p) { return ToDouble(LoadF(p)); }
@@ -79,10 +82,10 @@ struct Simd {
     static MD WidenMask(VI m) { return __builtin_convertvector(m, MD); }
     static int MaskBitsD(MD m) { return Bits(m); }
     static int MaskBitsI(VI m) { return Bits(m); }
-    static VD Gather(const float* values, const std::int32_t* index) {
-        VD r;
+    static VF Lookup(const float* table, VI index) {
+        VF r;
         for (int i = 0; i < kWidth; ++i)
-            r[i] = values[index[i]];
+            r[i] = table[index[i]];
         return r;
     }
 
