@@ -456,32 +456,33 @@ template <class S> struct FrameLoop {
     // coefficient, in its coefficient row.
     static void CutoffRow(const FramePlan& plan, FrameState& st, int v, int padded) {
         const float* m = st.lfoT[plan.frqIx[v]];
+        const float* table = plan.pitchTable;
         const VD amount = S::Set(plan.modFrqAmp[v]), pitchOf = S::Set(plan.freq[v]);
-        const VF maxF = S::SetF(plan.maxCoefficient[v]);
+        const VF maxF = S::SetF(plan.maxCoefficient[v]), rate = S::SetF(plan.sampleRate);
+        float* frequencies = st.frequencyT;
+        float* coefficients = st.coefficientT[v];
         for (int j = 0; j < padded; j += kW) {
             const VF pitch = S::ToFloat((1.0 - S::LoadFD(m + j) * amount) * pitchOf);
             // Pitch to frequency: truncation toward zero (as FastTrunc), a table segment, linear in it.
             const VD pitchD = S::ToDouble(pitch);
-            const VD twice = pitchD < 0.0 ? -2.0 * pitchD : 2.0 * pitchD;
-            VI whole = S::RoundToInt(twice - 0.5) >> 1;
+            VI whole = S::RoundToInt(2.0 * S::AbsD(pitchD) - 0.5) >> 1;
             whole = pitch < 0.0f ? -whole : whole;
-            VI index = whole + dspconst::kPitchOrigin;
-            index = index < 0 ? S::SetI(0) : index;
-            index = index > dspconst::kPitchTableSize - 2 ? S::SetI(dspconst::kPitchTableSize - 2) : index;
-            const VD below = S::ToDouble(S::Lookup(plan.pitchTable, index));
-            const VD above = S::ToDouble(S::Lookup(plan.pitchTable + 1, index));
-            const VD t = R((pitchD + double{dspconst::kPitchOrigin}) - S::ToDouble(S::IntToFloat(index)));
+            const VI index = S::Clamp(whole + dspconst::kPitchOrigin, 0, dspconst::kPitchTableSize - 2);
+            const VD below = S::ToDouble(S::Lookup(table, index));
+            const VD above = S::ToDouble(S::Lookup(table + 1, index));
+            const VD t = R((pitchD + double{dspconst::kPitchOrigin}) - S::IntToDouble(index));
             const VF frequency = S::ToFloat((1.0 - t) * below + t * above);
 
-            const VF x = S::ToFloat(S::ToDouble(frequency) / static_cast<double>(plan.sampleRate));
+            // A quotient of two floats rounded to float, and a doubling: float operations give their bits.
+            const VF x = frequency / rate;
             const VF xs = S::ToFloat(dspconst::kSinApproxHalfPi - S::ToDouble(x));
             const VD a = S::ToDouble(xs * xs);
             const VF c = S::ToFloat(dspconst::kCosApprox[0] - dspconst::kCosApprox[1] * a +
                                     dspconst::kCosApprox[2] * a * a - dspconst::kCosApprox[3] * a * a * a);
-            VF f = S::ToFloat(2.0 * S::ToDouble(c));
+            VF f = c + c;
             f = f >= 0.0f ? (f > maxF ? maxF : f) : S::SetF(0.0f);
-            S::StoreF(st.frequencyT + j, frequency);
-            S::StoreF(st.coefficientT[v] + j, f);
+            S::StoreF(frequencies + j, frequency);
+            S::StoreF(coefficients + j, f);
         }
     }
 

@@ -35,6 +35,12 @@ struct Simd : Lfo256 {
     static VF AbsF(VF v) { return _mm_andnot_ps(_mm_set1_ps(-0.0f), v); }
     static VD Min(VD a, VD b) { return _mm256_min_pd(a, b); }
     static VD Max(VD a, VD b) { return _mm256_max_pd(a, b); }
+    static VD AbsD(VD v) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), v); }
+    static VD IntToDouble(VI v) { return _mm256_cvtepi32_pd(reinterpret_cast<__m128i>(v)); }
+    static VI Clamp(VI v, std::int32_t low, std::int32_t high) {
+        const __m128i m = _mm_max_epi32(reinterpret_cast<__m128i>(v), _mm_set1_epi32(low));
+        return reinterpret_cast<VI>(_mm_min_epi32(m, _mm_set1_epi32(high)));
+    }
     static VF ToFloat(VD v) { return _mm256_cvtpd_ps(v); }
     static VD ToDouble(VF v) { return _mm256_cvtps_pd(v); }
     static VD LoadFD(const float* p) { return _mm256_cvtps_pd(_mm_loadu_ps(p)); }

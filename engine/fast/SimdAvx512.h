@@ -37,6 +37,12 @@ struct Simd : Lfo256 {
     static VF AbsF(VF v) { return _mm256_andnot_ps(_mm256_set1_ps(-0.0f), v); }
     static VD Min(VD a, VD b) { return _mm512_maskz_min_pd(0xFF, a, b); }
     static VD Max(VD a, VD b) { return _mm512_maskz_max_pd(0xFF, a, b); }
+    static VD AbsD(VD v) { return _mm512_maskz_andnot_pd(0xFF, _mm512_set1_pd(-0.0), v); }
+    static VD IntToDouble(VI v) { return _mm512_maskz_cvtepi32_pd(0xFF, reinterpret_cast<__m256i>(v)); }
+    static VI Clamp(VI v, std::int32_t low, std::int32_t high) {
+        const __m256i m = _mm256_max_epi32(reinterpret_cast<__m256i>(v), _mm256_set1_epi32(low));
+        return reinterpret_cast<VI>(_mm256_min_epi32(m, _mm256_set1_epi32(high)));
+    }
     static VF ToFloat(VD v) { return _mm512_maskz_cvtpd_ps(0xFF, v); }
     static VD ToDouble(VF v) { return _mm512_maskz_cvtps_pd(0xFF, v); }
     static VD LoadFD(const float* p) { return ToDouble(_mm256_loadu_ps(p)); }

@@ -42,6 +42,12 @@ struct Simd {
     // a < b ? a : b and a > b ? a : b, lane by lane (the instructions' rule for zeros and not-a-number).
     static VD Min(VD a, VD b) { return _mm_min_pd(a, b); }
     static VD Max(VD a, VD b) { return _mm_max_pd(a, b); }
+    static VD AbsD(VD v) { return _mm_andnot_pd(_mm_set1_pd(-0.0), v); }
+    static VD IntToDouble(VI v) { return _mm_cvtepi32_pd(reinterpret_cast<__m128i>(v)); }
+    static VI Clamp(VI v, std::int32_t low, std::int32_t high) {
+        v = v < low ? SetI(low) : v;
+        return v > high ? SetI(high) : v;
+    }
     static VF ToFloat(VD v) { return _mm_cvtpd_ps(v); }
     static VD ToDouble(VF v) { return _mm_cvtps_pd(v); }
     // kWidth floats from memory as doubles, and back; any alignment.

@@ -62,6 +62,12 @@ struct Simd {
     static VF AbsF(VF v) { return v < 0.0f ? -v : v; }
     static VD Min(VD a, VD b) { return a < b ? a : b; }
     static VD Max(VD a, VD b) { return a > b ? a : b; }
+    static VD AbsD(VD v) { return v < 0.0 ? -v : v; }
+    static VD IntToDouble(VI v) { return __builtin_convertvector(v, VD); }
+    static VI Clamp(VI v, std::int32_t low, std::int32_t high) {
+        v = v < low ? low : v;
+        return v > high ? high : v;
+    }
     static VF ToFloat(VD v) { return __builtin_convertvector(v, VF); }
     static VD ToDouble(VF v) { return __builtin_convertvector(v, VD); }
     static VD LoadFD(const float* p) { return ToDouble(LoadF(p)); }
