@@ -178,6 +178,7 @@ struct alignas(64) FrameState {
     alignas(64) float frequencyT[kRow] = {};            // cut-off frequency of one voice
     alignas(64) float filterF[kSubBlock][kVoices] = {}; // frequency coefficient and damping
     alignas(64) float filterQ[kSubBlock][kVoices] = {};
+    bool dampingPerFrame = false; // filterQ holds the damping; otherwise it is the state's, in every frame
     alignas(64) float signal[2][kVoices][kRow] = {};     // read, then filtered
     alignas(64) float signalV[2][kRow][kVoices] = {};    // the same, voice-major, for the filters
     alignas(64) float tapRow[kVoices][2][kRow + 1] = {}; // [0]: the tap before the sub-block

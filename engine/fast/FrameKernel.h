@@ -520,6 +520,12 @@ template <class S> struct FrameLoop {
         }
         for (int j = 0; j < padded; j += 8)
             S::Transpose8(st.coefficientT[0] + j, kRow, st.filterF[j], kVoices);
+        // The damping changes inside the sub-block only where a voice's first new frame is not its first.
+        st.dampingPerFrame = false;
+        for (int v = 0; v < kVoices; ++v)
+            st.dampingPerFrame = st.dampingPerFrame || (first[v] != 0 && first[v] != n);
+        if (!st.dampingPerFrame)
+            return;
         for (int o = 0; o < kVoices; o += S::kLfoLanes) {
             const ML from = S::LoadLMask(first + o);
             const VL old = S::LoadL(before + o), now = S::LoadL(st.damping + o);
@@ -664,7 +670,7 @@ template <class S> struct FrameLoop {
                             bool keep) {
         constexpr int N = 2 * V;
         const float* coefficient = plan.cutoffModulated ? st.filterF[j] : st.coefficient;
-        const float* damping = plan.cutoffModulated ? st.filterQ[j] : st.damping;
+        const float* damping = st.dampingPerFrame ? st.filterQ[j] : st.damping;
         VD f[N], q[N], x[N], xe[N], L[N], H[N], B[N], bound[N];
         VF lo[N], hi[N], bp[N];
 #pragma GCC unroll 16
@@ -1001,6 +1007,7 @@ template <class S> struct FrameLoop {
             else
                 between |= 1u << v;
         }
+        st.dampingPerFrame = false;
         if (plan.cutoffModulated)
             Coefficients(plan, st, n, padded);
 
