@@ -282,6 +282,33 @@ template <class S> struct FrameLoop {
         }
     }
 
+    // Smooth over the voice-major LFO rows of frames [0, n), with the smoothers' states in registers.
+    static void SmoothRows(const FramePlan& plan, FrameState& st, int n) {
+        constexpr int G = kLfos / kW;
+        VD a0[G], b1[G], x1[G], y1[G];
+        MD on[G];
+        for (int g = 0; g < G; ++g) {
+            a0[g] = S::LoadFD(st.smoothA0 + g * kW);
+            b1[g] = S::LoadFD(st.smoothB1 + g * kW);
+            x1[g] = S::LoadFD(st.smoothX1 + g * kW);
+            y1[g] = S::LoadFD(st.smoothY1 + g * kW);
+            on[g] = S::LoadMask(plan.smoothing + g * kW);
+        }
+        for (int j = 0; j < n; ++j)
+            for (int g = 0; g < G; ++g) {
+                float* out = st.lfo[j] + g * kW;
+                const VD x = S::LoadFD(out);
+                const VD y = R((x + kFilterGuard) * a0[g] + a0[g] * x1[g] + y1[g] * b1[g]);
+                x1[g] = on[g] ? x : x1[g];
+                y1[g] = on[g] ? y : y1[g];
+                S::StoreDF(out, on[g] ? y : x);
+            }
+        for (int g = 0; g < G; ++g) {
+            S::StoreDF(st.smoothX1 + g * kW, x1[g]);
+            S::StoreDF(st.smoothY1 + g * kW, y1[g]);
+        }
+    }
+
     // The LFOs of a sub-block in which every stepping LFO's phase lies within -0.5 .. +0.5, its increment is
     // a finite number of 0 or more and no sync can fire, so a step only restarts a phase past +0.5: the
     // phases frame by frame with the LFOs as lanes (a step that lands on -0.5 draws the next random value,
@@ -363,8 +390,7 @@ template <class S> struct FrameLoop {
         if (plan.anySmoothing) {
             for (int j = 0; j < padded; j += 8)
                 S::Transpose8(st.lfoT[0] + j, kRow, st.lfo[j], kLfos);
-            for (int j = 0; j < n; ++j)
-                Smooth(plan, st, st.lfo[j]);
+            SmoothRows(plan, st, n);
             for (int j = n; j < padded; ++j)
                 std::memcpy(st.lfo[j], st.lfo[n - 1], sizeof st.lfo[j]);
             for (int j = 0; j < padded; j += 8)
