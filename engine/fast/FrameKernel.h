@@ -697,13 +697,16 @@ template <class S> struct FrameLoop {
         constexpr int N = 2 * V;
         const float* coefficient = plan.cutoffModulated ? st.filterF[j] : st.coefficient;
         const float* damping = st.dampingPerFrame ? st.filterQ[j] : st.damping;
-        VD f[N], q[N], x[N], xe[N], L[N], H[N], B[N], bound[N];
+        // Chains 2i and 2i + 1 share their coefficients.
+        VD f[V], q[V], x[N], L[N], H[N], B[N];
         VF lo[N], hi[N], bp[N];
 #pragma GCC unroll 16
         for (int c = 0; c < N; ++c) {
             const int channel = c % 2, base = bases[c / 2];
-            f[c] = S::ToDouble(S::LoadF(coefficient + base));
-            q[c] = S::ToDouble(S::LoadF(damping + base));
+            if (channel == 0) {
+                f[c / 2] = S::ToDouble(S::LoadF(coefficient + base));
+                q[c / 2] = S::ToDouble(S::LoadF(damping + base));
+            }
             const VF input = S::LoadF(st.signalV[channel][j] + base);
             x[c] = S::ToDouble(input);
             // The largest input magnitude so far sets the bound of the low and band states.
@@ -720,53 +723,51 @@ template <class S> struct FrameLoop {
                                                     plan.stateLimitFloor)
                                        : S::LoadF(limit));
             }
-            bound[c] = S::ToDouble(S::LoadF(limit));
             L[c] = S::Load(st.low[channel] + base);
             B[c] = S::Load(st.band[channel] + base);
-            xe[c] = x[c] + kFilterGuard;
         }
 #pragma GCC unroll 16
         for (int c = 0; c < N; ++c) {
-            lo[c] = S::ToFloat(L[c] + f[c] * B[c]);
+            lo[c] = S::ToFloat(L[c] + f[c / 2] * B[c]);
             L[c] = S::ToDouble(lo[c]);
         }
 #pragma GCC unroll 16
         for (int c = 0; c < N; ++c) {
-            hi[c] = S::ToFloat(xe[c] - L[c] - q[c] * B[c]);
+            hi[c] = S::ToFloat((x[c] + kFilterGuard) - L[c] - q[c / 2] * B[c]);
             H[c] = S::ToDouble(hi[c]);
         }
 #pragma GCC unroll 16
         for (int c = 0; c < N; ++c) {
-            bp[c] = S::ToFloat(f[c] * H[c] + B[c]);
+            bp[c] = S::ToFloat(f[c / 2] * H[c] + B[c]);
             B[c] = S::ToDouble(bp[c]);
         }
 #pragma GCC unroll 16
         for (int c = 0; c < N; ++c) {
-            const VF l = S::ToFloat(f[c] * B[c] + L[c]);
+            const VF l = S::ToFloat(f[c / 2] * B[c] + L[c]);
             L[c] = S::ToDouble(l);
             lo[c] = lo[c] + l;
         }
 #pragma GCC unroll 16
         for (int c = 0; c < N; ++c) {
-            const VF h = S::ToFloat(x[c] - L[c] - q[c] * B[c]);
+            const VF h = S::ToFloat(x[c] - L[c] - q[c / 2] * B[c]);
             H[c] = S::ToDouble(h);
             hi[c] = hi[c] + h;
         }
 #pragma GCC unroll 16
         for (int c = 0; c < N; ++c) {
-            const VF b = S::ToFloat(f[c] * H[c] + B[c]);
+            const VF b = S::ToFloat(f[c / 2] * H[c] + B[c]);
             B[c] = S::ToDouble(b);
             bp[c] = bp[c] + b;
         }
 #pragma GCC unroll 16
         for (int c = 0; c < N; ++c)
-            L[c] = R(f[c] * B[c] + L[c] + kFilterGuard);
+            L[c] = R(f[c / 2] * B[c] + L[c] + kFilterGuard);
 #pragma GCC unroll 16
         for (int c = 0; c < N; ++c)
-            H[c] = R(xe[c] - L[c] - q[c] * B[c] + kFilterGuard);
+            H[c] = R((x[c] + kFilterGuard) - L[c] - q[c / 2] * B[c] + kFilterGuard);
 #pragma GCC unroll 16
         for (int c = 0; c < N; ++c)
-            B[c] = R(f[c] * H[c] + B[c] + kFilterGuard);
+            B[c] = R(f[c / 2] * H[c] + B[c] + kFilterGuard);
 #pragma GCC unroll 16
         for (int c = 0; c < N; ++c) {
             const int channel = c % 2, base = bases[c / 2];
@@ -780,8 +781,9 @@ template <class S> struct FrameLoop {
             }
             // The states kept for the next frame stay within the bound (a state that is not a number
             // passes).
-            const VD limitedL = S::Min(bound[c], S::Max(-bound[c], L[c]));
-            const VD limitedB = S::Min(bound[c], S::Max(-bound[c], B[c]));
+            const VD bound = S::ToDouble(S::LoadF(st.stateLimit[channel] + base));
+            const VD limitedL = S::Min(bound, S::Max(-bound, L[c]));
+            const VD limitedB = S::Min(bound, S::Max(-bound, B[c]));
             double* low = st.low[channel] + base;
             double* high = st.high[channel] + base;
             double* band = st.band[channel] + base;
