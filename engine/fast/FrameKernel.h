@@ -29,6 +29,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 namespace engine::fast {
 namespace {
@@ -976,23 +977,53 @@ template <class S> struct FrameLoop {
 
     // The voices' outputs in voice order, then the dry part, which bypasses the input gain; in float.
     static void Outputs(const FramePlan& plan, FrameState& st, int padded) {
-        for (int j = 0; j < padded; j += kF) {
-            VW wet[2] = {S::SetW(0.0f), S::SetW(0.0f)};
-            for (int i = 0; i < plan.activeCount; ++i) {
-                const int v = plan.active[i];
-                const VW amplitude =
-                    (plan.ampBits >> v & 1) ? S::LoadW(st.amplitude[v] + j) : S::SetW(plan.amp[v]);
-                const bool panned = plan.panBits >> v & 1;
-                const float gain[2] = {plan.gainL[v], plan.gainR[v]};
-                for (int c = 0; c < 2; ++c) {
-                    const VW g = panned ? S::LoadW(st.gain[c][v] + j) : S::SetW(gain[c]);
-                    wet[c] = wet[c] + S::LoadW(st.signal[c][v] + j) * g * amplitude;
+        OutputVectors<kSubBlock / kF>(plan, st, padded / kF);
+    }
+
+    // The outputs of `vectors` vectors of frames: voice by voice, each added to the sums of all vectors
+    // (the sums stay in voice order).
+    template <int kVectors> static void OutputVectors(const FramePlan& plan, FrameState& st, int vectors) {
+        if constexpr (kVectors > 1)
+            if (vectors < kVectors)
+                return OutputVectors<kVectors - 1>(plan, st, vectors);
+        VW wet[2][kVectors];
+        for (int c = 0; c < 2; ++c)
+            for (int k = 0; k < kVectors; ++k)
+                wet[c][k] = S::SetW(0.0f);
+        for (int i = 0; i < plan.activeCount; ++i) {
+            const int v = plan.active[i];
+            const auto add = [&](auto amped, auto panned) {
+                const VW amp = S::SetW(plan.amp[v]);
+                const VW gain[2] = {S::SetW(plan.gainL[v]), S::SetW(plan.gainR[v])};
+#pragma GCC unroll 8
+                for (int k = 0; k < kVectors; ++k) {
+                    const int j = k * kF;
+                    VW amplitude = amp;
+                    if constexpr (decltype(amped)::value)
+                        amplitude = S::LoadW(st.amplitude[v] + j);
+                    for (int c = 0; c < 2; ++c) {
+                        VW g = gain[c];
+                        if constexpr (decltype(panned)::value)
+                            g = S::LoadW(st.gain[c][v] + j);
+                        wet[c][k] = wet[c][k] + S::LoadW(st.signal[c][v] + j) * g * amplitude;
+                    }
                 }
-            }
-            for (int c = 0; c < 2; ++c)
-                S::StoreW(st.output[c] + j, (wet[c] * plan.mix + plan.dryGain * S::LoadW(st.input[c] + j)) *
-                                                plan.outGain * plan.activeScale);
+            };
+            const bool amped = plan.ampBits >> v & 1, panned = plan.panBits >> v & 1;
+            if (amped && panned)
+                add(std::true_type{}, std::true_type{});
+            else if (amped)
+                add(std::true_type{}, std::false_type{});
+            else if (panned)
+                add(std::false_type{}, std::true_type{});
+            else
+                add(std::false_type{}, std::false_type{});
         }
+        for (int c = 0; c < 2; ++c)
+            for (int k = 0; k < kVectors; ++k)
+                S::StoreW(st.output[c] + k * kF,
+                          (wet[c][k] * plan.mix + plan.dryGain * S::LoadW(st.input[c] + k * kF)) * plan.outGain *
+                              plan.activeScale);
     }
 
     // Each voice's output of frame j, as Outputs forms it (kept for the block's end, from its last sub-block).
