@@ -925,7 +925,7 @@ template <class S> struct FrameLoop {
     static void WriteVector(const FramePlan& plan, FrameState& st, int n, int padded) {
         // Taps of frames -1 .. n - 2 (and a few beyond, which can only send a finite block the slow way):
         // their sum is a finite number while they are (a sum that overflows takes the slow way too).
-        VW sum[2] = {S::SetW(0.0f), S::SetW(0.0f)};
+        VW even = S::SetW(0.0f), odd = S::SetW(0.0f);
         float before = 0.0f;
         for (int i = 0; i < plan.all.count; ++i) {
             const int v = plan.all.voice[i];
@@ -935,12 +935,17 @@ template <class S> struct FrameLoop {
                 // Entry j of the row is the tap of frame j.
                 const float* row = (plan.floatRead >> v & 1) ? st.signal[c][v] : st.tapRow[v][c] + 1;
                 before = before + st.tapRow[v][c][0];
-                for (int j = 0; j < padded; j += kF)
-                    sum[j / kF & 1] = sum[j / kF & 1] + S::LoadUW(row + j);
+                int j = 0;
+                for (; j + 2 * kF <= padded; j += 2 * kF) {
+                    even = even + S::LoadUW(row + j);
+                    odd = odd + S::LoadUW(row + j + kF);
+                }
+                if (j < padded)
+                    even = even + S::LoadUW(row + j);
             }
         }
         alignas(64) float check[kF];
-        S::StoreW(check, (sum[0] + sum[1]) - (sum[0] + sum[1]));
+        S::StoreW(check, (even + odd) - (even + odd));
         bool finite = before - before == 0.0f;
         for (int i = 0; i < kF; ++i)
             finite = finite && check[i] == 0.0f;
