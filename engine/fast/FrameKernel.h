@@ -920,6 +920,30 @@ template <class S> struct FrameLoop {
         Store(plan, st, j, sample[0], sample[1]);
     }
 
+    // The feedback sums of `vectors` vectors of frames, voice by voice (in voice order) over all of them.
+    template <int kVectors>
+    static void FeedbackSums(const FramePlan& plan, const FrameState& st, int vectors,
+                             double (&sums)[2][kSubBlock]) {
+        if constexpr (kVectors > 1)
+            if (vectors < kVectors)
+                return FeedbackSums<kVectors - 1>(plan, st, vectors, sums);
+        const FramePlan::FeedList& feed = plan.feeding;
+        for (int c = 0; c < 2; ++c) {
+            VD sum[kVectors];
+            for (int k = 0; k < kVectors; ++k)
+                sum[k] = S::Set(0.0);
+            for (int i = 0; i < feed.count; ++i) {
+                const float* row = st.tapRow[feed.voice[i]][c];
+                const VD feeds = S::Set(feed.feeds[i]);
+#pragma GCC unroll 16
+                for (int k = 0; k < kVectors; ++k)
+                    sum[k] = sum[k] + S::LoadFD(row + k * kW) * feeds;
+            }
+            for (int k = 0; k < kVectors; ++k)
+                S::Store(sums[c] + k * kW, sum[k]);
+        }
+    }
+
     // The writes of frames [0, n), a vector of frames at a time: every tap they need is known. Voices
     // without feedback add zeros to the sums while their taps are finite and are then left out.
     static void WriteVector(const FramePlan& plan, FrameState& st, int n, int padded) {
@@ -954,15 +978,12 @@ template <class S> struct FrameLoop {
                 WriteOne(plan, st, j);
             return;
         }
-        const FramePlan::FeedList& feed = plan.feeding;
+        alignas(64) double sums[2][kSubBlock];
+        FeedbackSums<kSubBlock / kW>(plan, st, (n + kW - 1) / kW, sums);
         for (int c = 0; c < 2; ++c)
-            for (int j = 0; j < n; j += kW) {
-                VD sum = S::Set(0.0);
-                for (int i = 0; i < feed.count; ++i)
-                    sum = sum + S::LoadFD(st.tapRow[feed.voice[i]][c] + j) * feed.feeds[i];
-                S::StoreDF(st.written[c] + j,
-                           Sine(sum) * plan.feedbackScale + S::LoadFD(st.input[c] + j) * plan.inpGain);
-            }
+            for (int j = 0; j < n; j += kW)
+                S::StoreDF(st.written[c] + j, Sine(S::Load(sums[c] + j)) * plan.feedbackScale +
+                                                  S::LoadFD(st.input[c] + j) * plan.inpGain);
         // The sub-block's positions run on without wrapping; those near the line's end have a mirror.
         const int first = st.writeAt[0], length = plan.length;
         for (int c = 0; c < 2; ++c) {
