@@ -430,9 +430,9 @@ template <class S> struct FrameLoop {
         float* t = st.delayT[v];
         std::int32_t* whole = st.whole[v];
         if ((plan.delayBits >> v & 1) == 0) {
-            for (int j = 0; j < padded; ++j) {
-                t[j] = plan.fixedT[v];
-                whole[j] = plan.fixedWhole[v];
+            for (int j = 0; j < padded; j += kF) {
+                S::StoreW(t + j, S::SetW(plan.fixedT[v]));
+                S::StoreWI(whole + j, VWI{} + plan.fixedWhole[v]);
             }
             lowest = highest = plan.fixedWhole[v];
             return;
@@ -440,20 +440,24 @@ template <class S> struct FrameLoop {
         const float* m = st.lfoT[plan.delIx[v]];
         const VD amount = S::Set(plan.modDelAmp[v]), delay = S::Set(plan.delay[v]);
         const VD lengthMinus1 = S::Set(plan.lengthMinus1);
-        const VF lengthMinus1f = S::SetF(plan.lengthMinus1f);
-        VI low = S::SetI(plan.length), high = S::SetI(0);
-        for (int j = 0; j < padded; j += kW) {
-            VF d = S::ToFloat((1.0 - S::LoadFD(m + j) * amount) * lengthMinus1 * delay);
-            d = d >= 0.0f ? d : S::SetF(0.0f);
+        const VW lengthMinus1f = S::SetW(plan.lengthMinus1f);
+        VWI low = VWI{} + plan.length, high = VWI{};
+        // The delay in double, kW frames at a time; the rest in float, kF frames at a time.
+        const auto delayOf = [&](int j) {
+            return S::ToFloat((1.0 - S::LoadFD(m + j) * amount) * lengthMinus1 * delay);
+        };
+        for (int j = 0; j < padded; j += kF) {
+            VW d = S::Join(delayOf(j), delayOf(j + kW));
+            d = d >= 0.0f ? d : S::SetW(0.0f);
             d = d > lengthMinus1f ? lengthMinus1f : d;
-            const VI w = S::Truncate(d);
-            S::StoreF(t + j, d - S::IntToFloat(w));
-            S::StoreI(whole + j, w);
+            const VWI w = S::TruncateW(d);
+            S::StoreW(t + j, d - S::IntToFloatW(w));
+            S::StoreWI(whole + j, w);
             low = w < low ? w : low;
             high = w > high ? w : high;
         }
-        lowest = S::MinI(low);
-        highest = S::MaxI(high);
+        lowest = S::MinWI(low);
+        highest = S::MaxWI(high);
     }
 
     // Pan gains and amplitude of a voice whose modulation is on, in float.
@@ -1048,11 +1052,12 @@ template <class S> struct FrameLoop {
         for (int c = 0; c < 2; ++c)
             for (int k = 0; k < kVectors; ++k)
                 S::StoreW(st.output[c] + k * kF,
-                          (wet[c][k] * plan.mix + plan.dryGain * S::LoadW(st.input[c] + k * kF)) * plan.outGain *
-                              plan.activeScale);
+                          (wet[c][k] * plan.mix + plan.dryGain * S::LoadW(st.input[c] + k * kF)) *
+                              plan.outGain * plan.activeScale);
     }
 
-    // Each voice's output of frame j, as Outputs forms it (kept for the block's end, from its last sub-block).
+    // Each voice's output of frame j, as Outputs forms it (kept for the block's end, from its last
+    // sub-block).
     static void KeepVoiceOutputs(const FramePlan& plan, FrameState& st, int j) {
         for (int i = 0; i < plan.activeCount; ++i) {
             const int v = plan.active[i];

@@ -82,6 +82,10 @@ struct Simd : Lfo256 {
     static void StoreW(float* p, VW v) { _mm256_store_ps(p, v); }
     static void StoreUW(float* p, VW v) { _mm256_storeu_ps(p, v); }
     static VW SetW(float x) { return _mm256_set1_ps(x); }
+    static VW Join(VF low, VF high) { return _mm256_insertf128_ps(_mm256_castps128_ps256(low), high, 1); }
+    static VWI TruncateW(VW v) { return reinterpret_cast<VWI>(_mm256_cvttps_epi32(v)); }
+    static VW IntToFloatW(VWI v) { return _mm256_cvtepi32_ps(reinterpret_cast<__m256i>(v)); }
+    static void StoreWI(std::int32_t* p, VWI v) { reinterpret_cast<VWI*>(p)[0] = v; }
     static VWI LoadWI(const std::int32_t* p) { return reinterpret_cast<const VWI*>(p)[0]; }
     static int MinWI(VWI v) {
         const __m256i m = reinterpret_cast<__m256i>(v);

@@ -86,6 +86,10 @@ struct Simd : Lfo256 {
     static void StoreW(float* p, VW v) { _mm512_store_ps(p, v); }
     static void StoreUW(float* p, VW v) { _mm512_storeu_ps(p, v); }
     static VW SetW(float x) { return _mm512_set1_ps(x); }
+    static VW Join(VF low, VF high) { return _mm512_insertf32x8(_mm512_castps256_ps512(low), high, 1); }
+    static VWI TruncateW(VW v) { return reinterpret_cast<VWI>(_mm512_maskz_cvttps_epi32(0xFFFF, v)); }
+    static VW IntToFloatW(VWI v) { return _mm512_maskz_cvtepi32_ps(0xFFFF, reinterpret_cast<__m512i>(v)); }
+    static void StoreWI(std::int32_t* p, VWI v) { reinterpret_cast<VWI*>(p)[0] = v; }
     static VWI LoadWI(const std::int32_t* p) { return reinterpret_cast<const VWI*>(p)[0]; }
     static int MinWI(VWI v) {
         const __m512i m = reinterpret_cast<__m512i>(v);

@@ -74,13 +74,20 @@ struct Simd {
     static int MaskBitsI(VI m) { return _mm_movemask_ps(reinterpret_cast<__m128>(m)) & 3; }
 
     // Table entries: lane i takes table[index[i]] (the first kWidth lanes).
-    static VF Lookup(const float* table, VI index) { return _mm_setr_ps(table[index[0]], table[index[1]], 0.0f, 0.0f); }
+    static VF Lookup(const float* table, VI index) {
+        return _mm_setr_ps(table[index[0]], table[index[1]], 0.0f, 0.0f);
+    }
 
     static VW LoadW(const float* p) { return _mm_load_ps(p); }
     static VW LoadUW(const float* p) { return _mm_loadu_ps(p); }
     static void StoreW(float* p, VW v) { _mm_store_ps(p, v); }
     static void StoreUW(float* p, VW v) { _mm_storeu_ps(p, v); }
     static VW SetW(float x) { return _mm_set1_ps(x); }
+    // Two vectors of kWidth floats as one wide vector, and the wide vector's conversions.
+    static VW Join(VF low, VF high) { return _mm_movelh_ps(low, high); }
+    static VWI TruncateW(VW v) { return reinterpret_cast<VWI>(_mm_cvttps_epi32(v)); }
+    static VW IntToFloatW(VWI v) { return _mm_cvtepi32_ps(reinterpret_cast<__m128i>(v)); }
+    static void StoreWI(std::int32_t* p, VWI v) { reinterpret_cast<VWI*>(p)[0] = v; }
     static VWI LoadWI(const std::int32_t* p) { return reinterpret_cast<const VWI*>(p)[0]; }
     static int MinWI(VWI v) {
         const VWI a = v < reinterpret_cast<VWI>(_mm_shuffle_epi32(reinterpret_cast<__m128i>(v), 0x4E))

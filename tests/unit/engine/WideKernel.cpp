@@ -100,6 +100,15 @@ struct Simd {
     static void StoreW(float* p, VW v) { StoreAny(p, v); }
     static void StoreUW(float* p, VW v) { StoreAny(p, v); }
     static VW SetW(float x) { return VW{} + x; }
+    static VW Join(VF low, VF high) {
+        VW r;
+        std::memcpy(&r, &low, sizeof low);
+        std::memcpy(reinterpret_cast<char*>(&r) + sizeof low, &high, sizeof high);
+        return r;
+    }
+    static VWI TruncateW(VW v) { return __builtin_convertvector(v, VWI); }
+    static VW IntToFloatW(VWI v) { return __builtin_convertvector(v, VW); }
+    static void StoreWI(std::int32_t* p, VWI v) { StoreAny(p, v); }
     static VWI LoadWI(const std::int32_t* p) { return LoadAny<VWI>(p); }
     static int MinWI(VWI v) { return Lowest(v); }
     static int MaxWI(VWI v) { return Highest(v); }
