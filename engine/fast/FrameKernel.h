@@ -318,71 +318,77 @@ template <class S> struct FrameLoop {
     static void PlainLfos(const FramePlan& plan, FrameState& st, int n, int padded) {
         constexpr int G = kLfos / S::kLfoLanes;
         VL phase[G], increment[G];
-        ML stepping[G];
+        ML stepping[G], restarted[G];
         for (int g = 0; g < G; ++g) {
             phase[g] = S::LoadL(st.phase + g * S::kLfoLanes);
             increment[g] = S::LoadL(st.increment + g * S::kLfoLanes);
             stepping[g] = S::LoadLMask(plan.stepping + g * S::kLfoLanes);
+            restarted[g] = ML{};
         }
-        for (int j = 0; j < n; ++j) {
+        for (int j = 0; j < n; ++j)
             for (int g = 0; g < G; ++g) {
-                const int o = g * S::kLfoLanes;
                 const VL stepped = phase[g] + increment[g];
                 phase[g] = stepping[g] ? (stepped <= 0.5f ? stepped : S::SetL(-0.5f)) : phase[g];
-                S::StoreL(st.lfo[j] + o, phase[g]);
-                if (const int draws = S::MaskBitsL(stepping[g] & (phase[g] == -0.5f)))
-                    for (int i = 0; i < S::kLfoLanes; ++i)
-                        if (draws & (1 << i))
-                            st.random[o + i] = DrawRandom();
+                S::StoreL(st.lfo[j] + g * S::kLfoLanes, phase[g]);
+                restarted[g] = restarted[g] | (phase[g] == -0.5f);
             }
-            if (plan.anyRandom)
-                std::memcpy(st.lfoRandom[j], st.random, sizeof st.random);
-        }
-        for (int g = 0; g < G; ++g)
+        bool draws = false;
+        for (int g = 0; g < G; ++g) {
             S::StoreL(st.phase + g * S::kLfoLanes, phase[g]);
-        for (int j = n; j < padded; ++j) {
+            draws = draws || S::MaskBitsL(stepping[g] & restarted[g]) != 0;
+        }
+        // The "Random" shape's value of every frame, time-major. A step that lands on -0.5 draws the next
+        // one, frame by frame and LFO by LFO, as the general step does.
+        for (int k = 0; k < kLfos; ++k)
+            if (plan.shapeOf[k] == 6)
+                for (int j = 0; j < padded; j += kF)
+                    S::StoreW(st.lfoRandomT[k] + j, S::SetW(st.random[k]));
+        if (draws)
+            for (int j = 0; j < n; ++j)
+                for (int k = 0; k < kLfos; ++k)
+                    if (plan.stepping[k] != 0 && st.lfo[j][k] == -0.5f) {
+                        st.random[k] = DrawRandom();
+                        if (plan.shapeOf[k] == 6)
+                            for (int i = j; i < padded; ++i)
+                                st.lfoRandomT[k][i] = st.random[k];
+                    }
+        for (int j = n; j < padded; ++j)
             std::memcpy(st.lfo[j], st.lfo[n - 1], sizeof st.lfo[j]);
-            std::memcpy(st.lfoRandom[j], st.lfoRandom[n - 1], sizeof st.lfoRandom[j]);
-        }
-        for (int j = 0; j < padded; j += 8) {
+        for (int j = 0; j < padded; j += 8)
             S::Transpose8(st.lfo[j], kLfos, st.lfoT[0] + j, kRow);
-            if (plan.anyRandom)
-                S::Transpose8(st.lfoRandom[j], kLfos, st.lfoRandomT[0] + j, kRow);
-        }
         for (int k = 0; k < kLfos; ++k) {
             float* row = st.lfoT[k];
-            const int shape = plan.shapeOf[k];
-            if (shape == 0) {
+            // Each frame's unipolar value (b + 1) 0.5 of the bipolar waveform b of its phase p.
+            const auto wave = [&](auto bipolar) {
+                for (int j = 0; j < padded; j += kF)
+                    S::StoreW(row + j, (bipolar(S::LoadW(row + j), j) + 1.0f) * 0.5f);
+            };
+            const auto magnitude = [](VW p) { return p < 0.0f ? -p : p; };
+            switch (plan.shapeOf[k]) {
+            case 0:
                 for (int j = 0; j < padded; j += kF)
                     S::StoreW(row + j, S::SetW(st.out[k]));
-                continue;
-            }
-            for (int j = 0; j < padded; j += kF) {
-                const VW p = S::LoadW(row + j);
-                const VW magnitude = p < 0.0f ? -p : p;
-                VW bipolar;
-                switch (shape) {
-                case 1: {
-                    const VW u = 0.25f - magnitude;
-                    bipolar = (8.0f * u) * (1.0f - 2.0f * (u < 0.0f ? -u : u));
-                    break;
-                }
-                case 2:
-                    bipolar = 1.0f - 4.0f * magnitude;
-                    break;
-                case 3:
-                    bipolar = 2.0f * p;
-                    break;
-                case 4:
-                    bipolar = -2.0f * p;
-                    break;
-                case 5:
-                    bipolar = p >= 0.0f ? S::SetW(1.0f) : S::SetW(-1.0f);
-                    break;
-                default:
-                    bipolar = S::LoadW(st.lfoRandomT[k] + j);
-                }
-                S::StoreW(row + j, (bipolar + 1.0f) * 0.5f);
+                break;
+            case 1:
+                wave([&](VW p, int) {
+                    const VW u = 0.25f - magnitude(p);
+                    return (8.0f * u) * (1.0f - 2.0f * magnitude(u));
+                });
+                break;
+            case 2:
+                wave([&](VW p, int) { return 1.0f - 4.0f * magnitude(p); });
+                break;
+            case 3:
+                wave([](VW p, int) { return 2.0f * p; });
+                break;
+            case 4:
+                wave([](VW p, int) { return -2.0f * p; });
+                break;
+            case 5:
+                wave([](VW p, int) { return p >= 0.0f ? S::SetW(1.0f) : S::SetW(-1.0f); });
+                break;
+            default:
+                wave([&](VW, int j) { return S::LoadW(st.lfoRandomT[k] + j); });
             }
         }
         // A stepping LFO without a sync source sees 0.
@@ -405,10 +411,13 @@ template <class S> struct FrameLoop {
     // repeat frame n - 1, so every vector over them holds defined values.
     static void Lfos(const FramePlan& plan, FrameState& st, int n, int padded) {
         bool plain = !plan.anySync;
-        for (int k = 0; k < kLfos; ++k)
-            plain = plain && (plan.stepping[k] == 0 ||
-                              (st.increment[k] >= 0.0f && st.increment[k] <= 1.0f && st.phase[k] >= -0.5f &&
-                               st.phase[k] <= 0.5f && st.syncInput[k] != 1.0f));
+        for (int o = 0; o < kLfos; o += S::kLfoLanes) {
+            const VL increment = S::LoadL(st.increment + o), phase = S::LoadL(st.phase + o);
+            const ML fits = ~S::LoadLMask(plan.stepping + o) |
+                            ((increment >= 0.0f) & (increment <= 1.0f) & (phase >= -0.5f) & (phase <= 0.5f) &
+                             (S::LoadL(st.syncInput + o) != 1.0f));
+            plain = plain && S::MaskBitsL(fits) == (1 << S::kLfoLanes) - 1;
+        }
         if (plain)
             return PlainLfos(plan, st, n, padded);
         for (int j = 0; j < n; ++j) {
