@@ -182,6 +182,13 @@ struct alignas(64) FrameState {
     alignas(64) float signalV[2][kRow][kVoices] = {};    // the same, voice-major, for the filters
     alignas(64) float tapRow[kVoices][2][kRow + 1] = {}; // [0]: the tap before the sub-block
     alignas(64) float written[2][kRow] = {};             // the line samples written
+    // The filters as a sub-block found them, while voices read after its writes may need them again.
+    struct Filters {
+        double low[2][kVoices], high[2][kVoices], band[2][kVoices];
+        float lowOut[2][kVoices], highOut[2][kVoices], bandOut[2][kVoices];
+        float inputPeak[2][kVoices], stateLimit[2][kVoices];
+    };
+    Filters savedFilters = {};
     alignas(64) float output[2][kRow] = {};
 };
 

@@ -957,11 +957,11 @@ template <class S> struct FrameLoop {
         }
     }
 
-    // The writes of frames [0, n), a vector of frames at a time: every tap they need is known. Voices
-    // without feedback add zeros to the sums while their taps are finite and are then left out.
-    static void WriteVector(const FramePlan& plan, FrameState& st, int n, int padded) {
-        // Taps of frames -1 .. n - 2 (and a few beyond, which can only send a finite block the slow way):
-        // their sum is a finite number while they are (a sum that overflows takes the slow way too).
+    // Whether the taps of the voices without feedback that the writes of frames [0, n) add as zeros are
+    // finite numbers: the tap before the sub-block of each, and the rows of frames [0, padded) of those in
+    // `rows` (a tap beyond n - 2 can only send a finite sub-block the slow way, which gives the same bits).
+    // A sum of finite numbers is finite (one that overflows takes the slow way too).
+    static bool TapsFinite(const FramePlan& plan, const FrameState& st, std::uint32_t rows, int padded) {
         VW even = S::SetW(0.0f), odd = S::SetW(0.0f);
         float before = 0.0f;
         for (int i = 0; i < plan.all.count; ++i) {
@@ -969,9 +969,11 @@ template <class S> struct FrameLoop {
             if (plan.feedBits >> v & 1)
                 continue;
             for (int c = 0; c < 2; ++c) {
+                before = before + st.tapRow[v][c][0];
+                if ((rows >> v & 1) == 0)
+                    continue;
                 // Entry j of the row is the tap of frame j.
                 const float* row = (plan.floatRead >> v & 1) ? st.signal[c][v] : st.tapRow[v][c] + 1;
-                before = before + st.tapRow[v][c][0];
                 int j = 0;
                 for (; j + 2 * kF <= padded; j += 2 * kF) {
                     even = even + S::LoadUW(row + j);
@@ -986,11 +988,12 @@ template <class S> struct FrameLoop {
         bool finite = before - before == 0.0f;
         for (int i = 0; i < kF; ++i)
             finite = finite && check[i] == 0.0f;
-        if (!finite) {
-            for (int j = 0; j < n; ++j)
-                WriteOne(plan, st, j);
-            return;
-        }
+        return finite;
+    }
+
+    // The writes of frames [0, n), a vector of frames at a time, when every tap they need is known and
+    // every tap of a voice without feedback is a finite number: those voices add zeros and are left out.
+    static void WriteVector(const FramePlan& plan, FrameState& st, int n) {
         alignas(64) double sums[2][kSubBlock];
         FeedbackSums<kSubBlock / kW>(plan, st, (n + kW - 1) / kW, sums);
         for (int c = 0; c < 2; ++c)
@@ -1081,6 +1084,57 @@ template <class S> struct FrameLoop {
 
     // ---- a sub-block ----
 
+    // The writes of frames [0, n) one by one, each followed by the reads and filters of that frame of the
+    // voices of `set`; every other voice has been read.
+    static void Between(const FramePlan& plan, FrameState& st, int n, std::uint32_t set) {
+        for (int j = 0; j < n; ++j) {
+            WriteOne(plan, st, j);
+            for (int i = 0; i < plan.activeCount; ++i) {
+                const int v = plan.active[i];
+                if (set >> v & 1)
+                    ReadOne(plan, st, v, j, plan.exactRead >> v & 1, st.signal[0][v] + j,
+                            st.signal[1][v] + j);
+            }
+            if (const std::uint32_t filtered = set & plan.filterBits) {
+                for (int c = 0; c < 2; ++c)
+                    for (int v = 0; v < kVoices; ++v)
+                        st.signalV[c][j][v] = st.signal[c][v][j];
+                Filters(plan, st, j, j + 1, filtered);
+                for (int c = 0; c < 2; ++c)
+                    for (int v = 0; v < kVoices; ++v)
+                        if (filtered >> v & 1)
+                            st.signal[c][v][j] = st.signalV[c][j][v];
+            }
+            for (int i = 0; i < plan.activeCount; ++i)
+                if (set >> plan.active[i] & 1)
+                    TapOne(plan, st, plan.active[i], j);
+        }
+    }
+
+    // Every filter's state and kept outputs, for running a sub-block's filters again.
+    static void SaveFilters(FrameState& st) {
+        FrameState::Filters& f = st.savedFilters;
+        std::memcpy(f.low, st.low, sizeof f.low);
+        std::memcpy(f.high, st.high, sizeof f.high);
+        std::memcpy(f.band, st.band, sizeof f.band);
+        std::memcpy(f.lowOut, st.lowOut, sizeof f.lowOut);
+        std::memcpy(f.highOut, st.highOut, sizeof f.highOut);
+        std::memcpy(f.bandOut, st.bandOut, sizeof f.bandOut);
+        std::memcpy(f.inputPeak, st.inputPeak, sizeof f.inputPeak);
+        std::memcpy(f.stateLimit, st.stateLimit, sizeof f.stateLimit);
+    }
+    static void RestoreFilters(FrameState& st) {
+        const FrameState::Filters& f = st.savedFilters;
+        std::memcpy(st.low, f.low, sizeof f.low);
+        std::memcpy(st.high, f.high, sizeof f.high);
+        std::memcpy(st.band, f.band, sizeof f.band);
+        std::memcpy(st.lowOut, f.lowOut, sizeof f.lowOut);
+        std::memcpy(st.highOut, f.highOut, sizeof f.highOut);
+        std::memcpy(st.bandOut, f.bandOut, sizeof f.bandOut);
+        std::memcpy(st.inputPeak, f.inputPeak, sizeof f.inputPeak);
+        std::memcpy(st.stateLimit, f.stateLimit, sizeof f.stateLimit);
+    }
+
     static void SubBlock(const FramePlan& plan, FrameState& st, int n) {
         const int padded = (n + kF - 1) / kF * kF;
         Lfos(plan, st, n, padded);
@@ -1122,33 +1176,24 @@ template <class S> struct FrameLoop {
                     Taps(plan, st, plan.active[i], n);
         };
         readAndFilter(ahead);
-        if (between == 0) {
-            WriteVector(plan, st, n, padded);
-        } else {
-            for (int j = 0; j < n; ++j) {
-                WriteOne(plan, st, j);
-                for (int i = 0; i < plan.activeCount; ++i) {
-                    const int v = plan.active[i];
-                    if (between >> v & 1)
-                        ReadOne(plan, st, v, j, plan.exactRead >> v & 1, st.signal[0][v] + j,
-                                st.signal[1][v] + j);
-                }
-                if (const std::uint32_t filtered = between & plan.filterBits) {
-                    for (int c = 0; c < 2; ++c)
-                        for (int v = 0; v < kVoices; ++v)
-                            st.signalV[c][j][v] = st.signal[c][v][j];
-                    Filters(plan, st, j, j + 1, filtered);
-                    for (int c = 0; c < 2; ++c)
-                        for (int v = 0; v < kVoices; ++v)
-                            if (filtered >> v & 1)
-                                st.signal[c][v][j] = st.signalV[c][j][v];
-                }
-                for (int i = 0; i < plan.activeCount; ++i)
-                    if (between >> plan.active[i] & 1)
-                        TapOne(plan, st, plan.active[i], j);
+        // The writes add the taps of every voice, those without feedback as zeros; a tap that is not a
+        // finite number spoils the sum. Voices read after the writes are checked once read: if one of their
+        // taps is not finite, their filters go back to where they were and the writes and their reads run
+        // again frame by frame.
+        if (between == 0 && TapsFinite(plan, st, ahead, padded)) {
+            const bool save = (after & plan.filterBits) != 0;
+            if (save)
+                SaveFilters(st);
+            WriteVector(plan, st, n);
+            readAndFilter(after);
+            if (after != 0 && !TapsFinite(plan, st, after, padded)) {
+                if (save)
+                    RestoreFilters(st);
+                Between(plan, st, n, after);
             }
+        } else {
+            Between(plan, st, n, between | after);
         }
-        readAndFilter(after);
         Outputs(plan, st, padded);
 
         // The last taps lead the next sub-block's rows.
