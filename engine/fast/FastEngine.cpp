@@ -233,6 +233,17 @@ void FastEngine::Plan(const BlockContext& block) {
 
     p.cutoffModulated = p.cutoffBits != 0;
 
+    // Long sub-blocks while every voice switched on that feeds back stays more than one of them behind the
+    // writer, for LFO outputs up to 1 (otherwise it would be read frame by frame; see kSubBlock).
+    bool farBehind = lfosFinite;
+    for (int i = 0; i < p.activeCount; ++i) {
+        const int v = p.active[i];
+        const double nearest =
+            (p.delayBits >> v & 1) ? (1.0 - e.ModDelAmp[v]) * p.lengthMinus1 * e.Delay[v] : p.fixedWhole[v];
+        farBehind = farBehind && ((p.feedBits >> v & 1) == 0 || nearest >= fast::kSubBlock + 2);
+    }
+    p.subBlock = farBehind ? fast::kSubBlock : fast::kShortSubBlock;
+
     // The feedback sum runs over every voice in voice order; voices without feedback add zeros, and
     // voices switched off keep their (finite) taps.
     p.feeding.count = p.all.count = 0;

@@ -21,12 +21,16 @@ inline constexpr int kLfos = kLfoCount;
 // Voice and LFO lanes: eight of each, one bit per voice in the voice masks.
 static_assert(kVoices == 8 && kLfos == 8, "the kernels lay voices and LFOs out as eight lanes");
 
-// Frames per sub-block. A voice whose taps are all older than the sub-block is read for all of its frames
-// before the sub-block writes the line.
-inline constexpr int kSubBlock = 32;
+// Frames per sub-block, at most. A voice whose taps are all older than the sub-block is read for all of its
+// frames before the sub-block writes the line; one that feeds back and reads closer behind the writer is
+// read frame by frame, so sub-blocks are shorter while a voice that feeds back might (only speed depends
+// on their length).
+inline constexpr int kSubBlock = 64;
+inline constexpr int kShortSubBlock = 32;
 // The widest float vector (AVX-512): the time-major rows are read and written in whole vectors.
 inline constexpr int kMaxFloats = 16;
-static_assert(kSubBlock % kMaxFloats == 0, "a sub-block is whole vectors of frames on every path");
+static_assert(kSubBlock % kMaxFloats == 0 && kShortSubBlock % kMaxFloats == 0,
+              "a sub-block is whole vectors of frames on every path");
 // Samples mirrored before position 0 of the line (the last ones of the length in use), so that the taps
 // of a vector of consecutive frames are contiguous memory even where the reads wrap around the line's end.
 inline constexpr int kGuard = 48;
@@ -90,7 +94,8 @@ struct alignas(64) FramePlan {
     FeedList all;
 
     // Globals.
-    int length = 0; // samples of the line in use
+    int subBlock = kShortSubBlock; // frames per sub-block, at most
+    int length = 0;                // samples of the line in use
     double lengthMinus1 = 0;
     float lengthMinus1f = 0;
     double inpGain = 0;

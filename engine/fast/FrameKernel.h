@@ -1220,7 +1220,7 @@ template <class S> struct FrameLoop {
             const bool wrapped = wp > plan.length - 1;
             if (wrapped)
                 wp = 0;
-            n = frames - start < kSubBlock ? frames - start : kSubBlock;
+            n = frames - start < plan.subBlock ? frames - start : plan.subBlock;
             n = n < plan.length - wp ? n : plan.length - wp;
             TakeInput(plan, st, inL + start, inR + start, n);
             for (int j = 0; j < n; ++j) {
