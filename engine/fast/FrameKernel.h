@@ -285,6 +285,16 @@ template <class S> struct FrameLoop {
 
     // Smooth over the voice-major LFO rows of frames [0, n), with the smoothers' states in registers.
     static void SmoothRows(const FramePlan& plan, FrameState& st, int n) {
+        bool every = true;
+        for (int k = 0; k < kLfos; ++k)
+            every = every && plan.smoothing[k] != 0;
+        if (every)
+            SmoothRows<true>(plan, st, n);
+        else
+            SmoothRows<false>(plan, st, n);
+    }
+    // kAll: every LFO is smoothed.
+    template <bool kAll> static void SmoothRows(const FramePlan& plan, FrameState& st, int n) {
         constexpr int G = kLfos / kW;
         VD a0[G], b1[G], x1[G], y1[G];
         MD on[G];
@@ -300,9 +310,15 @@ template <class S> struct FrameLoop {
                 float* out = st.lfo[j] + g * kW;
                 const VD x = S::LoadFD(out);
                 const VD y = R((x + kFilterGuard) * a0[g] + a0[g] * x1[g] + y1[g] * b1[g]);
-                x1[g] = on[g] ? x : x1[g];
-                y1[g] = on[g] ? y : y1[g];
-                S::StoreDF(out, on[g] ? y : x);
+                if constexpr (kAll) {
+                    x1[g] = x;
+                    y1[g] = y;
+                    S::StoreDF(out, y);
+                } else {
+                    x1[g] = on[g] ? x : x1[g];
+                    y1[g] = on[g] ? y : y1[g];
+                    S::StoreDF(out, on[g] ? y : x);
+                }
             }
         for (int g = 0; g < G; ++g) {
             S::StoreDF(st.smoothX1 + g * kW, x1[g]);
@@ -889,9 +905,12 @@ template <class S> struct FrameLoop {
     static void Taps(const FramePlan& plan, FrameState& st, int v, int n) {
         if (plan.floatRead >> v & 1)
             return;
-        for (int c = 0; c < 2; ++c)
-            for (int j = 0; j < n; j += kW)
-                S::StoreDF(st.tapRow[v][c] + 1 + j, S::LoadFD(st.signal[c][v] + j) + kTapOffset);
+        const float* const in[2] = {st.signal[0][v], st.signal[1][v]};
+        float* const out[2] = {st.tapRow[v][0] + 1, st.tapRow[v][1] + 1};
+#pragma GCC unroll 4
+        for (int j = 0; j < n; j += kW)
+            for (int c = 0; c < 2; ++c)
+                S::StoreDF(out[c] + j, S::LoadFD(in[c] + j) + kTapOffset);
     }
     static void TapOne(const FramePlan& plan, FrameState& st, int v, int j) {
         if (plan.exactRead >> v & 1)
