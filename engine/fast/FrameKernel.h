@@ -981,7 +981,14 @@ template <class S> struct FrameLoop {
     // `rows` (a tap beyond n - 2 can only send a finite sub-block the slow way, which gives the same bits).
     // A sum of finite numbers is finite (one that overflows takes the slow way too).
     static bool TapsFinite(const FramePlan& plan, const FrameState& st, std::uint32_t rows, int padded) {
-        VW even = S::SetW(0.0f), odd = S::SetW(0.0f);
+        return TapsFinite<kSubBlock / kF>(plan, st, rows, padded / kF);
+    }
+    template <int kVectors>
+    static bool TapsFinite(const FramePlan& plan, const FrameState& st, std::uint32_t rows, int vectors) {
+        if constexpr (kVectors > 1)
+            if (vectors < kVectors)
+                return TapsFinite<kVectors - 1>(plan, st, rows, vectors);
+        VW sum[2] = {S::SetW(0.0f), S::SetW(0.0f)};
         float before = 0.0f;
         for (int i = 0; i < plan.all.count; ++i) {
             const int v = plan.all.voice[i];
@@ -993,17 +1000,13 @@ template <class S> struct FrameLoop {
                     continue;
                 // Entry j of the row is the tap of frame j.
                 const float* row = (plan.floatRead >> v & 1) ? st.signal[c][v] : st.tapRow[v][c] + 1;
-                int j = 0;
-                for (; j + 2 * kF <= padded; j += 2 * kF) {
-                    even = even + S::LoadUW(row + j);
-                    odd = odd + S::LoadUW(row + j + kF);
-                }
-                if (j < padded)
-                    even = even + S::LoadUW(row + j);
+#pragma GCC unroll 16
+                for (int k = 0; k < kVectors; ++k)
+                    sum[k & 1] = sum[k & 1] + S::LoadUW(row + k * kF);
             }
         }
         alignas(64) float check[kF];
-        S::StoreW(check, (even + odd) - (even + odd));
+        S::StoreW(check, (sum[0] + sum[1]) - (sum[0] + sum[1]));
         bool finite = before - before == 0.0f;
         for (int i = 0; i < kF; ++i)
             finite = finite && check[i] == 0.0f;
