@@ -721,9 +721,9 @@ template <class S> struct FrameLoop {
     // weights are 0 and 1, are float arithmetic: a float operation gives the bits of the double operation
     // rounded to float, and the mix's products and sums are exact.
     template <int V, bool kAll>
-    static void FilterFrame(const FramePlan& plan, FrameState& st, int j, const int* bases,
-                            const std::int64_t* on64, const std::int32_t* on32, float (&outs)[3][2][kVoices],
-                            bool keep) {
+    __attribute__((always_inline)) static void
+    FilterFrameBody(const FramePlan& plan, FrameState& st, int j, const int* bases, const std::int64_t* on64,
+                    const std::int32_t* on32, float (&outs)[3][2][kVoices], bool keep) {
         constexpr int N = 2 * V;
         const float* coefficient = plan.cutoffModulated ? st.filterF[j] : st.coefficient;
         const float* damping = st.dampingPerFrame ? st.filterQ[j] : st.damping;
@@ -835,6 +835,24 @@ template <class S> struct FrameLoop {
         }
     }
 
+    // One frame of the filters: inside the frame loop where vectors are wide (no call per frame); on SSE2,
+    // whose registers are too few for that loop, a call of its own spills less.
+    template <int V, bool kAll>
+    static void FilterFrame(const FramePlan& plan, FrameState& st, int j, const int* bases,
+                            const std::int64_t* on64, const std::int32_t* on32, float (&outs)[3][2][kVoices],
+                            bool keep) {
+        FilterFrameBody<V, kAll>(plan, st, j, bases, on64, on32, outs, keep);
+    }
+    template <int V, bool kAll>
+    __attribute__((always_inline)) static void
+    FrameOfFilters(const FramePlan& plan, FrameState& st, int j, const int* bases, const std::int64_t* on64,
+                   const std::int32_t* on32, float (&outs)[3][2][kVoices], bool keep) {
+        if constexpr (kW >= 4)
+            FilterFrameBody<V, kAll>(plan, st, j, bases, on64, on32, outs, keep);
+        else
+            FilterFrame<V, kAll>(plan, st, j, bases, on64, on32, outs, keep);
+    }
+
     template <int V>
     static void FilterFrames(int vectors, bool all, const FramePlan& plan, FrameState& st, int begin, int end,
                              const int* bases, const std::int64_t* on64, const std::int32_t* on32,
@@ -844,9 +862,9 @@ template <class S> struct FrameLoop {
                 return FilterFrames<V - 1>(vectors, all, plan, st, begin, end, bases, on64, on32, outs);
         for (int j = begin; j < end; ++j) {
             if (all)
-                FilterFrame<V, true>(plan, st, j, bases, on64, on32, outs, j == end - 1);
+                FrameOfFilters<V, true>(plan, st, j, bases, on64, on32, outs, j == end - 1);
             else
-                FilterFrame<V, false>(plan, st, j, bases, on64, on32, outs, j == end - 1);
+                FrameOfFilters<V, false>(plan, st, j, bases, on64, on32, outs, j == end - 1);
         }
     }
 
