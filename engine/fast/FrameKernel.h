@@ -341,13 +341,26 @@ template <class S> struct FrameLoop {
             stepping[g] = S::LoadLMask(plan.stepping + g * S::kLfoLanes);
             restarted[g] = ML{};
         }
-        for (int j = 0; j < n; ++j)
-            for (int g = 0; g < G; ++g) {
-                const VL stepped = phase[g] + increment[g];
-                phase[g] = stepping[g] ? (stepped <= 0.5f ? stepped : S::SetL(-0.5f)) : phase[g];
-                S::StoreL(st.lfo[j] + g * S::kLfoLanes, phase[g]);
-                restarted[g] = restarted[g] | (phase[g] == -0.5f);
-            }
+        const auto steps = [&](auto every) {
+            for (int j = 0; j < n; ++j)
+                for (int g = 0; g < G; ++g) {
+                    const VL stepped = phase[g] + increment[g];
+                    const VL next = stepped <= 0.5f ? stepped : S::SetL(-0.5f);
+                    if constexpr (decltype(every)::value)
+                        phase[g] = next;
+                    else
+                        phase[g] = stepping[g] ? next : phase[g];
+                    S::StoreL(st.lfo[j] + g * S::kLfoLanes, phase[g]);
+                    restarted[g] = restarted[g] | (phase[g] == -0.5f);
+                }
+        };
+        bool every = true;
+        for (int k = 0; k < kLfos; ++k)
+            every = every && plan.stepping[k] != 0;
+        if (every)
+            steps(std::true_type{});
+        else
+            steps(std::false_type{});
         bool draws = false;
         for (int g = 0; g < G; ++g) {
             S::StoreL(st.phase + g * S::kLfoLanes, phase[g]);
@@ -379,7 +392,9 @@ template <class S> struct FrameLoop {
                 for (int j = 0; j < padded; j += kF)
                     S::StoreW(row + j, (bipolar(S::LoadW(row + j), j) + 1.0f) * 0.5f);
             };
-            const auto magnitude = [](VW p) { return p < 0.0f ? -p : p; };
+            // The phases are numbers within -0.5 .. 0.5 here, so clearing the sign bit gives p < 0 ? -p : p
+            // (and the waveforms take the same value at -0 and +0).
+            const auto magnitude = [](VW p) { return S::AbsW(p); };
             switch (plan.shapeOf[k]) {
             case 0:
                 for (int j = 0; j < padded; j += kF)

@@ -86,6 +86,7 @@ struct Simd : Lfo256 {
     static VWI TruncateW(VW v) { return reinterpret_cast<VWI>(_mm256_cvttps_epi32(v)); }
     static VW IntToFloatW(VWI v) { return _mm256_cvtepi32_ps(reinterpret_cast<__m256i>(v)); }
     static void StoreWI(std::int32_t* p, VWI v) { reinterpret_cast<VWI*>(p)[0] = v; }
+    static VW AbsW(VW v) { return _mm256_andnot_ps(_mm256_set1_ps(-0.0f), v); }
     static VWI LoadWI(const std::int32_t* p) { return reinterpret_cast<const VWI*>(p)[0]; }
     static int MinWI(VWI v) {
         const __m256i m = reinterpret_cast<__m256i>(v);

@@ -90,6 +90,7 @@ struct Simd : Lfo256 {
     static VWI TruncateW(VW v) { return reinterpret_cast<VWI>(_mm512_maskz_cvttps_epi32(0xFFFF, v)); }
     static VW IntToFloatW(VWI v) { return _mm512_maskz_cvtepi32_ps(0xFFFF, reinterpret_cast<__m512i>(v)); }
     static void StoreWI(std::int32_t* p, VWI v) { reinterpret_cast<VWI*>(p)[0] = v; }
+    static VW AbsW(VW v) { return _mm512_maskz_andnot_ps(0xFFFF, _mm512_set1_ps(-0.0f), v); }
     static VWI LoadWI(const std::int32_t* p) { return reinterpret_cast<const VWI*>(p)[0]; }
     static int MinWI(VWI v) {
         const __m512i m = reinterpret_cast<__m512i>(v);

@@ -88,6 +88,7 @@ struct Simd {
     static VWI TruncateW(VW v) { return reinterpret_cast<VWI>(_mm_cvttps_epi32(v)); }
     static VW IntToFloatW(VWI v) { return _mm_cvtepi32_ps(reinterpret_cast<__m128i>(v)); }
     static void StoreWI(std::int32_t* p, VWI v) { reinterpret_cast<VWI*>(p)[0] = v; }
+    static VW AbsW(VW v) { return _mm_andnot_ps(_mm_set1_ps(-0.0f), v); }
     static VWI LoadWI(const std::int32_t* p) { return reinterpret_cast<const VWI*>(p)[0]; }
     static int MinWI(VWI v) {
         const VWI a = v < reinterpret_cast<VWI>(_mm_shuffle_epi32(reinterpret_cast<__m128i>(v), 0x4E))

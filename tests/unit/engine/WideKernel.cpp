@@ -109,6 +109,7 @@ struct Simd {
     static VWI TruncateW(VW v) { return __builtin_convertvector(v, VWI); }
     static VW IntToFloatW(VWI v) { return __builtin_convertvector(v, VW); }
     static void StoreWI(std::int32_t* p, VWI v) { StoreAny(p, v); }
+    static VW AbsW(VW v) { return v < 0.0f ? -v : v; }
     static VWI LoadWI(const std::int32_t* p) { return LoadAny<VWI>(p); }
     static int MinWI(VWI v) { return Lowest(v); }
     static int MaxWI(VWI v) { return Highest(v); }
