@@ -481,7 +481,8 @@ template <class S> struct FrameLoop {
         const VD amount = S::Set(plan.modDelAmp[v]), delay = S::Set(plan.delay[v]);
         const VD lengthMinus1 = S::Set(plan.lengthMinus1);
         const VW lengthMinus1f = S::SetW(plan.lengthMinus1f);
-        VWI low = VWI{} + plan.length, high = VWI{};
+        // The range of the delays; the whole parts of its ends are the range of the whole parts.
+        VW low = lengthMinus1f, high = S::SetW(0.0f);
         // The delay in double, kW frames at a time; the rest in float, kF frames at a time.
         const auto delayOf = [&](int j) {
             return S::ToFloat((1.0 - S::LoadFD(m + j) * amount) * lengthMinus1 * delay);
@@ -493,11 +494,11 @@ template <class S> struct FrameLoop {
             const VWI w = S::TruncateW(d);
             S::StoreW(t + j, d - S::IntToFloatW(w));
             S::StoreWI(whole + j, w);
-            low = w < low ? w : low;
-            high = w > high ? w : high;
+            low = d < low ? d : low;
+            high = d > high ? d : high;
         }
-        lowest = S::MinWI(low);
-        highest = S::MaxWI(high);
+        lowest = S::MinWI(S::TruncateW(low));
+        highest = S::MaxWI(S::TruncateW(high));
     }
 
     // Pan gains and amplitude of a voice whose modulation is on, in float.
