@@ -112,7 +112,7 @@ template <class S> struct FrameLoop {
     }
     static VD Sine(VD x) {
         const VD k = (x * kTwoOverPi + kRoundingShift) - kRoundingShift;
-        const VD absK = k < 0.0 ? -k : k;
+        const VD absK = S::AbsD(k);
         // Not finite (k is then not a number or infinite) or too far out for this reduction.
         if (S::MaskBitsD(~(absK < kMaxQuadrant)) != 0) {
             alignas(64) double lanes[kW];
