@@ -12,7 +12,9 @@
 //   delay, the line writes (feedback sum, limiter sine, input gain), the filters with their coefficients,
 //   the feedback taps, and the reads of every voice that feeds back or is filtered. The feedback loop
 //   can be chaotic, and any difference inside it, however small, grows until the output is unrelated to
-//   the reference's; the lines and every kept state are therefore bit for bit the reference's.
+//   the reference's; the lines and every kept state are therefore bit for bit the reference's. Where the
+//   reference rounds a single operation on two floats (a sum, a quotient) to float, or its operation is
+//   exact (a doubling, a product with 0 or 1), the float operation stands for it: it gives the same bits.
 // - What only reaches the output is float arithmetic, in the reference's order of operations: the reads
 //   of voices that neither feed back nor are filtered, pan gains, amplitude, the voices' outputs and their
 //   sums, mix and output gain. Its difference from the reference is a few units in the last place of the
@@ -21,8 +23,9 @@
 //
 // Every lane computes the same sequence of operations whatever the vector width, and sums over voices
 // keep voice order, so every path gives the same bits. Where frames are processed in vectors of time
-// (delays, reads, taps, writes, outputs) or as lanes of voices (LFOs, coefficients, filters) changes
-// nothing but speed, so the output does not depend on how the host cuts blocks either.
+// (LFO waveforms, delays, cut-off coefficients, reads, taps, writes, outputs) or as lanes (LFO phases and
+// smoothers, filters) changes nothing but speed, so the output does not depend on how the host cuts blocks
+// either.
 
 #include "engine/DspConstants.h"
 #include "engine/fast/FastFrames.h"
@@ -1264,11 +1267,17 @@ template <class S> struct FrameLoop {
 
     static void Run(const FramePlan& plan, FrameState& st, const float* inL, const float* inR, float* outL,
                     float* outR, int frames) {
-        // Every voice's row starts with its kept tap; a voice switched off keeps it through the block.
+        // Every voice's row starts with its kept tap; a voice switched off that feeds back keeps it through
+        // the block (the rows of the voices switched on are written as they are read).
         for (int v = 0; v < kVoices; ++v)
-            for (int c = 0; c < 2; ++c)
-                for (int j = 0; j <= kRow; ++j)
+            for (int c = 0; c < 2; ++c) {
+                if (((plan.exactRead | plan.floatRead) >> v & 1) || (plan.feedBits >> v & 1) == 0) {
+                    st.tapRow[v][c][0] = st.tap[c][v];
+                    continue;
+                }
+                for (int j = 0; j <= kSubBlock; ++j)
                     st.tapRow[v][c][j] = st.tap[c][v];
+            }
         int wp = st.writePos;
         int n = 0;
         for (int start = 0; start < frames; start += n) {
