@@ -7,9 +7,9 @@
 // ns_per_frame (CPU time per stereo frame) and realtime_factor (seconds of audio per CPU second). After
 // the runs a table sets each fast path against the reference engine.
 #include "engine/ParameterTable.h"
-#include "plugin/TPlugin.h"
 #include "engine/fast/FastEngine.h"
 #include "engine/reference/ReferenceEngine.h"
+#include "plugin/TPlugin.h"
 #include "vst2/Vst2.h"
 
 #include <benchmark/benchmark.h>
@@ -248,23 +248,27 @@ __attribute__((noinline)) void CountedBlocks(Rig& rig, int blocks) {
     benchmark::DoNotOptimize(rig.outL.data());
 }
 
-// --count=PROGRAM:ENGINE (0 factory, 1 worst case; 0 reference, 1 SSE2, 2 AVX2, 3 AVX-512): after the
-// warm-up, renders one second at 44.1 kHz in blocks of 512 frames in CountedBlocks and prints the frames.
+// --count=PROGRAM:ENGINE[:FRAMES] (0 factory, 1 worst case; 0 reference, 1 SSE2, 2 AVX2, 3 AVX-512;
+// blocks of FRAMES, 512 unless given): after the warm-up, renders about one second at 44.1 kHz in
+// CountedBlocks and prints the frames.
 int Count(const char* what) {
-    int program = 0, engineKind = 0;
-    if (std::sscanf(what, "%d:%d", &program, &engineKind) != 2 || program < 0 || program > 1 ||
-        engineKind < 0 || engineKind > 3) {
-        std::fprintf(stderr, "--count=PROGRAM:ENGINE, program 0 or 1, engine 0 to 3\n");
+    int program = 0, engineKind = 0, frames = 512;
+    const int fields = std::sscanf(what, "%d:%d:%d", &program, &engineKind, &frames);
+    if (fields < 2 || program < 0 || program > 1 || engineKind < 0 || engineKind > 3 || frames < 1 ||
+        frames > 4096) {
+        std::fprintf(stderr,
+                     "--count=PROGRAM:ENGINE[:FRAMES], program 0 or 1, engine 0 to 3, frames 1 to 4096\n");
         return 2;
     }
     if (!PathRuns(static_cast<Frames>(engineKind))) {
         std::printf("frames 0 (this machine cannot run the path)\n");
         return 0;
     }
-    constexpr int kBlocks = 86;
-    Rig rig(static_cast<Program>(program), static_cast<Frames>(engineKind), Entry::Replacing, 44100.0, 512);
-    CountedBlocks(rig, kBlocks);
-    std::printf("frames %d\n", kBlocks * 512);
+    const int blocks = (44032 + frames - 1) / frames;
+    Rig rig(static_cast<Program>(program), static_cast<Frames>(engineKind), Entry::Replacing, 44100.0,
+            frames);
+    CountedBlocks(rig, blocks);
+    std::printf("frames %d\n", blocks * frames);
     return 0;
 }
 

@@ -7,8 +7,11 @@
 #include "engine/TSVC3.h"
 #include "engine/TmultiAll.h"
 
+#include <bit>
 #include <cmath>
+#include <cstring>
 #include <initializer_list>
+#include <type_traits>
 
 namespace engine {
 
@@ -55,6 +58,17 @@ bool Finite(std::initializer_list<float> values) {
     for (float v : values)
         sum += v;
     return std::isfinite(sum);
+}
+
+// Whether any of `count` values is not a finite number (all its exponent bits set).
+template <typename T> bool AnyNonFinite(const T* values, int count) {
+    using Bits = std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint64_t>;
+    constexpr Bits kExponent =
+        sizeof(T) == 4 ? static_cast<Bits>(0x7f800000u) : static_cast<Bits>(0x7ff0000000000000u);
+    bool any = false;
+    for (int i = 0; i < count; ++i)
+        any |= (std::bit_cast<Bits>(values[i]) & kExponent) == kExponent;
+    return any;
 }
 
 } // namespace
@@ -127,15 +141,16 @@ bool FastEngine::LfoFinite(int k) const noexcept {
 
 bool FastEngine::StatesFinite() const noexcept {
     const fast::FrameState& s = state_;
-    bool finite = true;
-    for (int k = 0; k < kLfoCount; ++k)
-        finite &= LfoFinite(k);
-    for (int v = 0; v < kVoiceCount; ++v)
-        for (int c = 0; c < 2; ++c)
-            finite &= Finite({static_cast<float>(s.low[c][v]), static_cast<float>(s.high[c][v]),
-                              static_cast<float>(s.band[c][v]), s.lowOut[c][v], s.highOut[c][v],
-                              s.bandOut[c][v], s.tap[c][v], s.voiceOut[c][v]});
-    return finite;
+    bool nonFinite = false;
+    for (const float* lfo : {s.random, s.out, s.syncInput, s.smoothX1, s.smoothY1})
+        nonFinite |= AnyNonFinite(lfo, kLfoCount);
+    // The filter states are doubles that each hold a float.
+    for (const double* filter : {&s.low[0][0], &s.high[0][0], &s.band[0][0]})
+        nonFinite |= AnyNonFinite(filter, 2 * kVoiceCount);
+    for (const float* voice :
+         {&s.lowOut[0][0], &s.highOut[0][0], &s.bandOut[0][0], &s.tap[0][0], &s.voiceOut[0][0]})
+        nonFinite |= AnyNonFinite(voice, 2 * kVoiceCount);
+    return !nonFinite;
 }
 
 // As the reference does: every filter, voice (taps and outputs) and LFO (oscillator, smoother, output,
@@ -159,29 +174,31 @@ void FastEngine::ResetNonFiniteStates(const EngineSnapshot& values) noexcept {
 
 // The block's plan: the voices switched on with their constants, the feedback lists, the LFOs' shapes,
 // sync sources and smoothing.
-void FastEngine::Plan(const BlockContext& block) {
+void FastEngine::Plan(const BlockContext& block, bool lfosFinite) {
     const EngineSnapshot& e = *block.values;
     fast::FramePlan& p = plan_;
+    planned_.valid = true;
+    planned_.lfosFinite = lfosFinite;
+    planned_.bufferLength = block.bufferLength;
+    planned_.sampleRate = block.sampleRate;
+    planned_.activeScale = block.activeScale;
+    planned_.feedbackScale = block.feedbackScale;
+    std::memcpy(planned_.values, &e, sizeof e);
     p.length = block.bufferLength;
     p.lengthMinus1 = p.length - 1;
     p.lengthMinus1f = static_cast<float>(p.length - 1);
 
     p.activeCount = 0;
     p.exactRead = p.floatRead = p.filterBits = p.feedBits = p.delayBits = p.panBits = p.ampBits = 0;
-    p.cutoffModulated = false;
+    p.cutoffBits = 0;
     // A modulation amount of 0 leaves its destination as it is only while the LFO's output is a number
     // (m * 0 is not a number otherwise); after a fault left one that is not, every destination is
     // modulated until the end of the block, when the state is reset.
-    bool lfosFinite = true;
-    for (float out : state_.out)
-        lfosFinite = lfosFinite && std::isfinite(out);
     for (int v = 0; v < kVoiceCount; ++v) {
         const std::uint32_t bit = 1u << v;
         if (e.Feeds[v] != 0.0f)
             p.feedBits |= bit;
         const int code = e.Pow[v] != 0 ? e.FType[v] : 0;
-        p.filtered[v] = code != 0 ? kTrue64 : 0;
-        p.filteredF[v] = code != 0 ? kTrue32 : 0;
         p.frqIx[v] = e.ModFrqIx[v];
         p.freq[v] = e.Freq[v];
         p.modFrqAmp[v] = e.ModFrqAmp[v];
@@ -197,7 +214,8 @@ void FastEngine::Plan(const BlockContext& block) {
         p.active[p.activeCount++] = v;
         if (code != 0) {
             p.filterBits |= bit;
-            p.cutoffModulated = p.cutoffModulated || e.ModFrqAmp[v] != 0.0f || !lfosFinite;
+            if (e.ModFrqAmp[v] != 0.0f || !lfosFinite)
+                p.cutoffBits |= bit;
         }
         if (code != 0 || e.Feeds[v] != 0.0f)
             p.exactRead |= bit;
@@ -231,6 +249,19 @@ void FastEngine::Plan(const BlockContext& block) {
         if (e.ModAmpAmp[v] != 0.0f || !lfosFinite)
             p.ampBits |= bit;
     }
+
+    p.cutoffModulated = p.cutoffBits != 0;
+
+    // Long sub-blocks while every voice switched on that feeds back stays more than one of them behind the
+    // writer, for LFO outputs up to 1 (otherwise it would be read frame by frame; see kSubBlock).
+    bool farBehind = lfosFinite;
+    for (int i = 0; i < p.activeCount; ++i) {
+        const int v = p.active[i];
+        const double nearest =
+            (p.delayBits >> v & 1) ? (1.0 - e.ModDelAmp[v]) * p.lengthMinus1 * e.Delay[v] : p.fixedWhole[v];
+        farBehind = farBehind && ((p.feedBits >> v & 1) == 0 || nearest >= fast::kSubBlock + 2);
+    }
+    p.subBlock = farBehind ? fast::kSubBlock : fast::kShortSubBlock;
 
     // The feedback sum runs over every voice in voice order; voices without feedback add zeros, and
     // voices switched off keep their (finite) taps.
@@ -328,9 +359,21 @@ void FastEngine::StartBlock(const BlockContext& block) {
                 line[i - fast::kGuard] = line[length - fast::kGuard + i];
 }
 
+bool FastEngine::Planned(const BlockContext& block, bool lfosFinite) const noexcept {
+    return planned_.valid && planned_.lfosFinite == lfosFinite &&
+           planned_.bufferLength == block.bufferLength && planned_.sampleRate == block.sampleRate &&
+           planned_.activeScale == block.activeScale && planned_.feedbackScale == block.feedbackScale &&
+           std::memcmp(planned_.values, block.values, sizeof planned_.values) == 0;
+}
+
 void FastEngine::Render(const BlockContext& block, const float* inL, const float* inR, float* outL,
                         float* outR, int frames) noexcept {
-    Plan(block);
+    // The plan depends on nothing else; most blocks find it made.
+    bool lfosFinite = true;
+    for (float out : state_.out)
+        lfosFinite = lfosFinite && std::isfinite(out);
+    if (!Planned(block, lfosFinite))
+        Plan(block, lfosFinite);
     StartBlock(block);
     kernel_(plan_, state_, inL, inR, outL, outR, frames);
     if (state_.filling)

@@ -41,7 +41,9 @@ public:
     fast::FrameState& State() noexcept { return state_; }
 
 private:
-    void Plan(const BlockContext& block);
+    void Plan(const BlockContext& block, bool lfosFinite);
+    // Whether the plan was made for these values (then it stands as it is).
+    bool Planned(const BlockContext& block, bool lfosFinite) const noexcept;
     void StartBlock(const BlockContext& block);
     void ResetFilter(int channel, int voice) noexcept;
     void ResetLfo(int lfo, float offset) noexcept;
@@ -52,6 +54,14 @@ private:
     TFastP2F pitchToFreq_;
     LineClearing clearing_{kDelayCapacity};
     fast::FramePlan plan_;
+    // What the plan was made from: the values' bytes and the block's numbers it reads.
+    struct PlannedFor {
+        bool valid = false;
+        bool lfosFinite = true;
+        int bufferLength = 0;
+        float sampleRate = 0, activeScale = 0, feedbackScale = 0;
+        alignas(8) unsigned char values[sizeof(EngineSnapshot)] = {};
+    } planned_;
     fast::FrameState state_;
     // Both lines, each with its mirror before and room for a vector's spill after.
     static constexpr int kLineStride = kDelayCapacity + 2 * fast::kGuard;

@@ -21,12 +21,16 @@ inline constexpr int kLfos = kLfoCount;
 // Voice and LFO lanes: eight of each, one bit per voice in the voice masks.
 static_assert(kVoices == 8 && kLfos == 8, "the kernels lay voices and LFOs out as eight lanes");
 
-// Frames per sub-block. A voice whose taps are all older than the sub-block is read for all of its frames
-// before the sub-block writes the line.
-inline constexpr int kSubBlock = 32;
+// Frames per sub-block, at most. A voice whose taps are all older than the sub-block is read for all of its
+// frames before the sub-block writes the line; one that feeds back and reads closer behind the writer is
+// read frame by frame, so sub-blocks are shorter while a voice that feeds back might (only speed depends
+// on their length).
+inline constexpr int kSubBlock = 64;
+inline constexpr int kShortSubBlock = 32;
 // The widest float vector (AVX-512): the time-major rows are read and written in whole vectors.
 inline constexpr int kMaxFloats = 16;
-static_assert(kSubBlock % kMaxFloats == 0, "a sub-block is whole vectors of frames on every path");
+static_assert(kSubBlock % kMaxFloats == 0 && kShortSubBlock % kMaxFloats == 0,
+              "a sub-block is whole vectors of frames on every path");
 // Samples mirrored before position 0 of the line (the last ones of the length in use), so that the taps
 // of a vector of consecutive frames are contiguous memory even where the reads wrap around the line's end.
 inline constexpr int kGuard = 48;
@@ -50,7 +54,8 @@ struct alignas(64) FramePlan {
     std::uint32_t delayBits = 0;  // delay modulated
     std::uint32_t panBits = 0;    // pan modulated
     std::uint32_t ampBits = 0;    // amplitude modulated
-    bool cutoffModulated = false; // some filtered voice has a modulated cut-off
+    std::uint32_t cutoffBits = 0; // switched on with a filter whose cut-off is modulated
+    bool cutoffModulated = false; // cutoffBits is not empty
 
     // Per voice. The delay of a voice without delay modulation is settled for the block.
     double delay[kVoices] = {}; // fraction of the line
@@ -69,14 +74,12 @@ struct alignas(64) FramePlan {
     // Filters, voice lanes.
     alignas(64) double freq[kVoices] = {}; // cut-off pitch
     alignas(64) double modFrqAmp[kVoices] = {};
-    alignas(64) double mixLow[kVoices] = {}; // weights of the filter outputs for the voice's code
-    alignas(64) double mixBand[kVoices] = {};
-    alignas(64) double mixHigh[kVoices] = {};
+    alignas(64) float mixLow[kVoices] = {}; // weights (0 or 1) of the filter outputs for the voice's code
+    alignas(64) float mixBand[kVoices] = {};
+    alignas(64) float mixHigh[kVoices] = {};
     alignas(64) float resonance[kVoices] = {};
     alignas(64) float damping[kVoices] = {}; // what a coefficient update sets for this resonance
     alignas(64) float maxCoefficient[kVoices] = {};
-    alignas(64) std::int64_t filtered[kVoices] = {};  // all bits set for a voice switched on with a filter
-    alignas(64) std::int32_t filteredF[kVoices] = {}; // the same in 32 bits
     alignas(64) std::int32_t frqIx[kVoices] = {};
 
     // Feedback: the voices whose taps enter the feedback sum, in voice order, with their factors. `feeding`
@@ -91,7 +94,8 @@ struct alignas(64) FramePlan {
     FeedList all;
 
     // Globals.
-    int length = 0; // samples of the line in use
+    int subBlock = kShortSubBlock; // frames per sub-block, at most
+    int length = 0;                // samples of the line in use
     double lengthMinus1 = 0;
     float lengthMinus1f = 0;
     double inpGain = 0;
@@ -169,18 +173,27 @@ struct alignas(64) FrameState {
     alignas(64) std::int8_t writerWrapped[kSubBlock] = {}; // the writer went back to position 0 first
     alignas(64) float lfo[kRow][kLfos] = {};               // LFO outputs, voice-major
     alignas(64) float lfoT[kLfos][kRow] = {};              // the same, time-major
-    alignas(64) float lfoRandom[kRow][kLfos] = {};         // the "Random" shape's value, frame by frame
-    alignas(64) float lfoRandomT[kLfos][kRow] = {};
-    alignas(64) float delayT[kVoices][kRow] = {};       // interpolation point between taps
-    alignas(64) std::int32_t whole[kVoices][kRow] = {}; // whole samples of the delay
-    alignas(64) float gain[2][kVoices][kRow] = {};      // pan gains, where modulated
-    alignas(64) float amplitude[kVoices][kRow] = {};    // amplitude factor, where modulated
-    alignas(64) float filterF[kSubBlock][kVoices] = {}; // frequency coefficient and damping
+    alignas(64) float lfoRandomT[kLfos][kRow] = {};        // the "Random" shape's value, frame by frame
+    alignas(64) float delayT[kVoices][kRow] = {};          // interpolation point between taps
+    alignas(64) std::int32_t whole[kVoices][kRow] = {};    // whole samples of the delay
+    alignas(64) float gain[2][kVoices][kRow] = {};         // pan gains, where modulated
+    alignas(64) float amplitude[kVoices][kRow] = {};       // amplitude factor, where modulated
+    alignas(64) float coefficientT[kVoices][kRow] = {};    // frequency coefficient, time-major
+    alignas(64) float frequencyT[kRow] = {};               // cut-off frequency of one voice
+    alignas(64) float filterF[kSubBlock][kVoices] = {};    // frequency coefficient and damping
     alignas(64) float filterQ[kSubBlock][kVoices] = {};
+    bool dampingPerFrame = false; // filterQ holds the damping; otherwise it is the state's, in every frame
     alignas(64) float signal[2][kVoices][kRow] = {};     // read, then filtered
     alignas(64) float signalV[2][kRow][kVoices] = {};    // the same, voice-major, for the filters
     alignas(64) float tapRow[kVoices][2][kRow + 1] = {}; // [0]: the tap before the sub-block
     alignas(64) float written[2][kRow] = {};             // the line samples written
+    // The filters as a sub-block found them, while voices read after its writes may need them again.
+    struct Filters {
+        double low[2][kVoices], high[2][kVoices], band[2][kVoices];
+        float lowOut[2][kVoices], highOut[2][kVoices], bandOut[2][kVoices];
+        float inputPeak[2][kVoices], stateLimit[2][kVoices];
+    };
+    Filters savedFilters = {};
     alignas(64) float output[2][kRow] = {};
 };
 

@@ -12,7 +12,9 @@
 //   delay, the line writes (feedback sum, limiter sine, input gain), the filters with their coefficients,
 //   the feedback taps, and the reads of every voice that feeds back or is filtered. The feedback loop
 //   can be chaotic, and any difference inside it, however small, grows until the output is unrelated to
-//   the reference's; the lines and every kept state are therefore bit for bit the reference's.
+//   the reference's; the lines and every kept state are therefore bit for bit the reference's. Where the
+//   reference rounds a single operation on two floats (a sum, a quotient) to float, or its operation is
+//   exact (a doubling, a product with 0 or 1), the float operation stands for it: it gives the same bits.
 // - What only reaches the output is float arithmetic, in the reference's order of operations: the reads
 //   of voices that neither feed back nor are filtered, pan gains, amplitude, the voices' outputs and their
 //   sums, mix and output gain. Its difference from the reference is a few units in the last place of the
@@ -21,14 +23,16 @@
 //
 // Every lane computes the same sequence of operations whatever the vector width, and sums over voices
 // keep voice order, so every path gives the same bits. Where frames are processed in vectors of time
-// (delays, reads, taps, writes, outputs) or as lanes of voices (LFOs, coefficients, filters) changes
-// nothing but speed, so the output does not depend on how the host cuts blocks either.
+// (LFO waveforms, delays, cut-off coefficients, reads, taps, writes, outputs) or as lanes (LFO phases and
+// smoothers, filters) changes nothing but speed, so the output does not depend on how the host cuts blocks
+// either.
 
 #include "engine/DspConstants.h"
 #include "engine/fast/FastFrames.h"
 
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 namespace engine::fast {
 namespace {
@@ -111,7 +115,7 @@ template <class S> struct FrameLoop {
     }
     static VD Sine(VD x) {
         const VD k = (x * kTwoOverPi + kRoundingShift) - kRoundingShift;
-        const VD absK = k < 0.0 ? -k : k;
+        const VD absK = S::AbsD(k);
         // Not finite (k is then not a number or infinite) or too far out for this reduction.
         if (S::MaskBitsD(~(absK < kMaxQuadrant)) != 0) {
             alignas(64) double lanes[kW];
@@ -282,6 +286,49 @@ template <class S> struct FrameLoop {
         }
     }
 
+    // Smooth over the voice-major LFO rows of frames [0, n), with the smoothers' states in registers.
+    static void SmoothRows(const FramePlan& plan, FrameState& st, int n) {
+        bool every = true;
+        for (int k = 0; k < kLfos; ++k)
+            every = every && plan.smoothing[k] != 0;
+        if (every)
+            SmoothRows<true>(plan, st, n);
+        else
+            SmoothRows<false>(plan, st, n);
+    }
+    // kAll: every LFO is smoothed.
+    template <bool kAll> static void SmoothRows(const FramePlan& plan, FrameState& st, int n) {
+        constexpr int G = kLfos / kW;
+        VD a0[G], b1[G], x1[G], y1[G];
+        MD on[G];
+        for (int g = 0; g < G; ++g) {
+            a0[g] = S::LoadFD(st.smoothA0 + g * kW);
+            b1[g] = S::LoadFD(st.smoothB1 + g * kW);
+            x1[g] = S::LoadFD(st.smoothX1 + g * kW);
+            y1[g] = S::LoadFD(st.smoothY1 + g * kW);
+            on[g] = S::LoadMask(plan.smoothing + g * kW);
+        }
+        for (int j = 0; j < n; ++j)
+            for (int g = 0; g < G; ++g) {
+                float* out = st.lfo[j] + g * kW;
+                const VD x = S::LoadFD(out);
+                const VD y = R((x + kFilterGuard) * a0[g] + a0[g] * x1[g] + y1[g] * b1[g]);
+                if constexpr (kAll) {
+                    x1[g] = x;
+                    y1[g] = y;
+                    S::StoreDF(out, y);
+                } else {
+                    x1[g] = on[g] ? x : x1[g];
+                    y1[g] = on[g] ? y : y1[g];
+                    S::StoreDF(out, on[g] ? y : x);
+                }
+            }
+        for (int g = 0; g < G; ++g) {
+            S::StoreDF(st.smoothX1 + g * kW, x1[g]);
+            S::StoreDF(st.smoothY1 + g * kW, y1[g]);
+        }
+    }
+
     // The LFOs of a sub-block in which every stepping LFO's phase lies within -0.5 .. +0.5, its increment is
     // a finite number of 0 or more and no sync can fire, so a step only restarts a phase past +0.5: the
     // phases frame by frame with the LFOs as lanes (a step that lands on -0.5 draws the next random value,
@@ -290,87 +337,105 @@ template <class S> struct FrameLoop {
     static void PlainLfos(const FramePlan& plan, FrameState& st, int n, int padded) {
         constexpr int G = kLfos / S::kLfoLanes;
         VL phase[G], increment[G];
-        ML stepping[G];
+        ML stepping[G], restarted[G];
         for (int g = 0; g < G; ++g) {
             phase[g] = S::LoadL(st.phase + g * S::kLfoLanes);
             increment[g] = S::LoadL(st.increment + g * S::kLfoLanes);
             stepping[g] = S::LoadLMask(plan.stepping + g * S::kLfoLanes);
+            restarted[g] = ML{};
         }
-        for (int j = 0; j < n; ++j) {
-            for (int g = 0; g < G; ++g) {
-                const int o = g * S::kLfoLanes;
-                const VL stepped = phase[g] + increment[g];
-                phase[g] = stepping[g] ? (stepped <= 0.5f ? stepped : S::SetL(-0.5f)) : phase[g];
-                S::StoreL(st.lfo[j] + o, phase[g]);
-                if (const int draws = S::MaskBitsL(stepping[g] & (phase[g] == -0.5f)))
-                    for (int i = 0; i < S::kLfoLanes; ++i)
-                        if (draws & (1 << i))
-                            st.random[o + i] = DrawRandom();
-            }
-            if (plan.anyRandom)
-                std::memcpy(st.lfoRandom[j], st.random, sizeof st.random);
-        }
-        for (int g = 0; g < G; ++g)
+        const auto steps = [&](auto every) {
+            for (int j = 0; j < n; ++j)
+                for (int g = 0; g < G; ++g) {
+                    const VL stepped = phase[g] + increment[g];
+                    const VL next = stepped <= 0.5f ? stepped : S::SetL(-0.5f);
+                    if constexpr (decltype(every)::value)
+                        phase[g] = next;
+                    else
+                        phase[g] = stepping[g] ? next : phase[g];
+                    S::StoreL(st.lfo[j] + g * S::kLfoLanes, phase[g]);
+                    restarted[g] = restarted[g] | (phase[g] == -0.5f);
+                }
+        };
+        bool every = true;
+        for (int k = 0; k < kLfos; ++k)
+            every = every && plan.stepping[k] != 0;
+        if (every)
+            steps(std::true_type{});
+        else
+            steps(std::false_type{});
+        bool draws = false;
+        for (int g = 0; g < G; ++g) {
             S::StoreL(st.phase + g * S::kLfoLanes, phase[g]);
-        for (int j = n; j < padded; ++j) {
+            draws = draws || S::MaskBitsL(stepping[g] & restarted[g]) != 0;
+        }
+        // The "Random" shape's value of every frame, time-major. A step that lands on -0.5 draws the next
+        // one, frame by frame and LFO by LFO, as the general step does.
+        for (int k = 0; k < kLfos; ++k)
+            if (plan.shapeOf[k] == 6)
+                for (int j = 0; j < padded; j += kF)
+                    S::StoreW(st.lfoRandomT[k] + j, S::SetW(st.random[k]));
+        if (draws)
+            for (int j = 0; j < n; ++j)
+                for (int k = 0; k < kLfos; ++k)
+                    if (plan.stepping[k] != 0 && st.lfo[j][k] == -0.5f) {
+                        st.random[k] = DrawRandom();
+                        if (plan.shapeOf[k] == 6)
+                            for (int i = j; i < padded; ++i)
+                                st.lfoRandomT[k][i] = st.random[k];
+                    }
+        for (int j = n; j < padded; ++j)
             std::memcpy(st.lfo[j], st.lfo[n - 1], sizeof st.lfo[j]);
-            std::memcpy(st.lfoRandom[j], st.lfoRandom[n - 1], sizeof st.lfoRandom[j]);
-        }
-        for (int j = 0; j < padded; j += 8) {
+        for (int j = 0; j < padded; j += 8)
             S::Transpose8(st.lfo[j], kLfos, st.lfoT[0] + j, kRow);
-            if (plan.anyRandom)
-                S::Transpose8(st.lfoRandom[j], kLfos, st.lfoRandomT[0] + j, kRow);
-        }
         for (int k = 0; k < kLfos; ++k) {
             float* row = st.lfoT[k];
-            const int shape = plan.shapeOf[k];
-            if (shape == 0) {
+            // Each frame's unipolar value (b + 1) 0.5 of the bipolar waveform b of its phase p.
+            const auto wave = [&](auto bipolar) {
+                for (int j = 0; j < padded; j += kF)
+                    S::StoreW(row + j, (bipolar(S::LoadW(row + j), j) + 1.0f) * 0.5f);
+            };
+            // The phases are numbers within -0.5 .. 0.5 here, so clearing the sign bit gives p < 0 ? -p : p
+            // (and the waveforms take the same value at -0 and +0).
+            const auto magnitude = [](VW p) { return S::AbsW(p); };
+            switch (plan.shapeOf[k]) {
+            case 0:
                 for (int j = 0; j < padded; j += kF)
                     S::StoreW(row + j, S::SetW(st.out[k]));
-                continue;
-            }
-            for (int j = 0; j < padded; j += kF) {
-                const VW p = S::LoadW(row + j);
-                const VW magnitude = p < 0.0f ? -p : p;
-                VW bipolar;
-                switch (shape) {
-                case 1: {
-                    const VW u = 0.25f - magnitude;
-                    bipolar = (8.0f * u) * (1.0f - 2.0f * (u < 0.0f ? -u : u));
-                    break;
-                }
-                case 2:
-                    bipolar = 1.0f - 4.0f * magnitude;
-                    break;
-                case 3:
-                    bipolar = 2.0f * p;
-                    break;
-                case 4:
-                    bipolar = -2.0f * p;
-                    break;
-                case 5:
-                    bipolar = p >= 0.0f ? S::SetW(1.0f) : S::SetW(-1.0f);
-                    break;
-                default:
-                    bipolar = S::LoadW(st.lfoRandomT[k] + j);
-                }
-                S::StoreW(row + j, (bipolar + 1.0f) * 0.5f);
+                break;
+            case 1:
+                wave([&](VW p, int) {
+                    const VW u = 0.25f - magnitude(p);
+                    return (8.0f * u) * (1.0f - 2.0f * magnitude(u));
+                });
+                break;
+            case 2:
+                wave([&](VW p, int) { return 1.0f - 4.0f * magnitude(p); });
+                break;
+            case 3:
+                wave([](VW p, int) { return 2.0f * p; });
+                break;
+            case 4:
+                wave([](VW p, int) { return -2.0f * p; });
+                break;
+            case 5:
+                wave([](VW p, int) { return p >= 0.0f ? S::SetW(1.0f) : S::SetW(-1.0f); });
+                break;
+            default:
+                wave([&](VW, int j) { return S::LoadW(st.lfoRandomT[k] + j); });
             }
         }
         // A stepping LFO without a sync source sees 0.
         for (int k = 0; k < kLfos; ++k)
             st.syncInput[k] = plan.stepping[k] != 0 ? 0.0f : st.syncInput[k];
-        if (plan.anySmoothing || plan.cutoffModulated) {
+        if (plan.anySmoothing) {
             for (int j = 0; j < padded; j += 8)
                 S::Transpose8(st.lfoT[0] + j, kRow, st.lfo[j], kLfos);
-            if (plan.anySmoothing) {
-                for (int j = 0; j < n; ++j)
-                    Smooth(plan, st, st.lfo[j]);
-                for (int j = n; j < padded; ++j)
-                    std::memcpy(st.lfo[j], st.lfo[n - 1], sizeof st.lfo[j]);
-                for (int j = 0; j < padded; j += 8)
-                    S::Transpose8(st.lfo[j], kLfos, st.lfoT[0] + j, kRow);
-            }
+            SmoothRows(plan, st, n);
+            for (int j = n; j < padded; ++j)
+                std::memcpy(st.lfo[j], st.lfo[n - 1], sizeof st.lfo[j]);
+            for (int j = 0; j < padded; j += 8)
+                S::Transpose8(st.lfo[j], kLfos, st.lfoT[0] + j, kRow);
         }
         for (int k = 0; k < kLfos; ++k)
             st.out[k] = st.lfoT[k][n - 1];
@@ -380,10 +445,13 @@ template <class S> struct FrameLoop {
     // repeat frame n - 1, so every vector over them holds defined values.
     static void Lfos(const FramePlan& plan, FrameState& st, int n, int padded) {
         bool plain = !plan.anySync;
-        for (int k = 0; k < kLfos; ++k)
-            plain = plain && (plan.stepping[k] == 0 ||
-                              (st.increment[k] >= 0.0f && st.increment[k] <= 1.0f && st.phase[k] >= -0.5f &&
-                               st.phase[k] <= 0.5f && st.syncInput[k] != 1.0f));
+        for (int o = 0; o < kLfos; o += S::kLfoLanes) {
+            const VL increment = S::LoadL(st.increment + o), phase = S::LoadL(st.phase + o);
+            const ML fits = ~S::LoadLMask(plan.stepping + o) |
+                            ((increment >= 0.0f) & (increment <= 1.0f) & (phase >= -0.5f) & (phase <= 0.5f) &
+                             (S::LoadL(st.syncInput + o) != 1.0f));
+            plain = plain && S::MaskBitsL(fits) == (1 << S::kLfoLanes) - 1;
+        }
         if (plain)
             return PlainLfos(plan, st, n, padded);
         for (int j = 0; j < n; ++j) {
@@ -405,9 +473,9 @@ template <class S> struct FrameLoop {
         float* t = st.delayT[v];
         std::int32_t* whole = st.whole[v];
         if ((plan.delayBits >> v & 1) == 0) {
-            for (int j = 0; j < padded; ++j) {
-                t[j] = plan.fixedT[v];
-                whole[j] = plan.fixedWhole[v];
+            for (int j = 0; j < padded; j += kF) {
+                S::StoreW(t + j, S::SetW(plan.fixedT[v]));
+                S::StoreWI(whole + j, VWI{} + plan.fixedWhole[v]);
             }
             lowest = highest = plan.fixedWhole[v];
             return;
@@ -415,20 +483,25 @@ template <class S> struct FrameLoop {
         const float* m = st.lfoT[plan.delIx[v]];
         const VD amount = S::Set(plan.modDelAmp[v]), delay = S::Set(plan.delay[v]);
         const VD lengthMinus1 = S::Set(plan.lengthMinus1);
-        const VF lengthMinus1f = S::SetF(plan.lengthMinus1f);
-        VI low = S::SetI(plan.length), high = S::SetI(0);
-        for (int j = 0; j < padded; j += kW) {
-            VF d = S::ToFloat((1.0 - S::LoadFD(m + j) * amount) * lengthMinus1 * delay);
-            d = d >= 0.0f ? d : S::SetF(0.0f);
+        const VW lengthMinus1f = S::SetW(plan.lengthMinus1f);
+        // The range of the delays; the whole parts of its ends are the range of the whole parts.
+        VW low = lengthMinus1f, high = S::SetW(0.0f);
+        // The delay in double, kW frames at a time; the rest in float, kF frames at a time.
+        const auto delayOf = [&](int j) {
+            return S::ToFloat((1.0 - S::LoadFD(m + j) * amount) * lengthMinus1 * delay);
+        };
+        for (int j = 0; j < padded; j += kF) {
+            VW d = S::Join(delayOf(j), delayOf(j + kW));
+            d = d >= 0.0f ? d : S::SetW(0.0f);
             d = d > lengthMinus1f ? lengthMinus1f : d;
-            const VI w = S::Truncate(d);
-            S::StoreF(t + j, d - S::IntToFloat(w));
-            S::StoreI(whole + j, w);
-            low = w < low ? w : low;
-            high = w > high ? w : high;
+            const VWI w = S::TruncateW(d);
+            S::StoreW(t + j, d - S::IntToFloatW(w));
+            S::StoreWI(whole + j, w);
+            low = d < low ? d : low;
+            high = d > high ? d : high;
         }
-        lowest = S::MinI(low);
-        highest = S::MaxI(high);
+        lowest = S::MinWI(S::TruncateW(low));
+        highest = S::MaxWI(S::TruncateW(high));
     }
 
     // Pan gains and amplitude of a voice whose modulation is on, in float.
@@ -451,56 +524,89 @@ template <class S> struct FrameLoop {
         }
     }
 
-    // ---- filter coefficients: frame by frame, the voices as lanes ----
+    // ---- filter coefficients: over the sub-block's frames, voice by voice ----
 
-    // The coefficients of voices [base, base + kW) for frame j: the filtered voices whose frequency or
-    // resonance changed get new ones.
-    static void Coefficients(const FramePlan& plan, FrameState& st, int j, int base) {
-        const float* lfo = st.lfo[j];
-        const VD m = S::Gather(lfo, plan.frqIx + base);
-        const VF pitch = S::ToFloat((1.0 - m * S::Load(plan.modFrqAmp + base)) * S::Load(plan.freq + base));
-        // Pitch to frequency: truncation toward zero (as FastTrunc), a table segment, linear in it.
-        const VD pitchD = S::ToDouble(pitch);
-        const VD twice = pitchD < 0.0 ? -2.0 * pitchD : 2.0 * pitchD;
-        VI whole = S::RoundToInt(twice - 0.5) >> 1;
-        whole = pitch < 0.0f ? -whole : whole;
-        VI index = whole + dspconst::kPitchOrigin;
-        index = index < 0 ? S::SetI(0) : index;
-        index = index > dspconst::kPitchTableSize - 2 ? S::SetI(dspconst::kPitchTableSize - 2) : index;
-        alignas(64) std::int32_t indices[kW];
-        S::StoreI(indices, index);
-        alignas(64) float below[kW], above[kW];
-        for (int i = 0; i < kW; ++i) {
-            below[i] = plan.pitchTable[indices[i]];
-            above[i] = plan.pitchTable[indices[i] + 1];
-        }
-        const VD t = R((pitchD + double{dspconst::kPitchOrigin}) - S::ToDouble(S::IntToFloat(index)));
-        const VF frequency =
-            S::ToFloat((1.0 - t) * S::ToDouble(S::LoadF(below)) + t * S::ToDouble(S::LoadF(above)));
+    // Voice v's cut-off of frames [0, padded): its frequency in st.frequencyT and the frequency coefficient
+    // an update for it sets, f = 2 SinApprox(frequency / sample rate) bounded to 0 .. the largest stable
+    // coefficient, in its coefficient row.
+    static void CutoffRow(const FramePlan& plan, FrameState& st, int v, int padded) {
+        const float* m = st.lfoT[plan.frqIx[v]];
+        const float* table = plan.pitchTable;
+        const VD amount = S::Set(plan.modFrqAmp[v]), pitchOf = S::Set(plan.freq[v]);
+        const VF maxF = S::SetF(plan.maxCoefficient[v]), rate = S::SetF(plan.sampleRate);
+        float* frequencies = st.frequencyT;
+        float* coefficients = st.coefficientT[v];
+        for (int j = 0; j < padded; j += kW) {
+            const VF pitch = S::ToFloat((1.0 - S::LoadFD(m + j) * amount) * pitchOf);
+            // Pitch to frequency: truncation toward zero (as FastTrunc), a table segment, linear in it.
+            const VD pitchD = S::ToDouble(pitch);
+            VI whole = S::RoundToInt(2.0 * S::AbsD(pitchD) - 0.5) >> 1;
+            whole = pitch < 0.0f ? -whole : whole;
+            const VI index = S::Clamp(whole + dspconst::kPitchOrigin, 0, dspconst::kPitchTableSize - 2);
+            const VD below = S::ToDouble(S::Lookup(table, index));
+            const VD above = S::ToDouble(S::Lookup(table + 1, index));
+            const VD t = R((pitchD + double{dspconst::kPitchOrigin}) - S::IntToDouble(index));
+            const VF frequency = S::ToFloat((1.0 - t) * below + t * above);
 
-        const VF lastFrequency = S::LoadF(st.lastFrequency + base);
-        const VF resonance = S::LoadF(plan.resonance + base);
-        const VF lastResonance = S::LoadF(st.lastResonance + base);
-        const VI changed = S::LoadFMask(plan.filteredF + base) &
-                           ((frequency != lastFrequency) | (resonance != lastResonance));
-        if (S::MaskBitsI(changed) != 0) {
-            // f = 2 SinApprox(frequency / sample rate), bounded to 0 .. the largest stable coefficient.
-            const VF x = S::ToFloat(S::ToDouble(frequency) / static_cast<double>(plan.sampleRate));
+            // A quotient of two floats rounded to float, and a doubling: float operations give their bits.
+            const VF x = frequency / rate;
             const VF xs = S::ToFloat(dspconst::kSinApproxHalfPi - S::ToDouble(x));
             const VD a = S::ToDouble(xs * xs);
             const VF c = S::ToFloat(dspconst::kCosApprox[0] - dspconst::kCosApprox[1] * a +
                                     dspconst::kCosApprox[2] * a * a - dspconst::kCosApprox[3] * a * a * a);
-            VF f = S::ToFloat(2.0 * S::ToDouble(c));
-            const VF maxF = S::LoadF(plan.maxCoefficient + base);
+            VF f = c + c;
             f = f >= 0.0f ? (f > maxF ? maxF : f) : S::SetF(0.0f);
-            S::StoreF(st.coefficient + base, changed ? f : S::LoadF(st.coefficient + base));
-            S::StoreF(st.damping + base,
-                      changed ? S::LoadF(plan.damping + base) : S::LoadF(st.damping + base));
-            S::StoreF(st.lastFrequency + base, changed ? frequency : lastFrequency);
-            S::StoreF(st.lastResonance + base, changed ? resonance : lastResonance);
+            S::StoreF(frequencies + j, frequency);
+            S::StoreF(coefficients + j, f);
         }
-        S::StoreF(st.filterF[j] + base, S::LoadF(st.coefficient + base));
-        S::StoreF(st.filterQ[j] + base, S::LoadF(st.damping + base));
+    }
+
+    // The frequency coefficient and damping of every voice for frames [0, n), voice-major for the filters.
+    // A voice whose cut-off is modulated takes new coefficients from the first frame whose frequency (or
+    // the resonance) differs from the last update's; from there on each frame's coefficient is its own
+    // frequency's, which is what updating at every change leaves (equal frequencies give equal
+    // coefficients). Before that frame, and for every other voice, the coefficients stay as they are.
+    static void Coefficients(const FramePlan& plan, FrameState& st, int n, int padded) {
+        alignas(32) std::int32_t first[kVoices];
+        alignas(32) float before[kVoices];
+        for (int v = 0; v < kVoices; ++v) {
+            float* row = st.coefficientT[v];
+            before[v] = st.damping[v];
+            first[v] = n;
+            if ((plan.cutoffBits >> v & 1) == 0) {
+                for (int j = 0; j < padded; j += kF)
+                    S::StoreW(row + j, S::SetW(st.coefficient[v]));
+                continue;
+            }
+            CutoffRow(plan, st, v, padded);
+            int j = 0;
+            if (plan.resonance[v] == st.lastResonance[v])
+                while (j < n && st.frequencyT[j] == st.lastFrequency[v])
+                    ++j;
+            first[v] = j;
+            for (int i = 0; i < j; ++i)
+                row[i] = st.coefficient[v];
+            if (j < n) {
+                st.coefficient[v] = row[n - 1];
+                st.damping[v] = plan.damping[v];
+                st.lastFrequency[v] = st.frequencyT[n - 1];
+                st.lastResonance[v] = plan.resonance[v];
+            }
+        }
+        for (int j = 0; j < padded; j += 8)
+            S::Transpose8(st.coefficientT[0] + j, kRow, st.filterF[j], kVoices);
+        // The damping changes inside the sub-block only where a voice's first new frame is not its first.
+        st.dampingPerFrame = false;
+        for (int v = 0; v < kVoices; ++v)
+            st.dampingPerFrame = st.dampingPerFrame || (first[v] != 0 && first[v] != n);
+        if (!st.dampingPerFrame)
+            return;
+        for (int o = 0; o < kVoices; o += S::kLfoLanes) {
+            const ML from = S::LoadLMask(first + o);
+            const VL old = S::LoadL(before + o), now = S::LoadL(st.damping + o);
+            for (int j = 0; j < n; ++j)
+                S::StoreL(st.filterQ[j] + o, from > (ML{} + j) ? old : now);
+        }
     }
 
     // ---- line reads ----
@@ -628,108 +734,142 @@ template <class S> struct FrameLoop {
     // channels of each: chain c is channel c % 2 of voices [bases[c / 2], + kW). Each pass is a chain of
     // dependent roundings; the chains are independent, and stepping them together lets their latencies
     // overlap. The filters work on the voice-major rows; voices not in `on` keep their input and states
-    // (kAll: every lane is on). The three outputs of the frame go to `outs`, for the caller to keep.
+    // (kAll: every lane is on). With `keep`, the three outputs of the frame go to `outs`, for the caller.
+    //
+    // Sums of two floats rounded to float (the running sums of the passes) and the output mix, whose
+    // weights are 0 and 1, are float arithmetic: a float operation gives the bits of the double operation
+    // rounded to float, and the mix's products and sums are exact.
     template <int V, bool kAll>
-    static void FilterFrame(const FramePlan& plan, FrameState& st, int j, const int* bases,
-                            const std::int64_t* on64, const std::int32_t* on32,
-                            float (&outs)[3][2][kVoices]) {
+    __attribute__((always_inline)) static void
+    FilterFrameBody(const FramePlan& plan, FrameState& st, int j, const int* bases, const std::int64_t* on64,
+                    const std::int32_t* on32, float (&outs)[3][2][kVoices], bool keep) {
         constexpr int N = 2 * V;
         const float* coefficient = plan.cutoffModulated ? st.filterF[j] : st.coefficient;
-        const float* damping = plan.cutoffModulated ? st.filterQ[j] : st.damping;
-        VD f[N], q[N], x[N], xe[N], L[N], H[N], B[N], lo[N], hi[N], bp[N], bound[N];
+        const float* damping = st.dampingPerFrame ? st.filterQ[j] : st.damping;
+        // Chains 2i and 2i + 1 share their coefficients.
+        VD f[V], q[V], x[N], L[N], H[N], B[N];
+        VF lo[N], hi[N], bp[N];
 #pragma GCC unroll 16
         for (int c = 0; c < N; ++c) {
             const int channel = c % 2, base = bases[c / 2];
-            f[c] = S::ToDouble(S::LoadF(coefficient + base));
-            q[c] = S::ToDouble(S::LoadF(damping + base));
-            x[c] = S::ToDouble(S::LoadF(st.signalV[channel][j] + base));
+            if (channel == 0) {
+                f[c / 2] = S::ToDouble(S::LoadF(coefficient + base));
+                q[c / 2] = S::ToDouble(S::LoadF(damping + base));
+            }
+            const VF input = S::LoadF(st.signalV[channel][j] + base);
+            x[c] = S::ToDouble(input);
             // The largest input magnitude so far sets the bound of the low and band states.
             float* peak = st.inputPeak[channel] + base;
             float* limit = st.stateLimit[channel] + base;
-            const VD magnitude = x[c] < 0.0 ? -x[c] : x[c];
+            const VF magnitude = S::AbsF(input);
             const VF oldPeak = S::LoadF(peak);
-            VI grows = S::ToFloat(magnitude) > oldPeak;
+            VI grows = magnitude > oldPeak;
             if constexpr (!kAll)
                 grows = grows & S::LoadFMask(on32 + base);
             if (S::MaskBitsI(grows) != 0) {
-                S::StoreF(peak, grows ? S::ToFloat(magnitude) : oldPeak);
-                S::StoreF(limit, grows ? S::ToFloat(plan.stateLimitGain * magnitude + plan.stateLimitFloor)
+                S::StoreF(peak, grows ? magnitude : oldPeak);
+                S::StoreF(limit, grows ? S::ToFloat(plan.stateLimitGain * S::ToDouble(magnitude) +
+                                                    plan.stateLimitFloor)
                                        : S::LoadF(limit));
             }
-            bound[c] = S::ToDouble(S::LoadF(limit));
             L[c] = S::Load(st.low[channel] + base);
             B[c] = S::Load(st.band[channel] + base);
-            xe[c] = x[c] + kFilterGuard;
         }
-#pragma GCC unroll 16
-        for (int c = 0; c < N; ++c)
-            L[c] = R(L[c] + f[c] * B[c]);
-#pragma GCC unroll 16
-        for (int c = 0; c < N; ++c)
-            H[c] = R(xe[c] - L[c] - q[c] * B[c]);
 #pragma GCC unroll 16
         for (int c = 0; c < N; ++c) {
-            B[c] = R(f[c] * H[c] + B[c]);
-            lo[c] = L[c];
-            hi[c] = H[c];
-            bp[c] = B[c];
+            lo[c] = S::ToFloat(L[c] + f[c / 2] * B[c]);
+            L[c] = S::ToDouble(lo[c]);
         }
-#pragma GCC unroll 16
-        for (int c = 0; c < N; ++c)
-            L[c] = R(f[c] * B[c] + L[c]);
-#pragma GCC unroll 16
-        for (int c = 0; c < N; ++c)
-            H[c] = R(x[c] - L[c] - q[c] * B[c]);
-#pragma GCC unroll 16
-        for (int c = 0; c < N; ++c)
-            B[c] = R(f[c] * H[c] + B[c]);
 #pragma GCC unroll 16
         for (int c = 0; c < N; ++c) {
-            lo[c] = R(lo[c] + L[c]);
-            hi[c] = R(hi[c] + H[c]);
-            bp[c] = R(bp[c] + B[c]);
+            hi[c] = S::ToFloat((x[c] + kFilterGuard) - L[c] - q[c / 2] * B[c]);
+            H[c] = S::ToDouble(hi[c]);
+        }
+#pragma GCC unroll 16
+        for (int c = 0; c < N; ++c) {
+            bp[c] = S::ToFloat(f[c / 2] * H[c] + B[c]);
+            B[c] = S::ToDouble(bp[c]);
+        }
+#pragma GCC unroll 16
+        for (int c = 0; c < N; ++c) {
+            const VF l = S::ToFloat(f[c / 2] * B[c] + L[c]);
+            L[c] = S::ToDouble(l);
+            lo[c] = lo[c] + l;
+        }
+#pragma GCC unroll 16
+        for (int c = 0; c < N; ++c) {
+            const VF h = S::ToFloat(x[c] - L[c] - q[c / 2] * B[c]);
+            H[c] = S::ToDouble(h);
+            hi[c] = hi[c] + h;
+        }
+#pragma GCC unroll 16
+        for (int c = 0; c < N; ++c) {
+            const VF b = S::ToFloat(f[c / 2] * H[c] + B[c]);
+            B[c] = S::ToDouble(b);
+            bp[c] = bp[c] + b;
         }
 #pragma GCC unroll 16
         for (int c = 0; c < N; ++c)
-            L[c] = R(f[c] * B[c] + L[c] + kFilterGuard);
+            L[c] = R(f[c / 2] * B[c] + L[c] + kFilterGuard);
 #pragma GCC unroll 16
         for (int c = 0; c < N; ++c)
-            H[c] = R(xe[c] - L[c] - q[c] * B[c] + kFilterGuard);
+            H[c] = R((x[c] + kFilterGuard) - L[c] - q[c / 2] * B[c] + kFilterGuard);
 #pragma GCC unroll 16
         for (int c = 0; c < N; ++c)
-            B[c] = R(f[c] * H[c] + B[c] + kFilterGuard);
+            B[c] = R(f[c / 2] * H[c] + B[c] + kFilterGuard);
 #pragma GCC unroll 16
         for (int c = 0; c < N; ++c) {
             const int channel = c % 2, base = bases[c / 2];
-            const VD lowOut = R((lo[c] + L[c]) * kThird);
-            const VD highOut = R((hi[c] + H[c]) * kThird);
-            const VD bandOut = R((bp[c] + B[c]) * kThird);
-            S::StoreF(outs[0][channel] + base, S::ToFloat(lowOut));
-            S::StoreF(outs[1][channel] + base, S::ToFloat(highOut));
-            S::StoreF(outs[2][channel] + base, S::ToFloat(bandOut));
+            const VF lowOut = S::ToFloat((S::ToDouble(lo[c]) + L[c]) * kThird);
+            const VF highOut = S::ToFloat((S::ToDouble(hi[c]) + H[c]) * kThird);
+            const VF bandOut = S::ToFloat((S::ToDouble(bp[c]) + B[c]) * kThird);
+            if (keep) {
+                S::StoreF(outs[0][channel] + base, lowOut);
+                S::StoreF(outs[1][channel] + base, highOut);
+                S::StoreF(outs[2][channel] + base, bandOut);
+            }
             // The states kept for the next frame stay within the bound (a state that is not a number
             // passes).
-            const VD limitedL = L[c] > bound[c] ? bound[c] : (L[c] < -bound[c] ? -bound[c] : L[c]);
-            const VD limitedB = B[c] > bound[c] ? bound[c] : (B[c] < -bound[c] ? -bound[c] : B[c]);
+            const VD bound = S::ToDouble(S::LoadF(st.stateLimit[channel] + base));
+            const VD limitedL = S::Min(bound, S::Max(-bound, L[c]));
+            const VD limitedB = S::Min(bound, S::Max(-bound, B[c]));
             double* low = st.low[channel] + base;
             double* high = st.high[channel] + base;
             double* band = st.band[channel] + base;
-            const VD mixed = S::Load(plan.mixLow + base) * lowOut + S::Load(plan.mixBand + base) * bandOut +
-                             S::Load(plan.mixHigh + base) * highOut;
+            const VF mixed = S::LoadF(plan.mixLow + base) * lowOut + S::LoadF(plan.mixBand + base) * bandOut +
+                             S::LoadF(plan.mixHigh + base) * highOut;
             float* io = st.signalV[channel][j] + base;
             if constexpr (kAll) {
                 S::Store(low, limitedL);
                 S::Store(high, H[c]);
                 S::Store(band, limitedB);
-                S::StoreF(io, S::ToFloat(mixed));
+                S::StoreF(io, mixed);
             } else {
                 const MD on = S::LoadMask(on64 + base);
                 S::Store(low, on ? limitedL : S::Load(low));
                 S::Store(high, on ? H[c] : S::Load(high));
                 S::Store(band, on ? limitedB : S::Load(band));
-                S::StoreF(io, S::LoadFMask(on32 + base) ? S::ToFloat(mixed) : S::LoadF(io));
+                S::StoreF(io, S::LoadFMask(on32 + base) ? mixed : S::LoadF(io));
             }
         }
+    }
+
+    // One frame of the filters: inside the frame loop where vectors are wide (no call per frame); on SSE2,
+    // whose registers are too few for that loop, a call of its own spills less.
+    template <int V, bool kAll>
+    static void FilterFrame(const FramePlan& plan, FrameState& st, int j, const int* bases,
+                            const std::int64_t* on64, const std::int32_t* on32, float (&outs)[3][2][kVoices],
+                            bool keep) {
+        FilterFrameBody<V, kAll>(plan, st, j, bases, on64, on32, outs, keep);
+    }
+    template <int V, bool kAll>
+    __attribute__((always_inline)) static void
+    FrameOfFilters(const FramePlan& plan, FrameState& st, int j, const int* bases, const std::int64_t* on64,
+                   const std::int32_t* on32, float (&outs)[3][2][kVoices], bool keep) {
+        if constexpr (kW >= 4)
+            FilterFrameBody<V, kAll>(plan, st, j, bases, on64, on32, outs, keep);
+        else
+            FilterFrame<V, kAll>(plan, st, j, bases, on64, on32, outs, keep);
     }
 
     template <int V>
@@ -741,9 +881,9 @@ template <class S> struct FrameLoop {
                 return FilterFrames<V - 1>(vectors, all, plan, st, begin, end, bases, on64, on32, outs);
         for (int j = begin; j < end; ++j) {
             if (all)
-                FilterFrame<V, true>(plan, st, j, bases, on64, on32, outs);
+                FrameOfFilters<V, true>(plan, st, j, bases, on64, on32, outs, j == end - 1);
             else
-                FilterFrame<V, false>(plan, st, j, bases, on64, on32, outs);
+                FrameOfFilters<V, false>(plan, st, j, bases, on64, on32, outs, j == end - 1);
         }
     }
 
@@ -802,9 +942,12 @@ template <class S> struct FrameLoop {
     static void Taps(const FramePlan& plan, FrameState& st, int v, int n) {
         if (plan.floatRead >> v & 1)
             return;
-        for (int c = 0; c < 2; ++c)
-            for (int j = 0; j < n; j += kW)
-                S::StoreDF(st.tapRow[v][c] + 1 + j, S::LoadFD(st.signal[c][v] + j) + kTapOffset);
+        const float* const in[2] = {st.signal[0][v], st.signal[1][v]};
+        float* const out[2] = {st.tapRow[v][0] + 1, st.tapRow[v][1] + 1};
+#pragma GCC unroll 4
+        for (int j = 0; j < n; j += kW)
+            for (int c = 0; c < 2; ++c)
+                S::StoreDF(out[c] + j, S::LoadFD(in[c] + j) + kTapOffset);
     }
     static void TapOne(const FramePlan& plan, FrameState& st, int v, int j) {
         if (plan.exactRead >> v & 1)
@@ -846,48 +989,76 @@ template <class S> struct FrameLoop {
         Store(plan, st, j, sample[0], sample[1]);
     }
 
-    // The writes of frames [0, n), a vector of frames at a time: every tap they need is known. Voices
-    // without feedback add zeros to the sums while their taps are finite and are then left out.
-    static void WriteVector(const FramePlan& plan, FrameState& st, int n) {
-        // Taps of frames -1 .. n - 2: x - x is 0 for a finite x and not a number otherwise.
-        VW spoiled = S::SetW(0.0f);
-        float spoiledTail = 0.0f;
+    // The feedback sums of `vectors` vectors of frames, voice by voice (in voice order) over all of them.
+    template <int kVectors>
+    static void FeedbackSums(const FramePlan& plan, const FrameState& st, int vectors,
+                             double (&sums)[2][kSubBlock]) {
+        if constexpr (kVectors > 1)
+            if (vectors < kVectors)
+                return FeedbackSums<kVectors - 1>(plan, st, vectors, sums);
+        const FramePlan::FeedList& feed = plan.feeding;
+        for (int c = 0; c < 2; ++c) {
+            VD sum[kVectors];
+            for (int k = 0; k < kVectors; ++k)
+                sum[k] = S::Set(0.0);
+            for (int i = 0; i < feed.count; ++i) {
+                const float* row = st.tapRow[feed.voice[i]][c];
+                const VD feeds = S::Set(feed.feeds[i]);
+#pragma GCC unroll 16
+                for (int k = 0; k < kVectors; ++k)
+                    sum[k] = sum[k] + S::LoadFD(row + k * kW) * feeds;
+            }
+            for (int k = 0; k < kVectors; ++k)
+                S::Store(sums[c] + k * kW, sum[k]);
+        }
+    }
+
+    // Whether the taps of the voices without feedback that the writes of frames [0, n) add as zeros are
+    // finite numbers: the tap before the sub-block of each, and the rows of frames [0, padded) of those in
+    // `rows` (a tap beyond n - 2 can only send a finite sub-block the slow way, which gives the same bits).
+    // A sum of finite numbers is finite (one that overflows takes the slow way too).
+    static bool TapsFinite(const FramePlan& plan, const FrameState& st, std::uint32_t rows, int padded) {
+        return TapsFinite<kSubBlock / kF>(plan, st, rows, padded / kF);
+    }
+    template <int kVectors>
+    static bool TapsFinite(const FramePlan& plan, const FrameState& st, std::uint32_t rows, int vectors) {
+        if constexpr (kVectors > 1)
+            if (vectors < kVectors)
+                return TapsFinite<kVectors - 1>(plan, st, rows, vectors);
+        VW sum[2] = {S::SetW(0.0f), S::SetW(0.0f)};
+        float before = 0.0f;
         for (int i = 0; i < plan.all.count; ++i) {
             const int v = plan.all.voice[i];
             if (plan.feedBits >> v & 1)
                 continue;
             for (int c = 0; c < 2; ++c) {
-                // Entry j of the row is the tap of frame j - 1.
-                const float* row = (plan.floatRead >> v & 1) ? st.signal[c][v] - 1 : st.tapRow[v][c];
-                spoiledTail = spoiledTail + (st.tapRow[v][c][0] - st.tapRow[v][c][0]);
-                int j = 1;
-                for (; j + kF <= n; j += kF) {
-                    const VW tap = S::LoadUW(row + j);
-                    spoiled = spoiled + (tap - tap);
-                }
-                for (; j < n; ++j)
-                    spoiledTail = spoiledTail + (row[j] - row[j]);
+                before = before + st.tapRow[v][c][0];
+                if ((rows >> v & 1) == 0)
+                    continue;
+                // Entry j of the row is the tap of frame j.
+                const float* row = (plan.floatRead >> v & 1) ? st.signal[c][v] : st.tapRow[v][c] + 1;
+#pragma GCC unroll 16
+                for (int k = 0; k < kVectors; ++k)
+                    sum[k & 1] = sum[k & 1] + S::LoadUW(row + k * kF);
             }
         }
         alignas(64) float check[kF];
-        S::StoreW(check, spoiled);
-        bool finite = spoiledTail == 0.0f;
+        S::StoreW(check, (sum[0] + sum[1]) - (sum[0] + sum[1]));
+        bool finite = before - before == 0.0f;
         for (int i = 0; i < kF; ++i)
             finite = finite && check[i] == 0.0f;
-        if (!finite) {
-            for (int j = 0; j < n; ++j)
-                WriteOne(plan, st, j);
-            return;
-        }
-        const FramePlan::FeedList& feed = plan.feeding;
+        return finite;
+    }
+
+    // The writes of frames [0, n), a vector of frames at a time, when every tap they need is known and
+    // every tap of a voice without feedback is a finite number: those voices add zeros and are left out.
+    static void WriteVector(const FramePlan& plan, FrameState& st, int n) {
+        alignas(64) double sums[2][kSubBlock];
+        FeedbackSums<kSubBlock / kW>(plan, st, (n + kW - 1) / kW, sums);
         for (int c = 0; c < 2; ++c)
-            for (int j = 0; j < n; j += kW) {
-                VD sum = S::Set(0.0);
-                for (int i = 0; i < feed.count; ++i)
-                    sum = sum + S::LoadFD(st.tapRow[feed.voice[i]][c] + j) * feed.feeds[i];
-                S::StoreDF(st.written[c] + j,
-                           Sine(sum) * plan.feedbackScale + S::LoadFD(st.input[c] + j) * plan.inpGain);
-            }
+            for (int j = 0; j < n; j += kW)
+                S::StoreDF(st.written[c] + j, Sine(S::Load(sums[c] + j)) * plan.feedbackScale +
+                                                  S::LoadFD(st.input[c] + j) * plan.inpGain);
         // The sub-block's positions run on without wrapping; those near the line's end have a mirror.
         const int first = st.writeAt[0], length = plan.length;
         for (int c = 0; c < 2; ++c) {
@@ -907,26 +1078,57 @@ template <class S> struct FrameLoop {
 
     // The voices' outputs in voice order, then the dry part, which bypasses the input gain; in float.
     static void Outputs(const FramePlan& plan, FrameState& st, int padded) {
-        for (int j = 0; j < padded; j += kF) {
-            VW wet[2] = {S::SetW(0.0f), S::SetW(0.0f)};
-            for (int i = 0; i < plan.activeCount; ++i) {
-                const int v = plan.active[i];
-                const VW amplitude =
-                    (plan.ampBits >> v & 1) ? S::LoadW(st.amplitude[v] + j) : S::SetW(plan.amp[v]);
-                const bool panned = plan.panBits >> v & 1;
-                const float gain[2] = {plan.gainL[v], plan.gainR[v]};
-                for (int c = 0; c < 2; ++c) {
-                    const VW g = panned ? S::LoadW(st.gain[c][v] + j) : S::SetW(gain[c]);
-                    wet[c] = wet[c] + S::LoadW(st.signal[c][v] + j) * g * amplitude;
-                }
-            }
-            for (int c = 0; c < 2; ++c)
-                S::StoreW(st.output[c] + j, (wet[c] * plan.mix + plan.dryGain * S::LoadW(st.input[c] + j)) *
-                                                plan.outGain * plan.activeScale);
-        }
+        OutputVectors<kSubBlock / kF>(plan, st, padded / kF);
     }
 
-    // Each voice's output of frame j, as Outputs forms it.
+    // The outputs of `vectors` vectors of frames: voice by voice, each added to the sums of all vectors
+    // (the sums stay in voice order).
+    template <int kVectors> static void OutputVectors(const FramePlan& plan, FrameState& st, int vectors) {
+        if constexpr (kVectors > 1)
+            if (vectors < kVectors)
+                return OutputVectors<kVectors - 1>(plan, st, vectors);
+        VW wet[2][kVectors];
+        for (int c = 0; c < 2; ++c)
+            for (int k = 0; k < kVectors; ++k)
+                wet[c][k] = S::SetW(0.0f);
+        for (int i = 0; i < plan.activeCount; ++i) {
+            const int v = plan.active[i];
+            const auto add = [&](auto amped, auto panned) {
+                const VW amp = S::SetW(plan.amp[v]);
+                const VW gain[2] = {S::SetW(plan.gainL[v]), S::SetW(plan.gainR[v])};
+#pragma GCC unroll 8
+                for (int k = 0; k < kVectors; ++k) {
+                    const int j = k * kF;
+                    VW amplitude = amp;
+                    if constexpr (decltype(amped)::value)
+                        amplitude = S::LoadW(st.amplitude[v] + j);
+                    for (int c = 0; c < 2; ++c) {
+                        VW g = gain[c];
+                        if constexpr (decltype(panned)::value)
+                            g = S::LoadW(st.gain[c][v] + j);
+                        wet[c][k] = wet[c][k] + S::LoadW(st.signal[c][v] + j) * g * amplitude;
+                    }
+                }
+            };
+            const bool amped = plan.ampBits >> v & 1, panned = plan.panBits >> v & 1;
+            if (amped && panned)
+                add(std::true_type{}, std::true_type{});
+            else if (amped)
+                add(std::true_type{}, std::false_type{});
+            else if (panned)
+                add(std::false_type{}, std::true_type{});
+            else
+                add(std::false_type{}, std::false_type{});
+        }
+        for (int c = 0; c < 2; ++c)
+            for (int k = 0; k < kVectors; ++k)
+                S::StoreW(st.output[c] + k * kF,
+                          (wet[c][k] * plan.mix + plan.dryGain * S::LoadW(st.input[c] + k * kF)) *
+                              plan.outGain * plan.activeScale);
+    }
+
+    // Each voice's output of frame j, as Outputs forms it (kept for the block's end, from its last
+    // sub-block).
     static void KeepVoiceOutputs(const FramePlan& plan, FrameState& st, int j) {
         for (int i = 0; i < plan.activeCount; ++i) {
             const int v = plan.active[i];
@@ -940,6 +1142,57 @@ template <class S> struct FrameLoop {
     }
 
     // ---- a sub-block ----
+
+    // The writes of frames [0, n) one by one, each followed by the reads and filters of that frame of the
+    // voices of `set`; every other voice has been read.
+    static void Between(const FramePlan& plan, FrameState& st, int n, std::uint32_t set) {
+        for (int j = 0; j < n; ++j) {
+            WriteOne(plan, st, j);
+            for (int i = 0; i < plan.activeCount; ++i) {
+                const int v = plan.active[i];
+                if (set >> v & 1)
+                    ReadOne(plan, st, v, j, plan.exactRead >> v & 1, st.signal[0][v] + j,
+                            st.signal[1][v] + j);
+            }
+            if (const std::uint32_t filtered = set & plan.filterBits) {
+                for (int c = 0; c < 2; ++c)
+                    for (int v = 0; v < kVoices; ++v)
+                        st.signalV[c][j][v] = st.signal[c][v][j];
+                Filters(plan, st, j, j + 1, filtered);
+                for (int c = 0; c < 2; ++c)
+                    for (int v = 0; v < kVoices; ++v)
+                        if (filtered >> v & 1)
+                            st.signal[c][v][j] = st.signalV[c][j][v];
+            }
+            for (int i = 0; i < plan.activeCount; ++i)
+                if (set >> plan.active[i] & 1)
+                    TapOne(plan, st, plan.active[i], j);
+        }
+    }
+
+    // Every filter's state and kept outputs, for running a sub-block's filters again.
+    static void SaveFilters(FrameState& st) {
+        FrameState::Filters& f = st.savedFilters;
+        std::memcpy(f.low, st.low, sizeof f.low);
+        std::memcpy(f.high, st.high, sizeof f.high);
+        std::memcpy(f.band, st.band, sizeof f.band);
+        std::memcpy(f.lowOut, st.lowOut, sizeof f.lowOut);
+        std::memcpy(f.highOut, st.highOut, sizeof f.highOut);
+        std::memcpy(f.bandOut, st.bandOut, sizeof f.bandOut);
+        std::memcpy(f.inputPeak, st.inputPeak, sizeof f.inputPeak);
+        std::memcpy(f.stateLimit, st.stateLimit, sizeof f.stateLimit);
+    }
+    static void RestoreFilters(FrameState& st) {
+        const FrameState::Filters& f = st.savedFilters;
+        std::memcpy(st.low, f.low, sizeof f.low);
+        std::memcpy(st.high, f.high, sizeof f.high);
+        std::memcpy(st.band, f.band, sizeof f.band);
+        std::memcpy(st.lowOut, f.lowOut, sizeof f.lowOut);
+        std::memcpy(st.highOut, f.highOut, sizeof f.highOut);
+        std::memcpy(st.bandOut, f.bandOut, sizeof f.bandOut);
+        std::memcpy(st.inputPeak, f.inputPeak, sizeof f.inputPeak);
+        std::memcpy(st.stateLimit, f.stateLimit, sizeof f.stateLimit);
+    }
 
     static void SubBlock(const FramePlan& plan, FrameState& st, int n) {
         const int padded = (n + kF - 1) / kF * kF;
@@ -966,10 +1219,9 @@ template <class S> struct FrameLoop {
             else
                 between |= 1u << v;
         }
+        st.dampingPerFrame = false;
         if (plan.cutoffModulated)
-            for (int j = 0; j < n; ++j)
-                for (int base = 0; base < kVoices; base += kW)
-                    Coefficients(plan, st, j, base);
+            Coefficients(plan, st, n, padded);
 
         const auto readAndFilter = [&](std::uint32_t set) {
             for (int i = 0; i < plan.activeCount; ++i)
@@ -983,35 +1235,25 @@ template <class S> struct FrameLoop {
                     Taps(plan, st, plan.active[i], n);
         };
         readAndFilter(ahead);
-        if (between == 0) {
+        // The writes add the taps of every voice, those without feedback as zeros; a tap that is not a
+        // finite number spoils the sum. Voices read after the writes are checked once read: if one of their
+        // taps is not finite, their filters go back to where they were and the writes and their reads run
+        // again frame by frame.
+        if (between == 0 && TapsFinite(plan, st, ahead, padded)) {
+            const bool save = (after & plan.filterBits) != 0;
+            if (save)
+                SaveFilters(st);
             WriteVector(plan, st, n);
-        } else {
-            for (int j = 0; j < n; ++j) {
-                WriteOne(plan, st, j);
-                for (int i = 0; i < plan.activeCount; ++i) {
-                    const int v = plan.active[i];
-                    if (between >> v & 1)
-                        ReadOne(plan, st, v, j, plan.exactRead >> v & 1, st.signal[0][v] + j,
-                                st.signal[1][v] + j);
-                }
-                if (const std::uint32_t filtered = between & plan.filterBits) {
-                    for (int c = 0; c < 2; ++c)
-                        for (int v = 0; v < kVoices; ++v)
-                            st.signalV[c][j][v] = st.signal[c][v][j];
-                    Filters(plan, st, j, j + 1, filtered);
-                    for (int c = 0; c < 2; ++c)
-                        for (int v = 0; v < kVoices; ++v)
-                            if (filtered >> v & 1)
-                                st.signal[c][v][j] = st.signalV[c][j][v];
-                }
-                for (int i = 0; i < plan.activeCount; ++i)
-                    if (between >> plan.active[i] & 1)
-                        TapOne(plan, st, plan.active[i], j);
+            readAndFilter(after);
+            if (after != 0 && !TapsFinite(plan, st, after, padded)) {
+                if (save)
+                    RestoreFilters(st);
+                Between(plan, st, n, after);
             }
+        } else {
+            Between(plan, st, n, between | after);
         }
-        readAndFilter(after);
         Outputs(plan, st, padded);
-        KeepVoiceOutputs(plan, st, n - 1);
 
         // The last taps lead the next sub-block's rows.
         for (int i = 0; i < plan.activeCount; ++i) {
@@ -1025,11 +1267,17 @@ template <class S> struct FrameLoop {
 
     static void Run(const FramePlan& plan, FrameState& st, const float* inL, const float* inR, float* outL,
                     float* outR, int frames) {
-        // Every voice's row starts with its kept tap; a voice switched off keeps it through the block.
+        // Every voice's row starts with its kept tap; a voice switched off that feeds back keeps it through
+        // the block (the rows of the voices switched on are written as they are read).
         for (int v = 0; v < kVoices; ++v)
-            for (int c = 0; c < 2; ++c)
-                for (int j = 0; j <= kRow; ++j)
+            for (int c = 0; c < 2; ++c) {
+                if (((plan.exactRead | plan.floatRead) >> v & 1) || (plan.feedBits >> v & 1) == 0) {
+                    st.tapRow[v][c][0] = st.tap[c][v];
+                    continue;
+                }
+                for (int j = 0; j <= kSubBlock; ++j)
                     st.tapRow[v][c][j] = st.tap[c][v];
+            }
         int wp = st.writePos;
         int n = 0;
         for (int start = 0; start < frames; start += n) {
@@ -1037,7 +1285,7 @@ template <class S> struct FrameLoop {
             const bool wrapped = wp > plan.length - 1;
             if (wrapped)
                 wp = 0;
-            n = frames - start < kSubBlock ? frames - start : kSubBlock;
+            n = frames - start < plan.subBlock ? frames - start : plan.subBlock;
             n = n < plan.length - wp ? n : plan.length - wp;
             TakeInput(plan, st, inL + start, inR + start, n);
             for (int j = 0; j < n; ++j) {
@@ -1049,6 +1297,7 @@ template <class S> struct FrameLoop {
             std::memcpy(outR + start, st.output[1], sizeof(float) * static_cast<std::size_t>(n));
         }
         st.writePos = wp;
+        KeepVoiceOutputs(plan, st, n - 1);
         // A voice read in float keeps the tap its exact read gives at the block's last frame, for a later
         // block in which it feeds back. Nothing has overwritten the line's samples of that read since.
         for (int i = 0; i < plan.activeCount; ++i) {

@@ -32,6 +32,15 @@ struct Simd : Lfo256 {
     static void StoreF(float* p, VF v) { _mm_store_ps(p, v); }
     static VF SetF(float x) { return _mm_set1_ps(x); }
     static VI LoadFMask(const std::int32_t* p) { return reinterpret_cast<const VI*>(p)[0]; }
+    static VF AbsF(VF v) { return _mm_andnot_ps(_mm_set1_ps(-0.0f), v); }
+    static VD Min(VD a, VD b) { return _mm256_min_pd(a, b); }
+    static VD Max(VD a, VD b) { return _mm256_max_pd(a, b); }
+    static VD AbsD(VD v) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), v); }
+    static VD IntToDouble(VI v) { return _mm256_cvtepi32_pd(reinterpret_cast<__m128i>(v)); }
+    static VI Clamp(VI v, std::int32_t low, std::int32_t high) {
+        const __m128i m = _mm_max_epi32(reinterpret_cast<__m128i>(v), _mm_set1_epi32(low));
+        return reinterpret_cast<VI>(_mm_min_epi32(m, _mm_set1_epi32(high)));
+    }
     static VF ToFloat(VD v) { return _mm256_cvtpd_ps(v); }
     static VD ToDouble(VF v) { return _mm256_cvtps_pd(v); }
     static VD LoadFD(const float* p) { return _mm256_cvtps_pd(_mm_loadu_ps(p)); }
@@ -64,11 +73,8 @@ struct Simd : Lfo256 {
     static int MaskBitsD(MD m) { return _mm256_movemask_pd(reinterpret_cast<__m256d>(m)); }
     static int MaskBitsI(VI m) { return _mm_movemask_ps(reinterpret_cast<__m128>(m)); }
 
-    static VD Gather(const float* values, const std::int32_t* index) {
-        const __m256 all = _mm256_loadu_ps(values);
-        const __m256i lanes =
-            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(index)));
-        return _mm256_cvtps_pd(_mm256_castps256_ps128(_mm256_permutevar8x32_ps(all, lanes)));
+    static VF Lookup(const float* table, VI index) {
+        return _mm_i32gather_ps(table, reinterpret_cast<__m128i>(index), 4);
     }
 
     static VW LoadW(const float* p) { return _mm256_load_ps(p); }
@@ -76,6 +82,11 @@ struct Simd : Lfo256 {
     static void StoreW(float* p, VW v) { _mm256_store_ps(p, v); }
     static void StoreUW(float* p, VW v) { _mm256_storeu_ps(p, v); }
     static VW SetW(float x) { return _mm256_set1_ps(x); }
+    static VW Join(VF low, VF high) { return _mm256_insertf128_ps(_mm256_castps128_ps256(low), high, 1); }
+    static VWI TruncateW(VW v) { return reinterpret_cast<VWI>(_mm256_cvttps_epi32(v)); }
+    static VW IntToFloatW(VWI v) { return _mm256_cvtepi32_ps(reinterpret_cast<__m256i>(v)); }
+    static void StoreWI(std::int32_t* p, VWI v) { reinterpret_cast<VWI*>(p)[0] = v; }
+    static VW AbsW(VW v) { return _mm256_andnot_ps(_mm256_set1_ps(-0.0f), v); }
     static VWI LoadWI(const std::int32_t* p) { return reinterpret_cast<const VWI*>(p)[0]; }
     static int MinWI(VWI v) {
         const __m256i m = reinterpret_cast<__m256i>(v);

@@ -34,6 +34,15 @@ struct Simd : Lfo256 {
     static void StoreF(float* p, VF v) { _mm256_store_ps(p, v); }
     static VF SetF(float x) { return _mm256_set1_ps(x); }
     static VI LoadFMask(const std::int32_t* p) { return reinterpret_cast<const VI*>(p)[0]; }
+    static VF AbsF(VF v) { return _mm256_andnot_ps(_mm256_set1_ps(-0.0f), v); }
+    static VD Min(VD a, VD b) { return _mm512_maskz_min_pd(0xFF, a, b); }
+    static VD Max(VD a, VD b) { return _mm512_maskz_max_pd(0xFF, a, b); }
+    static VD AbsD(VD v) { return _mm512_maskz_andnot_pd(0xFF, _mm512_set1_pd(-0.0), v); }
+    static VD IntToDouble(VI v) { return _mm512_maskz_cvtepi32_pd(0xFF, reinterpret_cast<__m256i>(v)); }
+    static VI Clamp(VI v, std::int32_t low, std::int32_t high) {
+        const __m256i m = _mm256_max_epi32(reinterpret_cast<__m256i>(v), _mm256_set1_epi32(low));
+        return reinterpret_cast<VI>(_mm256_min_epi32(m, _mm256_set1_epi32(high)));
+    }
     static VF ToFloat(VD v) { return _mm512_maskz_cvtpd_ps(0xFF, v); }
     static VD ToDouble(VF v) { return _mm512_maskz_cvtps_pd(0xFF, v); }
     static VD LoadFD(const float* p) { return ToDouble(_mm256_loadu_ps(p)); }
@@ -68,10 +77,8 @@ struct Simd : Lfo256 {
     }
     static int MaskBitsI(VI m) { return _mm256_movemask_ps(reinterpret_cast<__m256>(m)); }
 
-    static VD Gather(const float* values, const std::int32_t* index) {
-        const __m256 all = _mm256_loadu_ps(values);
-        const __m256i lanes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(index));
-        return ToDouble(_mm256_permutevar8x32_ps(all, lanes));
+    static VF Lookup(const float* table, VI index) {
+        return _mm256_i32gather_ps(table, reinterpret_cast<__m256i>(index), 4);
     }
 
     static VW LoadW(const float* p) { return _mm512_load_ps(p); }
@@ -79,6 +86,11 @@ struct Simd : Lfo256 {
     static void StoreW(float* p, VW v) { _mm512_store_ps(p, v); }
     static void StoreUW(float* p, VW v) { _mm512_storeu_ps(p, v); }
     static VW SetW(float x) { return _mm512_set1_ps(x); }
+    static VW Join(VF low, VF high) { return _mm512_insertf32x8(_mm512_castps256_ps512(low), high, 1); }
+    static VWI TruncateW(VW v) { return reinterpret_cast<VWI>(_mm512_maskz_cvttps_epi32(0xFFFF, v)); }
+    static VW IntToFloatW(VWI v) { return _mm512_maskz_cvtepi32_ps(0xFFFF, reinterpret_cast<__m512i>(v)); }
+    static void StoreWI(std::int32_t* p, VWI v) { reinterpret_cast<VWI*>(p)[0] = v; }
+    static VW AbsW(VW v) { return _mm512_maskz_andnot_ps(0xFFFF, _mm512_set1_ps(-0.0f), v); }
     static VWI LoadWI(const std::int32_t* p) { return reinterpret_cast<const VWI*>(p)[0]; }
     static int MinWI(VWI v) {
         const __m512i m = reinterpret_cast<__m512i>(v);

@@ -38,6 +38,16 @@ struct Simd {
     }
     static VF SetF(float x) { return _mm_set1_ps(x); }
     static VI LoadFMask(const std::int32_t* p) { return VI{p[0], p[1], 0, 0}; }
+    static VF AbsF(VF v) { return _mm_andnot_ps(_mm_set1_ps(-0.0f), v); }
+    // a < b ? a : b and a > b ? a : b, lane by lane (the instructions' rule for zeros and not-a-number).
+    static VD Min(VD a, VD b) { return _mm_min_pd(a, b); }
+    static VD Max(VD a, VD b) { return _mm_max_pd(a, b); }
+    static VD AbsD(VD v) { return _mm_andnot_pd(_mm_set1_pd(-0.0), v); }
+    static VD IntToDouble(VI v) { return _mm_cvtepi32_pd(reinterpret_cast<__m128i>(v)); }
+    static VI Clamp(VI v, std::int32_t low, std::int32_t high) {
+        v = v < low ? SetI(low) : v;
+        return v > high ? SetI(high) : v;
+    }
     static VF ToFloat(VD v) { return _mm_cvtpd_ps(v); }
     static VD ToDouble(VF v) { return _mm_cvtps_pd(v); }
     // kWidth floats from memory as doubles, and back; any alignment.
@@ -63,9 +73,9 @@ struct Simd {
     static int MaskBitsD(MD m) { return _mm_movemask_pd(reinterpret_cast<__m128d>(m)); }
     static int MaskBitsI(VI m) { return _mm_movemask_ps(reinterpret_cast<__m128>(m)) & 3; }
 
-    // LFO values of voices: lane i takes values[index[i]].
-    static VD Gather(const float* values, const std::int32_t* index) {
-        return _mm_set_pd(values[index[1]], values[index[0]]);
+    // Table entries: lane i takes table[index[i]] (the first kWidth lanes).
+    static VF Lookup(const float* table, VI index) {
+        return _mm_setr_ps(table[index[0]], table[index[1]], 0.0f, 0.0f);
     }
 
     static VW LoadW(const float* p) { return _mm_load_ps(p); }
@@ -73,6 +83,12 @@ struct Simd {
     static void StoreW(float* p, VW v) { _mm_store_ps(p, v); }
     static void StoreUW(float* p, VW v) { _mm_storeu_ps(p, v); }
     static VW SetW(float x) { return _mm_set1_ps(x); }
+    // Two vectors of kWidth floats as one wide vector, and the wide vector's conversions.
+    static VW Join(VF low, VF high) { return _mm_movelh_ps(low, high); }
+    static VWI TruncateW(VW v) { return reinterpret_cast<VWI>(_mm_cvttps_epi32(v)); }
+    static VW IntToFloatW(VWI v) { return _mm_cvtepi32_ps(reinterpret_cast<__m128i>(v)); }
+    static void StoreWI(std::int32_t* p, VWI v) { reinterpret_cast<VWI*>(p)[0] = v; }
+    static VW AbsW(VW v) { return _mm_andnot_ps(_mm_set1_ps(-0.0f), v); }
     static VWI LoadWI(const std::int32_t* p) { return reinterpret_cast<const VWI*>(p)[0]; }
     static int MinWI(VWI v) {
         const VWI a = v < reinterpret_cast<VWI>(_mm_shuffle_epi32(reinterpret_cast<__m128i>(v), 0x4E))

@@ -12,6 +12,7 @@
 #include "tests/host/lib/PluginInstance.h"
 #include "tests/host/lib/PluginLibrary.h"
 #include "tests/support/Accuracy.h"
+#include "tests/support/FrozenClock.h"
 #include "tests/support/RandomPrograms.h"
 
 #include <gtest/gtest.h>
@@ -32,24 +33,7 @@
 #include <utility>
 #include <vector>
 
-namespace {
-
-std::atomic<bool> clockFrozen{false};
-
-} // namespace
-
-// Both binaries seed their random generators from the monotonic clock when an effect is created. This
-// program's definition of the clock takes the place of the C library's for every module in the process;
-// while it is frozen, every effect created gets the same seed, so the "Random" shape draws the same
-// values in both binaries.
-extern "C" int clock_gettime(clockid_t clock, struct timespec* time) noexcept {
-    if (clockFrozen.load() && clock == CLOCK_MONOTONIC) {
-        time->tv_sec = 4711;
-        time->tv_nsec = 123456789;
-        return 0;
-    }
-    return static_cast<int>(syscall(SYS_clock_gettime, clock, time));
-}
+using testsupport::clockFrozen;
 
 namespace {
 

@@ -1,4 +1,4 @@
-# cmake -DDIST=<folder holding VorelanEn2.lv2> -DSPECS=<folder of the LV2 specifications> -P CheckBundle.cmake
+# cmake -DDIST=<folder holding VorelanEn2.lv2> -DSPECS=<folder of the LV2 vocabularies' bundles> -P CheckBundle.cmake
 #
 # The bundle through the LV2 world's own tools: sord_validate finds no error against the specifications,
 # lv2ls lists the plug-in and lv2info shows 2 + 2 audio ports, 181 control inputs and 29 presets. Its two
@@ -15,16 +15,16 @@ foreach(tool sord_validate lv2ls lv2info nm readelf)
     endif()
 endforeach()
 
-# Every specification the bundle refers to, directly or through another: leaving one out gives errors
+# Every LV2 vocabulary the bundle refers to, directly or through another: leaving one out gives errors
 # that are not the bundle's.
-set(specs)
-foreach(spec core atom ui units time urid state presets port-groups port-props options buf-size parameters patch
+set(vocabularies)
+foreach(vocabulary core atom ui units time urid state presets port-groups port-props options buf-size parameters patch
              midi resize-port data-access instance-access worker log morph dynmanifest event uri-map schemas)
-    file(GLOB files ${SPECS}/${spec}.lv2/*.ttl)
-    list(APPEND specs ${files})
+    file(GLOB files ${SPECS}/${vocabulary}.lv2/*.ttl)
+    list(APPEND vocabularies ${files})
 endforeach()
 file(GLOB bundle ${DIST}/VorelanEn2.lv2/*.ttl ${DIST}/VorelanEn2.lv2/presets/*.ttl)
-execute_process(COMMAND ${sord_validate_path} ${specs} ${bundle} OUTPUT_VARIABLE out ERROR_VARIABLE out)
+execute_process(COMMAND ${sord_validate_path} ${vocabularies} ${bundle} OUTPUT_VARIABLE out ERROR_VARIABLE out)
 if(NOT out MATCHES "Found 0 errors")
     message(FATAL_ERROR "sord_validate finds fault with the bundle:\n${out}")
 endif()

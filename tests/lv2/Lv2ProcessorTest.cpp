@@ -8,6 +8,7 @@
 #include "tests/host/lib/PluginInstance.h"
 #include "tests/host/lib/PluginLibrary.h"
 #include "tests/lv2/lib/Lv2Instance.h"
+#include "tests/support/FrozenClock.h"
 
 #include <gtest/gtest.h>
 #include <lv2/atom/forge.h>
@@ -29,21 +30,7 @@
 #include <string>
 #include <vector>
 
-namespace {
-std::atomic<bool> clockFrozen{false};
-} // namespace
-
-// Both plug-in binaries seed the generator of the random LFO shape from the monotonic clock when an
-// effect is made. While the clock is frozen, every effect gets the same seed, so a preset with random
-// LFOs draws the same values in both.
-extern "C" int clock_gettime(clockid_t clock, struct timespec* time) noexcept {
-    if (clockFrozen.load() && clock == CLOCK_MONOTONIC) {
-        time->tv_sec = 4711;
-        time->tv_nsec = 123456789;
-        return 0;
-    }
-    return static_cast<int>(syscall(SYS_clock_gettime, clock, time));
-}
+using testsupport::clockFrozen;
 
 namespace {
 

@@ -190,20 +190,26 @@ TEST(FastEngineTest, KeepsTheReferenceStatesAndItsOutputWithinTheBoundOnEveryPat
 }
 
 // States poisoned between blocks (as a fault might leave them) are found and cleared by both engines
-// alike: outputs within the bound, the same fill of the lines, and the same states after. The last case
-// is the factory program, whose voices read ahead of the writes, with the tap of a voice without feedback
-// poisoned: a zero times infinity that the feedback sum must not skip.
+// alike: outputs within the bound, the same fill of the lines, and the same states after. The last cases
+// are the factory program, whose voices read ahead of the writes, with the tap of a voice without feedback
+// poisoned: a zero times infinity that the feedback sum must not skip; then with that voice reading so
+// close behind the writer that it is read after the writes, its tap poisoned or (filtered) its filter.
 TEST(FastEngineTest, ClearsPoisonedStatesLikeTheReference) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
     for (const Contender& contender : Contenders()) {
-        for (int poison = 0; poison < 6; ++poison) {
+        for (int poison = 0; poison < 8; ++poison) {
             Host().Reset(44100.0, 120.0, vst2::kVstTransportPlaying);
             auto reference = testing::MakePlugin();
             TPlugin fast(&testing::EngineTestHostCallback, nullptr, contender.make());
-            for (const auto& [index, value] : testsupport::RandomProgram(11 + poison)) {
-                if (poison == 5)
-                    break;
+            std::vector<std::pair<int, float>> program;
+            if (poison < 5)
+                program = testsupport::RandomProgram(11 + poison);
+            if (poison >= 6) // voice 2: about ten samples behind the writer, without modulation
+                program = {{VoiceParameterIndex(1, VoiceKind::Delay), 0.0015f},
+                           {VoiceParameterIndex(1, VoiceKind::ModDelAmp), 0.0f},
+                           {VoiceParameterIndex(1, VoiceKind::FType), poison == 7 ? 0.34f : 0.0f}};
+            for (const auto& [index, value] : program) {
                 reference->setParameter(index, value);
                 fast.setParameter(index, value);
             }
@@ -216,16 +222,20 @@ TEST(FastEngineTest, ClearsPoisonedStatesLikeTheReference) {
             DifferenceMeter meter;
             for (int block = 0; block < 12; ++block) {
                 if (block == 4) {
-                    const float bad[6] = {nan, inf, nan, nan, -inf, inf};
-                    float* targets[6][2] = {{&r.FiltersR[2].bandState, nullptr},
+                    const float bad[8] = {nan, inf, nan, nan, -inf, inf, inf, nan};
+                    float* targets[8][2] = {{&r.FiltersR[2].bandState, nullptr},
                                             {&r.FeedbackTapL[5], &s.tap[0][5]},
                                             {&r.LfoSmoothers[0].previousOutput, &s.smoothY1[0]},
                                             {&r.LfoOut[3], &s.out[3]},
                                             {&r.FiltersL[0].lowOut, &s.lowOut[0][0]},
-                                            {&r.FeedbackTapR[1], &s.tap[1][1]}};
+                                            {&r.FeedbackTapR[1], &s.tap[1][1]},
+                                            {&r.FeedbackTapR[1], &s.tap[1][1]},
+                                            {&r.FiltersL[1].bandState, nullptr}};
                     *targets[poison][0] = bad[poison];
                     if (poison == 0)
                         s.band[1][2] = nan;
+                    else if (poison == 7)
+                        s.band[0][1] = nan;
                     else
                         *targets[poison][1] = bad[poison];
                 }
@@ -233,7 +243,8 @@ TEST(FastEngineTest, ClearsPoisonedStatesLikeTheReference) {
                 reference->processReplacing(inputs, refOut, 256);
                 host::RandomGenerator::Seed(draws);
                 fast.processReplacing(inputs, fastOut, 256);
-                EXPECT_EQ(fast.Core().DelayFillInProgress(), reference->Core().DelayFillInProgress()) << contender.name;
+                EXPECT_EQ(fast.Core().DelayFillInProgress(), reference->Core().DelayFillInProgress())
+                    << contender.name;
                 for (int i = 0; i < 256; ++i) {
                     meter.Add(refL[i], fastL[i]);
                     meter.Add(refR[i], fastR[i]);

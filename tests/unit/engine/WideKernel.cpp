@@ -59,6 +59,15 @@ struct Simd {
     static void StoreF(float* p, VF v) { StoreAny(p, v); }
     static VF SetF(float x) { return VF{} + x; }
     static VI LoadFMask(const std::int32_t* p) { return LoadAny<VI>(p); }
+    static VF AbsF(VF v) { return v < 0.0f ? -v : v; }
+    static VD Min(VD a, VD b) { return a < b ? a : b; }
+    static VD Max(VD a, VD b) { return a > b ? a : b; }
+    static VD AbsD(VD v) { return v < 0.0 ? -v : v; }
+    static VD IntToDouble(VI v) { return __builtin_convertvector(v, VD); }
+    static VI Clamp(VI v, std::int32_t low, std::int32_t high) {
+        v = v < low ? low : v;
+        return v > high ? high : v;
+    }
     static VF ToFloat(VD v) { return __builtin_convertvector(v, VF); }
     static VD ToDouble(VF v) { return __builtin_convertvector(v, VD); }
     static VD LoadFD(const float* p) { return ToDouble(LoadF(p)); }
@@ -79,10 +88,10 @@ struct Simd {
     static MD WidenMask(VI m) { return __builtin_convertvector(m, MD); }
     static int MaskBitsD(MD m) { return Bits(m); }
     static int MaskBitsI(VI m) { return Bits(m); }
-    static VD Gather(const float* values, const std::int32_t* index) {
-        VD r;
+    static VF Lookup(const float* table, VI index) {
+        VF r;
         for (int i = 0; i < kWidth; ++i)
-            r[i] = values[index[i]];
+            r[i] = table[index[i]];
         return r;
     }
 
@@ -91,6 +100,16 @@ struct Simd {
     static void StoreW(float* p, VW v) { StoreAny(p, v); }
     static void StoreUW(float* p, VW v) { StoreAny(p, v); }
     static VW SetW(float x) { return VW{} + x; }
+    static VW Join(VF low, VF high) {
+        VW r;
+        std::memcpy(&r, &low, sizeof low);
+        std::memcpy(reinterpret_cast<char*>(&r) + sizeof low, &high, sizeof high);
+        return r;
+    }
+    static VWI TruncateW(VW v) { return __builtin_convertvector(v, VWI); }
+    static VW IntToFloatW(VWI v) { return __builtin_convertvector(v, VW); }
+    static void StoreWI(std::int32_t* p, VWI v) { StoreAny(p, v); }
+    static VW AbsW(VW v) { return v < 0.0f ? -v : v; }
     static VWI LoadWI(const std::int32_t* p) { return LoadAny<VWI>(p); }
     static int MinWI(VWI v) { return Lowest(v); }
     static int MaxWI(VWI v) { return Highest(v); }
