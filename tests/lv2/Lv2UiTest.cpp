@@ -28,6 +28,8 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
+#include "tests/support/XlibDefaultHandler.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -263,6 +265,91 @@ TEST(Lv2Ui, WorksInAHostWindowAndClosesCleanly) {
         EXPECT_EQ(ui.XErrors(), 0);
     }
     fs::remove_all(root);
+}
+
+// Hosts close their plug-in window (flushed, not synchronised), idle the interface once or more, then
+// clean it up, with Xlib's default error handler, which ends the process on any X error that reaches it.
+// In every fourth cycle the interface certainly draws after its window is gone: a knob moved by the
+// host is due to be redrawn when it idles while the host holds the server with its window's destruction
+// still queued, so the error about that picture comes only after the idle call.
+TEST(Lv2Ui, SurvivesAHostThatDestroysItsWindowBeforeTheCleanup) {
+    if (const char* display = std::getenv("DISPLAY"); !display || !*display)
+        GTEST_SKIP() << "no X display";
+    lv2host::Lv2World world(VORELAN_DIST_DIR);
+    lv2host::UiHostOptions defaultHandler;
+    defaultHandler.countErrors = false;
+    for (const int idles : {1, 2, 5}) {
+        const int status = xtest::StatusWithXlibsDefaultHandler([&] {
+            alarm(60); // a wedged server grab ends the child instead of the test run
+            for (int cycle = 0; cycle < 60; ++cycle) {
+                try {
+                    Host ui(world, lv2::kPluginUri, {}, defaultHandler);
+                    const bool held = cycle % 4 == 3;
+                    if (held) {
+                        // First the whole pictures, which would not fit the connection's queue while the
+                        // server is held.
+                        IdleFor(ui, 80);
+                        ui.PortEvent(lv2::ParameterPort(1), 0.1f + 0.2f * static_cast<float>(cycle / 4 % 4));
+                        usleep(60000);
+                        XGrabServer(ui.GetDisplay());
+                        XFlush(ui.GetDisplay());
+                    }
+                    ui.DestroyParent(!held);
+                    ui.Idle();
+                    if (held) {
+                        XUngrabServer(ui.GetDisplay());
+                        XFlush(ui.GetDisplay());
+                    }
+                    for (int i = 1; i < idles; ++i)
+                        ui.Idle();
+                } catch (const std::exception&) {
+                    return 2; // the interface did not instantiate
+                }
+            }
+            return 0;
+        });
+        EXPECT_EQ(status, 0) << idles << " idle calls between the parent's destruction and the cleanup";
+    }
+}
+
+// A host that hands over no window, an id that names none, a pixmap or a window destroyed already gets no
+// interface (instantiate answers null), no X error, and a good interface afterwards.
+TEST(Lv2Ui, AnInterfaceWithoutAWindowIsNotMadeAndTheHostGoesOn) {
+    if (const char* display = std::getenv("DISPLAY"); !display || !*display)
+        GTEST_SKIP() << "no X display";
+    lv2host::Lv2World world(VORELAN_DIST_DIR);
+    EXPECT_EQ(xtest::StatusWithXlibsDefaultHandler([&] {
+                  Display* display = XOpenDisplay(nullptr);
+                  const Window root = DefaultRootWindow(display);
+                  const Window destroyed = XCreateSimpleWindow(display, root, 0, 0, 10, 10, 0, 0, 0);
+                  XDestroyWindow(display, destroyed);
+                  const Pixmap pixmap =
+                      XCreatePixmap(display, root, 8, 8, static_cast<unsigned>(DefaultDepth(display, 0)));
+                  XSync(display, False);
+                  int code = 10;
+                  for (const unsigned long parent : {0ul, 0x1FFFFFF0ul, destroyed, pixmap}) {
+                      lv2host::UiHostOptions options;
+                      options.countErrors = false;
+                      options.parent = parent;
+                      try {
+                          Host ui(world, lv2::kPluginUri, {}, options);
+                          return code; // an interface without a window to live in
+                      } catch (const std::runtime_error&) {
+                      }
+                      ++code;
+                  }
+                  lv2host::UiHostOptions good;
+                  good.countErrors = false;
+                  Host ui(world, lv2::kPluginUri, {}, good);
+                  IdleFor(ui, 100);
+                  XFreePixmap(display, pixmap);
+                  XCloseDisplay(display);
+                  return 0;
+              }),
+              0)
+        << "10: a null parent, 11: an id of no window, 12: a destroyed window, 13: a pixmap made an "
+           "interface; 1: "
+           "an X error reached the host";
 }
 
 } // namespace

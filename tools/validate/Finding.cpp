@@ -1,5 +1,7 @@
 #include "tools/validate/Finding.h"
 
+#include <sstream>
+
 namespace validate {
 
 namespace {
@@ -31,6 +33,7 @@ constexpr KindText kKinds[kFindingKinds] = {
     {FindingKind::Sound, "sound", "sound depends on the blocks"},
     {FindingKind::Reference, "reference", "sound strays from the reference"},
     {FindingKind::Editor, "editor", "editor error reached the host"},
+    {FindingKind::Vst2Sound, "vst2-sound", "sound differs from the VST 2 plug-in"},
 };
 
 constexpr bool tableInOrder() {
@@ -49,6 +52,19 @@ const char* KindName(FindingKind kind) noexcept {
 
 const char* KindId(FindingKind kind) noexcept {
     return kKinds[static_cast<int>(kind)].id;
+}
+
+std::string Describe(double value) {
+    std::ostringstream text;
+    text << value;
+    return text.str();
+}
+
+std::string DescribeSample(float value) {
+    std::ostringstream text;
+    text.precision(9);
+    text << value;
+    return text.str();
 }
 
 bool ParseKind(const std::string& id, FindingKind& kind) noexcept {

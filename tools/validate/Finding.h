@@ -27,14 +27,20 @@ enum class FindingKind {
     Sound,             // a program sounds different in other blocks or calls than in whole blocks
     Reference,         // the sound strays from the reference engine's by more than rounding
     Editor,            // the editor let a window-system error reach the host, or left its handler
+    Vst2Sound,         // the LV2 plug-in sounds different from the VST 2 plug-in for the same calls
 };
 
-inline constexpr int kFindingKinds = static_cast<int>(FindingKind::Editor) + 1;
+inline constexpr int kFindingKinds = static_cast<int>(FindingKind::Vst2Sound) + 1;
 
 // A few words for people, and a short name for the command line (--ignore).
 const char* KindName(FindingKind kind) noexcept;
 const char* KindId(FindingKind kind) noexcept;
 bool ParseKind(const std::string& id, FindingKind& kind) noexcept;
+
+// A number as findings print it (as a stream writes a double: six significant digits), and a sample with
+// the nine digits that tell every float apart.
+std::string Describe(double value);
+std::string DescribeSample(float value);
 
 struct Finding {
     FindingKind kind = FindingKind::Crash;

@@ -1,6 +1,7 @@
 #include "tools/validate/HostBuffers.h"
 
 #include "tools/validate/Random.h"
+#include "tools/validate/Session.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -66,6 +67,19 @@ void FillSignal(Signal signal, std::uint32_t seed, int channel, float* out, int 
     }
 }
 
+Signal BoundedSignal(Signal signal) {
+    switch (signal) {
+    case Signal::Silence:
+    case Signal::Noise:
+    case Signal::Tone:
+    case Signal::Dc:
+    case Signal::Impulse:
+        return signal;
+    default:
+        return Signal::Noise;
+    }
+}
+
 std::string TextFromSeed(std::uint32_t seed) {
     Random random(seed);
     const std::uint32_t roll = random.Below(10);
@@ -126,6 +140,96 @@ std::int64_t Channels::BrokenGuard(int channel, int frames) const {
             return frames + i;
     }
     return INT32_MIN;
+}
+
+void BlockBuffers::Prepare(int numIn, int numOut, int frames, bool replacing, bool inPlace,
+                           std::uint32_t busSeed, const std::function<void(int, float*, int)>& fill,
+                           double& peak) {
+    const int n = frames;
+    inputs.Prepare(numIn, n);
+    inputCopy.resize(static_cast<std::size_t>(numIn));
+    for (int c = 0; c < numIn; ++c) {
+        float* samples = inputs.pointers[static_cast<std::size_t>(c)];
+        fill(c, samples, n);
+        inputCopy[static_cast<std::size_t>(c)].assign(samples, samples + n);
+        for (int i = 0; i < n; ++i)
+            if (std::isfinite(samples[i]))
+                peak = std::max(peak, static_cast<double>(std::fabs(samples[i])));
+    }
+    outputs.Prepare(inPlace ? 0 : numOut, n);
+    prefill.resize(static_cast<std::size_t>(numOut));
+    Random bus(busSeed);
+    const bool silentBus = bus.Chance(700);
+    for (int c = 0; c < numOut && !inPlace; ++c) {
+        float* samples = outputs.pointers[static_cast<std::size_t>(c)];
+        // A replacing call must overwrite the marker; an accumulating one adds to what the host's bus holds.
+        for (int i = 0; i < n; ++i)
+            samples[i] = replacing ? FloatOf(kMarkerBits) : silentBus ? 0.0f : 0.5f * bus.Bipolar();
+        prefill[static_cast<std::size_t>(c)].assign(samples, samples + n);
+    }
+    if (inPlace)
+        outputs.pointers = inputs.pointers;
+    outputs.pointersBefore = outputs.pointers;
+}
+
+std::optional<Finding> BlockBuffers::Check(const char* what, int numIn, int numOut, std::int64_t frames,
+                                           bool replacing, bool inPlace, double outputBound, double peak,
+                                           const std::vector<double>& tight) const {
+    const int n = static_cast<int>(std::max<std::int64_t>(frames, 0));
+    const std::string blockText = " (block of " + std::to_string(frames) + " frames)";
+    for (int c = 0; c < numIn; ++c)
+        if (const std::int64_t at = inputs.BrokenGuard(c, n); at != INT32_MIN)
+            return Finding{FindingKind::WriteOutside, std::string(what) + " wrote input channel " +
+                                                          std::to_string(c) + " at frame " +
+                                                          std::to_string(at) + blockText};
+    for (int c = 0; c < numOut && !inPlace; ++c)
+        if (const std::int64_t at = outputs.BrokenGuard(c, n); at != INT32_MIN)
+            return Finding{FindingKind::WriteOutside, std::string(what) + " wrote output channel " +
+                                                          std::to_string(c) + " at frame " +
+                                                          std::to_string(at) + blockText};
+    if (inputs.pointers != inputs.pointersBefore || outputs.pointers != outputs.pointersBefore)
+        return Finding{FindingKind::WriteOutside,
+                       std::string(what) + " changed the host's array of channel pointers"};
+    if (!inPlace)
+        for (int c = 0; c < numIn; ++c)
+            for (int i = 0; i < n; ++i)
+                if (BitsOf(inputs.pointers[static_cast<std::size_t>(c)][i]) !=
+                    BitsOf(inputCopy[static_cast<std::size_t>(c)][static_cast<std::size_t>(i)]))
+                    return Finding{FindingKind::InputChanged, std::string(what) + " changed input channel " +
+                                                                  std::to_string(c) + " at frame " +
+                                                                  std::to_string(i) + blockText};
+    const double bound = outputBound * (1.0 + kInputGainBound * std::min(peak, kInputPeakClip));
+    for (int c = 0; c < numOut; ++c) {
+        const double limit = static_cast<std::size_t>(c) < tight.size()
+                                 ? std::min(bound, tight[static_cast<std::size_t>(c)])
+                                 : bound;
+        for (int i = 0; i < n; ++i) {
+            const float out = outputs.pointers[static_cast<std::size_t>(c)][i];
+            const double added = replacing
+                                     ? out
+                                     : static_cast<double>(out) -
+                                           prefill[static_cast<std::size_t>(c)][static_cast<std::size_t>(i)];
+            if (std::isfinite(out) && std::fabs(added) <= limit && BitsOf(out) != kMarkerBits)
+                continue;
+            const std::string where =
+                std::string(what) + ": output channel " + std::to_string(c) + " frame " + std::to_string(i);
+            if (replacing && !inPlace && BitsOf(out) == kMarkerBits)
+                return Finding{FindingKind::FrameNotWritten, where + " was not written" + blockText};
+            if (!std::isfinite(out))
+                return Finding{FindingKind::NotFinite, where + " is " + Describe(out) + blockText};
+            if (limit < bound)
+                return Finding{FindingKind::OutOfBound,
+                               where + " is " + Describe(added) + ", beyond " + Describe(limit) +
+                                   ", the most the program allows (its output gain, mix and voices on, "
+                                   "no filter)" +
+                                   blockText};
+            return Finding{FindingKind::OutOfBound, where + " is " + Describe(added) + ", beyond " +
+                                                        Describe(outputBound) + " x (1 + " +
+                                                        Describe(kInputGainBound) + " x input peak " +
+                                                        Describe(peak) + ")" + blockText};
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace validate

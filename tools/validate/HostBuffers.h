@@ -1,10 +1,13 @@
 #pragma once
 
+#include "tools/validate/Finding.h"
 #include "tools/validate/Step.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +36,9 @@ inline float FloatOf(std::uint32_t bits) noexcept {
 
 // The input samples of a block: each channel from the step's seed and the channel number.
 void FillSignal(Signal signal, std::uint32_t seed, int channel, float* out, int frames);
+// The signal a sound step renders for the one it names: within full scale, so the bounds of a program stay
+// close to what the effect makes (noise stands for the loud, denormal, non-finite and huge signals).
+Signal BoundedSignal(Signal signal);
 // A text a host hands over: mostly short, sometimes longer than any buffer of the interface, now and
 // then with bytes above 127.
 std::string TextFromSeed(std::uint32_t seed);
@@ -65,6 +71,26 @@ struct Channels {
     void Prepare(int count, int frames);
     // The first guard sample a call overwrote, as a frame number relative to the block; INT32_MIN if none.
     std::int64_t BrokenGuard(int channel, int frames) const;
+};
+
+// The host's audio buffers of one block, kept from block to block, and what a host checks after the
+// block, in either plug-in format.
+struct BlockBuffers {
+    Channels inputs, outputs;
+    std::vector<std::vector<float>> inputCopy, prefill;
+
+    // The inputs from fill (channel, samples, frames) between guards, peak raised to their largest finite
+    // magnitude; the outputs hold the marker (replacing) or the host's bus (accumulating; busSeed chooses
+    // silence or quiet noise), kept in prefill. In place, the outputs are the inputs.
+    void Prepare(int numIn, int numOut, int frames, bool replacing, bool inPlace, std::uint32_t busSeed,
+                 const std::function<void(int, float*, int)>& fill, double& peak);
+    // After the call named what, of frames (as the host passed it): the guards and the arrays of channel
+    // pointers untouched, the inputs unchanged unless in place, every output (what an accumulating call
+    // added) finite, written and within outputBound x (1 + kInputGainBound x peak), or within
+    // tight[channel] when that is less (what the program allows).
+    std::optional<Finding> Check(const char* what, int numIn, int numOut, std::int64_t frames, bool replacing,
+                                 bool inPlace, double outputBound, double peak,
+                                 const std::vector<double>& tight) const;
 };
 
 } // namespace validate

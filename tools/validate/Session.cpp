@@ -92,9 +92,7 @@ float Session::Impl::clampParameter(float value) noexcept {
 }
 
 std::string Session::Impl::describe(double value) {
-    std::ostringstream text;
-    text << value;
-    return text.str();
+    return Describe(value);
 }
 
 Finding Session::Impl::finding(FindingKind kind, const std::string& message) {
@@ -308,6 +306,12 @@ std::optional<Finding> Session::Execute(const Step& step, Role role) {
                 ++s.counts[static_cast<std::size_t>(role)].windowsDestroyed;
             }
             break;
+        case StepKind::Instantiate:
+        case StepKind::Activate:
+        case StepKind::Connect:
+        case StepKind::Message:
+        case StepKind::State:
+            break; // an LV2 host's calls
         }
         return std::nullopt;
     }();

@@ -48,28 +48,49 @@ struct SessionCounts {
     std::uint64_t windowsDestroyed = 0;
     std::uint64_t soundSteps = 0;
     std::uint64_t lastingBlocks = 0; // blocks of the long-lived object of the sound steps
+    // LV2 sessions: instances made, messages delivered, states saved and restored, and frames whose
+    // sound was compared with the VST 2 plug-in's.
+    std::uint64_t instances = 0;
+    std::uint64_t messages = 0;
+    std::uint64_t states = 0;
+    std::uint64_t vst2Frames = 0;
     std::array<std::uint64_t, kFindingKinds> ignored{};
 };
 
-// A plug-in under test, driven as a host drives it: runs steps, checks the plug-in after every call
-// and answers its host callbacks. One session per process at a time: the host callback finds it
+// A host driving one plug-in binary through steps, whatever its format: the runs, replays and shrinking
+// of the validator see only this.
+class HostSession {
+public:
+    virtual ~HostSession() = default;
+
+    // Creates the plug-in object; a finding when the binary gives none that is usable.
+    virtual std::optional<Finding> Start() = 0;
+    // Runs one step on the calling thread in the given role; the first fault it shows, if any. Steps of
+    // another format are passed over.
+    virtual std::optional<Finding> Execute(const Step& step, Role role = Role::Main) = 0;
+    // The window editors open in for a role; null means there is no window system.
+    virtual void SetParent(Role role, EditorParent* parent) = 0;
+
+    virtual PluginShape Shape() const = 0;
+    virtual const SessionCounts& Counts(Role role = Role::Main) const = 0;
+};
+
+// A VST 2 plug-in under test, driven as a host drives it: runs steps, checks the plug-in after every
+// call and answers its host callbacks. One session per process at a time: the host callback finds it
 // through a global, as the version query arrives before the record exists.
-class Session {
+class Session final : public HostSession {
 public:
     Session(testhost::EntryPoint entry, const SessionOptions& options);
-    ~Session();
+    ~Session() override;
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    // Creates the plug-in object; a finding when the entry point gives none that is usable.
-    std::optional<Finding> Start();
-    // Runs one step on the calling thread in the given role; the first fault it shows, if any.
-    std::optional<Finding> Execute(const Step& step, Role role = Role::Main);
-    // The window editors open in for a role; null means there is no window system.
-    void SetParent(Role role, EditorParent* parent);
+    std::optional<Finding> Start() override;
+    std::optional<Finding> Execute(const Step& step, Role role = Role::Main) override;
+    void SetParent(Role role, EditorParent* parent) override;
 
-    PluginShape Shape() const;
-    const SessionCounts& Counts(Role role = Role::Main) const;
+    PluginShape Shape() const override;
+    const SessionCounts& Counts(Role role = Role::Main) const override;
 
 private:
     struct Impl;

@@ -103,94 +103,14 @@ std::optional<Finding> Session::Impl::block(Role role, AEffect* e, ProcessCall p
     const bool replacing = processCall == ProcessCall::Replacing;
     Scratch& sc = scratch[static_cast<std::size_t>(role)];
     const int numIn = e->numInputs, numOut = e->numOutputs;
-    const int n = std::max(frames, 0);
     const bool inPlace = inPlaceAsked && replacing && numIn == numOut;
-
-    sc.inputs.Prepare(numIn, n);
-    sc.inputCopy.resize(static_cast<std::size_t>(numIn));
-    for (int c = 0; c < numIn; ++c) {
-        float* samples = sc.inputs.pointers[static_cast<std::size_t>(c)];
-        fill(c, samples, n);
-        sc.inputCopy[static_cast<std::size_t>(c)].assign(samples, samples + n);
-        for (int i = 0; i < n; ++i)
-            if (std::isfinite(samples[i]))
-                peak = std::max(peak, static_cast<double>(std::fabs(samples[i])));
-    }
-    sc.outputs.Prepare(inPlace ? 0 : numOut, n);
-    sc.prefill.resize(static_cast<std::size_t>(numOut));
-    Random bus(busSeed);
-    const bool silentBus = bus.Chance(700);
-    for (int c = 0; c < numOut && !inPlace; ++c) {
-        float* samples = sc.outputs.pointers[static_cast<std::size_t>(c)];
-        // processReplacing must overwrite the marker; process adds to what the host's bus holds.
-        for (int i = 0; i < n; ++i)
-            samples[i] = replacing ? FloatOf(kMarkerBits) : silentBus ? 0.0f : 0.5f * bus.Bipolar();
-        sc.prefill[static_cast<std::size_t>(c)].assign(samples, samples + n);
-    }
-    if (inPlace)
-        sc.outputs.pointers = sc.inputs.pointers;
-    sc.outputs.pointersBefore = sc.outputs.pointers;
-
+    sc.Prepare(numIn, numOut, std::max(frames, 0), replacing, inPlace, busSeed, fill, peak);
     const char* what = replacing ? "processReplacing" : "process";
     const AEffectProcessProc entryPoint = replacing ? e->processReplacing : e->process;
     if (auto f = call(role, true, what,
                       [&] { entryPoint(e, sc.inputs.pointers.data(), sc.outputs.pointers.data(), frames); }))
         return f;
-
-    const std::string blockText = " (block of " + std::to_string(frames) + " frames)";
-    for (int c = 0; c < numIn; ++c)
-        if (const std::int64_t at = sc.inputs.BrokenGuard(c, n); at != INT32_MIN)
-            return finding(FindingKind::WriteOutside, std::string(what) + " wrote input channel " +
-                                                          std::to_string(c) + " at frame " +
-                                                          std::to_string(at) + blockText);
-    for (int c = 0; c < numOut && !inPlace; ++c)
-        if (const std::int64_t at = sc.outputs.BrokenGuard(c, n); at != INT32_MIN)
-            return finding(FindingKind::WriteOutside, std::string(what) + " wrote output channel " +
-                                                          std::to_string(c) + " at frame " +
-                                                          std::to_string(at) + blockText);
-    if (sc.inputs.pointers != sc.inputs.pointersBefore || sc.outputs.pointers != sc.outputs.pointersBefore)
-        return finding(FindingKind::WriteOutside,
-                       std::string(what) + " changed the host's array of channel pointers");
-    if (!inPlace)
-        for (int c = 0; c < numIn; ++c)
-            for (int i = 0; i < n; ++i)
-                if (BitsOf(sc.inputs.pointers[static_cast<std::size_t>(c)][i]) !=
-                    BitsOf(sc.inputCopy[static_cast<std::size_t>(c)][static_cast<std::size_t>(i)]))
-                    return finding(FindingKind::InputChanged, std::string(what) + " changed input channel " +
-                                                                  std::to_string(c) + " at frame " +
-                                                                  std::to_string(i) + blockText);
-    const double bound = options.outputBound * (1.0 + kInputGainBound * std::min(peak, kInputPeakClip));
-    for (int c = 0; c < numOut; ++c) {
-        const double limit = static_cast<std::size_t>(c) < tight.size()
-                                 ? std::min(bound, tight[static_cast<std::size_t>(c)])
-                                 : bound;
-        for (int i = 0; i < n; ++i) {
-            const float out = sc.outputs.pointers[static_cast<std::size_t>(c)][i];
-            const double added =
-                replacing ? out
-                          : static_cast<double>(out) -
-                                sc.prefill[static_cast<std::size_t>(c)][static_cast<std::size_t>(i)];
-            if (std::isfinite(out) && std::fabs(added) <= limit && BitsOf(out) != kMarkerBits)
-                continue;
-            const std::string where =
-                std::string(what) + ": output channel " + std::to_string(c) + " frame " + std::to_string(i);
-            if (replacing && !inPlace && BitsOf(out) == kMarkerBits)
-                return finding(FindingKind::FrameNotWritten, where + " was not written" + blockText);
-            if (!std::isfinite(out))
-                return finding(FindingKind::NotFinite, where + " is " + describe(out) + blockText);
-            if (limit < bound)
-                return finding(FindingKind::OutOfBound,
-                               where + " is " + describe(added) + ", beyond " + describe(limit) +
-                                   ", the most the program allows (its output gain, mix and voices on, "
-                                   "no filter)" +
-                                   blockText);
-            return finding(FindingKind::OutOfBound, where + " is " + describe(added) + ", beyond " +
-                                                        describe(options.outputBound) + " x (1 + " +
-                                                        describe(kInputGainBound) + " x input peak " +
-                                                        describe(peak) + ")" + blockText);
-        }
-    }
-    return std::nullopt;
+    return sc.Check(what, numIn, numOut, frames, replacing, inPlace, options.outputBound, peak, tight);
 }
 
 } // namespace validate

@@ -5,15 +5,13 @@
 // information and processing), SessionDispatch.cpp (dispatcher calls and the checks of what they
 // answer) and SessionSound.cpp (the long-lived objects whose sound is checked).
 
-#include "tools/validate/AllocationCounter.h"
-#include "tools/validate/FloatState.h"
+#include "tools/validate/CheckedCall.h"
 #include "tools/validate/HostBuffers.h"
 #include "tools/validate/Opcodes.h"
 #include "tools/validate/Session.h"
 
 #include <array>
 #include <atomic>
-#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -26,9 +24,7 @@ struct Session::Impl {
     ~Impl();
 
     // The buffers of one role's calls, kept from call to call.
-    struct Scratch {
-        Channels inputs, outputs;
-        std::vector<std::vector<float>> inputCopy, prefill;
+    struct Scratch : BlockBuffers {
         HostBytes bytes;
     };
 
@@ -80,30 +76,11 @@ struct Session::Impl {
     // caller's state comes back; an audio-thread call must not allocate either.
     template <typename Body>
     std::optional<Finding> call(Role role, bool audioThread, const char* what, Body&& body) {
-        const FloatState own = ReadFloatState();
-        const FloatState host = HostFloatState(role == Role::Main ? mode : FloatMode::Default, own);
-        const ThreadAllocationCounter counter = audioThread ? GetAllocationCounter() : nullptr;
-        const std::uint64_t allocationsBefore = counter != nullptr ? counter() : 0;
-        inAudioCall = audioThread;
-        WriteFloatState(host);
-        body();
-        const FloatState after = ReadFloatState();
-        WriteFloatState(own);
-        inAudioCall = false;
-        const std::uint64_t allocations = counter != nullptr ? counter() - allocationsBefore : 0;
-        if (!SameControl(after, host)) {
-            char text[160];
-            std::snprintf(text, sizeof text,
-                          "%s gave the caller's floating-point state back changed: MXCSR 0x%04X -> 0x%04X, "
-                          "x87 control word 0x%04X -> 0x%04X",
-                          what, host.mxcsr, after.mxcsr, host.x87, after.x87);
-            return finding(FindingKind::FloatState, text);
-        }
-        if (allocations > 0)
-            return finding(FindingKind::Allocation, std::string(what) + " allocated heap memory " +
-                                                        std::to_string(allocations) +
-                                                        " times on the audio thread");
-        return std::nullopt;
+        return CheckedCall(role == Role::Main ? mode : FloatMode::Default, audioThread, what, [&] {
+            inAudioCall = audioThread;
+            body();
+            inAudioCall = false;
+        });
     }
 
     std::optional<Finding> create(vst2::VstIntPtr versionAnswer);

@@ -48,20 +48,6 @@ std::uint32_t silentBusSeed() {
     return seed;
 }
 
-// Inputs of sound steps stay within full scale, so the bounds stay close to what the effect makes.
-Signal boundedSignal(Signal signal) {
-    switch (signal) {
-    case Signal::Silence:
-    case Signal::Noise:
-    case Signal::Tone:
-    case Signal::Dc:
-    case Signal::Impulse:
-        return signal;
-    default:
-        return Signal::Noise;
-    }
-}
-
 } // namespace
 
 struct Session::Impl::Sound {
@@ -215,7 +201,7 @@ std::optional<Finding> Session::Impl::soundStep(const Step& s) {
     for (int c = 0; c < numIn; ++c) {
         std::vector<float>& channel = so.input[static_cast<std::size_t>(c)];
         channel.assign(static_cast<std::size_t>(frames), 0.0f);
-        FillSignal(boundedSignal(s.signal), s.seed, c, channel.data(), frames);
+        FillSignal(BoundedSignal(s.signal), s.seed, c, channel.data(), frames);
         for (float x : channel)
             inputPeak = std::max(inputPeak, static_cast<double>(std::fabs(x)));
     }

@@ -12,14 +12,18 @@ bool processing(const Step& s) {
 }
 
 // Classes of steps a failure often does not need, tried out as wholes before single runs of steps: the
-// calls that process nothing, then each kind of them, then the blocks of the main object, then the
-// stretches of the long-lived objects (other objects than the failing one).
+// calls that process nothing, then each kind of them (an LV2 host's own calls as one), then the blocks
+// of the main object, then the stretches of the long-lived objects (other objects than the failing one).
 constexpr bool (*kClasses[])(const Step&) = {
     [](const Step& s) { return !processing(s); },
     [](const Step& s) { return s.kind == StepKind::Dispatch; },
     [](const Step& s) { return s.kind == StepKind::SetParameter || s.kind == StepKind::GetParameter; },
     [](const Step& s) { return s.kind == StepKind::Time || s.kind == StepKind::FloatMode; },
     [](const Step& s) { return s.kind == StepKind::Reopen || s.kind == StepKind::Window; },
+    [](const Step& s) {
+        return s.kind == StepKind::Instantiate || s.kind == StepKind::Activate ||
+               s.kind == StepKind::Connect || s.kind == StepKind::Message || s.kind == StepKind::State;
+    },
     [](const Step& s) { return s.kind == StepKind::Process; },
     [](const Step& s) { return s.kind == StepKind::Sound; },
 };
@@ -105,6 +109,16 @@ std::vector<Step> plainer(const Step& s) {
     case StepKind::Sound:
         vary([](Step& v) { v.value = 0; });
         vary([](Step& v) { v.signal = Signal::Silence; });
+        break;
+    case StepKind::Instantiate:
+        vary([](Step& v) { v.value = 0; });
+        vary([](Step& v) { v.sampleRate = 44100.0; });
+        vary([](Step& v) { v.frames = 0; });
+        vary([](Step& v) { v.index = 0; });
+        vary([](Step& v) { v.seed = 8192; });
+        break;
+    case StepKind::State:
+        vary([](Step& v) { v.state = Lv2State::RoundTrip; });
         break;
     case StepKind::Dispatch:
         vary([](Step& v) { v.pointer = Pointer::Null; });

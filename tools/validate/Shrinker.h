@@ -24,7 +24,8 @@ std::vector<Step> Shrink(std::vector<Step> steps, const FailureTest& fails,
 
 // Makes the steps of a (shrunk) list plainer while the failure persists, one detail at a time: silence
 // and one frame for blocks, sane values for the host's time information, null pointers and zero
-// arguments for dispatcher calls. What is left shows which details the failure needs.
+// arguments for dispatcher calls, a plain LV2 host's instance. What is left shows which details the
+// failure needs.
 std::vector<Step> Simplify(std::vector<Step> steps, const FailureTest& fails,
                            const std::function<bool()>& stop = {});
 

@@ -2,6 +2,7 @@
 
 #include "tools/validate/Opcodes.h"
 
+#include <bit>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -34,6 +35,16 @@ constexpr Names<FloatMode> kFloatModes[] = {{FloatMode::Default, "default"},
                                             {FloatMode::RoundDown, "round-down"},
                                             {FloatMode::RoundZero, "round-zero"},
                                             {FloatMode::FlushToZero, "flush-to-zero"}};
+
+constexpr Names<Lv2Message> kMessages[] = {{Lv2Message::Panic, "panic"},
+                                           {Lv2Message::PresetLoaded, "preset-loaded"},
+                                           {Lv2Message::ProgramName, "program-name"},
+                                           {Lv2Message::PresetLoadedUnnamed, "preset-loaded-unnamed"},
+                                           {Lv2Message::NameNotText, "name-not-text"},
+                                           {Lv2Message::UnknownObject, "unknown-object"},
+                                           {Lv2Message::NotAnObject, "not-an-object"}};
+constexpr Names<Lv2State> kStates[] = {
+    {Lv2State::RoundTrip, "round-trip"}, {Lv2State::Empty, "empty"}, {Lv2State::Hostile, "hostile"}};
 
 template <typename E, std::size_t N> const char* nameOf(const Names<E> (&names)[N], E value) {
     for (const auto& entry : names)
@@ -159,6 +170,26 @@ std::string ToText(const Step& s) {
     case StepKind::Window:
         out << "window destroy";
         break;
+    case StepKind::Instantiate:
+        out << "instantiate rate=" << formatNumber(s.sampleRate, 17) << " max=" << s.frames
+            << " nominal=" << s.index << " map=" << ((s.value & kInstantiateNoMap) != 0 ? "no" : "yes")
+            << " atoms=" << ((s.value & kInstantiateAtomsUnconnected) != 0 ? "none" : "connected")
+            << " notify=" << s.seed;
+        break;
+    case StepKind::Activate:
+        out << (s.value != 0 ? "activate" : "deactivate");
+        break;
+    case StepKind::Connect:
+        out << "connect port=" << s.index << " ptr=" << nameOf(kPointers, s.pointer);
+        if (s.pointer == Pointer::Valid && std::bit_cast<std::uint32_t>(s.opt) != 0)
+            out << " value=" << formatNumber(s.opt, 9); // a control port's; atom ports hold none
+        break;
+    case StepKind::Message:
+        out << "message " << nameOf(kMessages, s.message) << " seed=" << s.seed;
+        break;
+    case StepKind::State:
+        out << "state " << nameOf(kStates, s.state) << " seed=" << s.seed;
+        break;
     }
     return out.str();
 }
@@ -259,6 +290,39 @@ bool ParseStep(const std::string& line, Step& step, std::string& error) {
     } else if (kind == "reopen") {
         s.kind = StepKind::Reopen;
         integer("version", s.value);
+    } else if (kind == "instantiate") {
+        s.kind = StepKind::Instantiate;
+        number("rate", s.sampleRate);
+        integer("max", s.frames);
+        integer("nominal", s.index);
+        const auto flag = [&](const char* key, const char* on, const char* off, std::int64_t bit) {
+            const auto it = fields.pairs.find(key);
+            if (it == fields.pairs.end())
+                return;
+            ok = ok && (it->second == on || it->second == off);
+            if (it->second == off)
+                s.value |= bit;
+            fields.pairs.erase(it);
+        };
+        flag("map", "yes", "no", kInstantiateNoMap);
+        flag("atoms", "connected", "none", kInstantiateAtomsUnconnected);
+        integer("notify", s.seed);
+    } else if (kind == "activate" || kind == "deactivate") {
+        s.kind = StepKind::Activate;
+        s.value = kind == "activate" ? 1 : 0;
+    } else if (kind == "connect") {
+        s.kind = StepKind::Connect;
+        integer("port", s.index);
+        number("value", s.opt);
+        if (const auto it = fields.pairs.find("ptr"); it != fields.pairs.end()) {
+            ok = ok && valueOf(kPointers, it->second, s.pointer);
+            fields.pairs.erase(it);
+        }
+    } else if (kind == "message" || kind == "state") {
+        s.kind = kind == "message" ? StepKind::Message : StepKind::State;
+        ok = kind == "message" ? valueOf(kMessages, word(0), s.message) : valueOf(kStates, word(0), s.state);
+        wordsUsed = 1;
+        integer("seed", s.seed);
     } else if (kind == "window") {
         s.kind = StepKind::Window;
         ok = word(0) == "destroy";

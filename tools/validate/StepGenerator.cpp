@@ -1,7 +1,9 @@
 #include "tools/validate/StepGenerator.h"
 
+#include "lv2/Lv2Contract.h"
 #include "tools/validate/Opcodes.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -52,12 +54,12 @@ StepGenerator::StepGenerator(std::uint64_t seed, const PluginShape& shape) : ran
 Step StepGenerator::Next() {
     if (pending_.empty()) {
         if (random_.Chance(28))
-            queueSequence();
+            shape_.lv2 ? queueLv2Sequence() : queueSequence();
         else
-            pending_.push_back(single());
+            pending_.push_back(shape_.lv2 ? singleLv2() : single());
     }
     if (pending_.empty())
-        pending_.push_back(single());
+        pending_.push_back(shape_.lv2 ? singleLv2() : single());
     Step step = pending_.front();
     pending_.pop_front();
     return step;
@@ -239,6 +241,197 @@ void StepGenerator::queueSequence() {
         push(op(effSetProgram, random_.Chance(800) ? 0 : hostileInteger()));
         break;
     }
+}
+
+Step StepGenerator::singleLv2() {
+    if (random_.Chance(15))
+        return sound();
+    const std::uint32_t roll = random_.Below(1000);
+    if (roll < 330)
+        return process(ProcessCall::Replacing, frames());
+    if (roll < 560)
+        return setParameter();
+    if (roll < 620) {
+        const std::uint32_t mode = random_.Below(10);
+        return time(mode == 0 ? TimeMode::Absent : mode < 7 ? TimeMode::Sane : TimeMode::Hostile, 44100.0);
+    }
+    if (roll < 680)
+        return message();
+    if (roll < 730)
+        return connect();
+    if (roll < 770)
+        return lv2Step(StepKind::Activate, random_.Below(2));
+    if (roll < 820)
+        return state();
+    if (roll < 880) {
+        Step s;
+        s.kind = StepKind::FloatMode;
+        const FloatMode modes[] = {FloatMode::Default,   FloatMode::Default,   FloatMode::Unmasked,
+                                   FloatMode::RoundDown, FloatMode::RoundZero, FloatMode::FlushToZero};
+        s.floatMode = pick(random_, modes);
+        return s;
+    }
+    if (roll < 882)
+        return instantiate();
+    return process(ProcessCall::Replacing, frames());
+}
+
+void StepGenerator::queueLv2Sequence() {
+    auto push = [this](Step s) { pending_.push_back(s); };
+    // A write of a value a host's own control would send: within the port's range.
+    auto portWrite = [this] {
+        Step s = setParameter();
+        s.index =
+            static_cast<VstInt32>(random_.Below(static_cast<std::uint32_t>(std::max(shape_.numParams, 1))));
+        s.opt = random_.Unit();
+        return s;
+    };
+    switch (random_.Below(8)) {
+    case 0: { // a host starting the plug-in: an instance, its transport, blocks of the nominal length
+        const Step made = instantiate();
+        push(made);
+        push(time(TimeMode::Sane, 44100.0));
+        const VstInt32 size = made.index > 0 ? made.index : static_cast<VstInt32>(random_.Between(1, 1024));
+        for (int n = static_cast<int>(random_.Between(2, 12)); n > 0; --n)
+            push(process(ProcessCall::Replacing, size));
+        break;
+    }
+    case 1: { // a run of blocks of one size, with automation and the transport changing between them
+        const VstInt32 size = random_.Chance(900) ? static_cast<VstInt32>(random_.Between(1, 512)) : frames();
+        for (int n = static_cast<int>(random_.Between(4, 48)); n > 0; --n) {
+            Step block = process(ProcessCall::Replacing, size);
+            if (block.signal == Signal::NonFinite || block.signal == Signal::Huge)
+                block.signal = Signal::Noise;
+            push(block);
+            if (random_.Chance(150))
+                push(portWrite());
+            if (random_.Chance(60))
+                push(time(TimeMode::Sane, 44100.0));
+        }
+        break;
+    }
+    case 2: // a parameter sweep
+        for (int n = static_cast<int>(random_.Between(5, 60)); n > 0; --n)
+            push(setParameter());
+        break;
+    case 3: // a preset chosen in the interface: its name, then its values as port writes, while blocks run
+        push(lv2Step(StepKind::Message));
+        pending_.back().message = Lv2Message::PresetLoaded;
+        pending_.back().seed = seed();
+        for (int n = static_cast<int>(random_.Between(5, 60)); n > 0; --n) {
+            push(portWrite());
+            if (random_.Chance(100))
+                push(process(ProcessCall::Replacing, static_cast<VstInt32>(random_.Between(1, 256))));
+        }
+        push(process(ProcessCall::Replacing, static_cast<VstInt32>(random_.Between(1, 512))));
+        break;
+    case 4: // switched off and on again, with blocks around
+        push(process(ProcessCall::Replacing, frames()));
+        push(lv2Step(StepKind::Activate, 0));
+        if (random_.Chance(300))
+            push(portWrite());
+        push(lv2Step(StepKind::Activate, 1));
+        push(process(ProcessCall::Replacing, frames()));
+        break;
+    case 5: { // calls under the floating-point state of a hostile host
+        Step mode;
+        mode.kind = StepKind::FloatMode;
+        mode.floatMode = random_.Chance(600) ? FloatMode::Unmasked : FloatMode::RoundZero;
+        push(mode);
+        for (int n = static_cast<int>(random_.Between(3, 10)); n > 0; --n)
+            push(singleLv2());
+        mode.floatMode = FloatMode::Default;
+        push(mode);
+        break;
+    }
+    case 6: // a session saved and loaded again after the program was renamed
+        push(lv2Step(StepKind::Message));
+        pending_.back().message = Lv2Message::ProgramName;
+        pending_.back().seed = seed();
+        push(process(ProcessCall::Replacing, static_cast<VstInt32>(random_.Between(1, 256))));
+        push(state());
+        pending_.back().state = Lv2State::RoundTrip;
+        push(process(ProcessCall::Replacing, frames()));
+        break;
+    default: // the atom ports left unconnected for a while, as simple hosts do, then connected again
+        for (const std::uint32_t port : {lv2::kControl, lv2::kNotify}) {
+            Step c = lv2Step(StepKind::Connect);
+            c.index = static_cast<VstInt32>(port);
+            c.pointer = Pointer::Null;
+            push(c);
+        }
+        for (int n = static_cast<int>(random_.Between(2, 10)); n > 0; --n)
+            push(random_.Chance(300) ? message() : process(ProcessCall::Replacing, frames()));
+        for (const std::uint32_t port : {lv2::kControl, lv2::kNotify}) {
+            Step c = lv2Step(StepKind::Connect);
+            c.index = static_cast<VstInt32>(port);
+            c.pointer = Pointer::Valid;
+            push(c);
+        }
+        break;
+    }
+}
+
+Step StepGenerator::lv2Step(StepKind kind, std::int64_t value) {
+    Step s;
+    s.kind = kind;
+    s.value = value;
+    return s;
+}
+
+Step StepGenerator::instantiate() {
+    Step s = lv2Step(StepKind::Instantiate);
+    s.sampleRate = sampleRate(random_.Chance(80));
+    const std::uint32_t roll = random_.Below(100);
+    s.frames = roll < 25   ? 0
+               : roll < 85 ? pick(random_, kBlockSizes)
+                           : static_cast<VstInt32>(random_.Between(1, 8192));
+    if (s.frames > 0 && random_.Chance(700))
+        s.index = std::min(s.frames, pick(random_, kBlockSizes));
+    if (random_.Chance(50))
+        s.value |= kInstantiateNoMap;
+    if (random_.Chance(100))
+        s.value |= kInstantiateAtomsUnconnected;
+    // The notify port's buffer: roomy mostly, now and then too small for a message.
+    const std::uint32_t small[] = {8, 16, 64, 100, 200};
+    s.seed = random_.Chance(800) ? 8192 : pick(random_, small);
+    return s;
+}
+
+Step StepGenerator::message() {
+    Step s = lv2Step(StepKind::Message);
+    const std::uint32_t roll = random_.Below(100);
+    s.message = roll < 30   ? Lv2Message::Panic
+                : roll < 55 ? Lv2Message::PresetLoaded
+                : roll < 75 ? Lv2Message::ProgramName
+                : roll < 82 ? Lv2Message::PresetLoadedUnnamed
+                : roll < 88 ? Lv2Message::NameNotText
+                : roll < 94 ? Lv2Message::UnknownObject
+                            : Lv2Message::NotAnObject;
+    s.seed = seed();
+    return s;
+}
+
+Step StepGenerator::connect() {
+    Step s = lv2Step(StepKind::Connect);
+    if (random_.Chance(500)) {
+        s.index = static_cast<VstInt32>(
+            lv2::ParameterPort(static_cast<int>(random_.Below(lv2::kPortCount - lv2::kFirstParameterPort))));
+        s.pointer = Pointer::Valid;
+        s.opt = parameterValue();
+    } else {
+        s.index = static_cast<VstInt32>(random_.Chance(500) ? lv2::kControl : lv2::kNotify);
+        s.pointer = random_.Chance(500) ? Pointer::Null : Pointer::Valid;
+    }
+    return s;
+}
+
+Step StepGenerator::state() {
+    Step s = lv2Step(StepKind::State);
+    const std::uint32_t roll = random_.Below(100);
+    s.state = roll < 60 ? Lv2State::RoundTrip : roll < 75 ? Lv2State::Empty : Lv2State::Hostile;
+    s.seed = seed();
+    return s;
 }
 
 Step StepGenerator::dispatch(VstInt32 opcode) {

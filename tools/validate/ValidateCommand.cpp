@@ -1,12 +1,17 @@
 #include "tools/validate/ValidateCommand.h"
 
 #include "tests/host/lib/PluginLibrary.h"
+#include "tools/validate/Lv2Session.h"
 #include "tools/validate/Platform.h"
 #include "tools/validate/ValidateOptions.h"
 #include "tools/validate/Validator.h"
 #include "tools/validate/Whereabouts.h"
 #include "tools/vorelan/Arguments.h"
 #include "tools/vorelan/ToolError.h"
+
+#ifndef _WIN32
+#include "tools/validate/Lv2Host.h"
+#endif
 
 #include <cstdio>
 #include <memory>
@@ -32,11 +37,18 @@ programs in blocks of random sizes, in place and accumulating: the sound must eq
 rendered in whole blocks bit for bit, stay within what the program allows and, with --reference,
 match the reference engine up to rounding.
 
+With --lv2 it drives the LV2 plug-in the same way, as an LV2 host would: instances made with and
+without block-length options and features, control ports written with any value, time positions and the
+interface's messages inside runs, runs in place and with atom ports unconnected, activations, states
+saved and restored; with --plugin as well, its sound must equal the VST 2 plug-in's bit for bit.
+
 A finding is shown with the command that replays it, then cut down to a minimal step list, which is
 printed and saved so that --replay runs it again.
 
 options:
   --plugin PATH     the plug-in binary (default: %s)
+  --lv2 PLUGIN      the LV2 plug-in instead: its bundle folder, its processor binary or its URI
+                    (Linux only; --plugin then names the VST 2 binary to compare the sound with)
   --seed S          the first seed (default 1); the same seed gives the same steps everywhere
   --steps N         steps per seed (default 100000)
   --seeds K         how many seeds to run, S, S+1, ... (default 1)
@@ -58,7 +70,7 @@ Exit status: 0 no finding, 1 a finding, 2 a wrong command line, 3 the plug-in cr
 Options parseOptions(const std::vector<std::string>& args, const CommandSetup& setup, bool& help) {
     const vorelan::Arguments a(args,
                                {"--plugin", "--seed", "--steps", "--seeds", "--minutes", "--replay", "--save",
-                                "--bound", "--child", "--ignore", "--reference"},
+                                "--bound", "--child", "--ignore", "--reference", "--lv2"},
                                {"--threads", "--shrink", "--no-editor"});
     help = a.help();
     Options o;
@@ -66,9 +78,10 @@ Options parseOptions(const std::vector<std::string>& args, const CommandSetup& s
         return o;
     if (!a.positional().empty())
         throw vorelan::UsageError("unexpected argument \"" + a.positional().front() + "\"");
+    o.lv2 = a.value("--lv2").value_or("");
     if (const auto v = a.value("--plugin"))
         o.plugin = *v;
-    else
+    else if (o.lv2.empty())
         o.plugin = setup.findPlugin ? setup.findPlugin() : setup.defaultPlugin;
     if (const auto v = a.value("--seed"))
         o.seed = static_cast<std::uint64_t>(vorelan::ParseNumber(*v, "--seed", 0, 9007199254740991.0));
@@ -108,6 +121,14 @@ Options parseOptions(const std::vector<std::string>& args, const CommandSetup& s
         throw vorelan::UsageError("--shrink takes one list: --replay FILE, or --seed S with --steps N");
     if (!o.child.empty() && o.replay.empty())
         throw vorelan::UsageError("--child needs --replay");
+    if (!o.lv2.empty() && (o.threads || !o.reference.empty()))
+        throw vorelan::UsageError(
+            "--lv2 runs on one thread and compares with a VST 2 binary (--plugin), not with "
+            "--reference; it takes no --threads or --reference");
+#ifdef _WIN32
+    if (!o.lv2.empty())
+        throw vorelan::UsageError("--lv2: LV2 plug-ins are validated on Linux");
+#endif
     return o;
 }
 
@@ -135,21 +156,38 @@ int RunValidateCommand(const std::vector<std::string>& args, const CommandSetup&
         return path;
 #endif
     };
-    const std::unique_ptr<testhost::PluginLibrary> library =
-        testhost::PluginLibrary::Load(asFile(options.plugin), error);
-    if (!library)
-        throw vorelan::ToolError("cannot load the plug-in: " + error);
+    std::unique_ptr<testhost::PluginLibrary> library;
+    if (!options.plugin.empty()) {
+        library = testhost::PluginLibrary::Load(asFile(options.plugin), error);
+        if (!library)
+            throw vorelan::ToolError("cannot load the plug-in: " + error);
+    }
     std::unique_ptr<testhost::PluginLibrary> reference;
     if (!options.reference.empty()) {
         reference = testhost::PluginLibrary::Load(asFile(options.reference), error);
         if (!reference)
             throw vorelan::ToolError("cannot load the reference binary: " + error);
     }
-    InstallCrashHandler(&reportCrash, kExitCrash);
-    Watchdog watchdog;
     Options withReference = options;
     withReference.session.reference = reference ? reference->Entry() : nullptr;
-    Validator validator(withReference, setup, *library);
+    SessionMaker makeSession = [&]() -> std::unique_ptr<HostSession> {
+        return std::make_unique<Session>(library->Entry(), withReference.session);
+    };
+#ifndef _WIN32
+    std::unique_ptr<Lv2Binary> lv2;
+    if (!options.lv2.empty()) {
+        lv2 = Lv2Binary::Load(options.lv2, error);
+        if (!lv2)
+            throw vorelan::ToolError("cannot load the LV2 plug-in: " + error);
+        makeSession = [&]() -> std::unique_ptr<HostSession> {
+            return std::make_unique<Lv2Session>(*lv2, withReference.session,
+                                                library ? library->Entry() : nullptr);
+        };
+    }
+#endif
+    InstallCrashHandler(&reportCrash, kExitCrash);
+    Watchdog watchdog;
+    Validator validator(withReference, setup, library.get(), makeSession);
     return validator.Run();
 }
 

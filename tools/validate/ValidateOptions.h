@@ -20,7 +20,8 @@ inline constexpr int kDefaultSteps = 100000;
 
 // The command line, as read.
 struct Options {
-    std::string plugin;
+    std::string plugin;    // the VST 2 binary; with lv2, the one to compare the sound with (empty: none)
+    std::string lv2;       // the LV2 plug-in: its bundle, its processor binary or its URI (Linux only)
     std::string reference; // the reference binary, for the sound steps; empty without
     std::uint64_t seed = 1;
     std::uint64_t steps = kDefaultSteps;

@@ -1,5 +1,6 @@
 #include "tools/validate/Validator.h"
 
+#include "lv2/Lv2Contract.h"
 #include "tools/validate/AllocationCounter.h"
 #include "tools/validate/Platform.h"
 #include "tools/validate/StepGenerator.h"
@@ -13,36 +14,6 @@
 
 namespace validate {
 
-namespace {
-
-// Runs steps from next (which answers false when there are none left) on a fresh plug-in object.
-template <typename Next>
-Outcome runSession(testhost::EntryPoint entry, const Options& o, EditorParent* parent, Next&& next,
-                   PluginShape* shape = nullptr) {
-    Outcome outcome;
-    Session session(entry, o.session);
-    session.SetParent(Role::Main, parent);
-    if ((outcome.finding = session.Start())) {
-        outcome.atStart = true;
-        return outcome;
-    }
-    if (shape != nullptr)
-        *shape = session.Shape();
-    Step step;
-    for (std::uint64_t i = 0; next(i, session.Shape(), step); ++i) {
-        where.At(i, step);
-        outcome.steps = i + 1;
-        if ((outcome.finding = session.Execute(step))) {
-            outcome.index = i;
-            break;
-        }
-    }
-    outcome.counts = session.Counts();
-    return outcome;
-}
-
-} // namespace
-
 std::string Validator::quoted(const std::string& text) {
     return text.find_first_of(" \t'\"") == std::string::npos ? text : "\"" + text + "\"";
 }
@@ -53,9 +24,32 @@ std::string Validator::number(double value) {
     return text.str();
 }
 
-Outcome Validator::runList(testhost::EntryPoint entry, const Options& o, EditorParent* parent,
-                           const std::vector<Step>& steps) {
-    return runSession(entry, o, parent, [&](std::uint64_t i, const PluginShape&, Step& step) {
+Outcome Validator::runSession(const std::function<bool(std::uint64_t, const PluginShape&, Step&)>& next,
+                              PluginShape* shape) {
+    Outcome outcome;
+    const std::unique_ptr<HostSession> session = makeSession_();
+    session->SetParent(Role::Main, parent());
+    if ((outcome.finding = session->Start())) {
+        outcome.atStart = true;
+        return outcome;
+    }
+    if (shape != nullptr)
+        *shape = session->Shape();
+    Step step;
+    for (std::uint64_t i = 0; next(i, session->Shape(), step); ++i) {
+        where.At(i, step);
+        outcome.steps = i + 1;
+        if ((outcome.finding = session->Execute(step))) {
+            outcome.index = i;
+            break;
+        }
+    }
+    outcome.counts = session->Counts();
+    return outcome;
+}
+
+Outcome Validator::runList(const std::vector<Step>& steps) {
+    return runSession([&](std::uint64_t i, const PluginShape&, Step& step) {
         if (i >= steps.size())
             return false;
         step = steps[i];
@@ -63,10 +57,10 @@ Outcome Validator::runList(testhost::EntryPoint entry, const Options& o, EditorP
     });
 }
 
-PluginShape Validator::shapeOf(testhost::EntryPoint entry, const Options& o) {
-    Session session(entry, o.session);
-    session.Start();
-    return session.Shape();
+PluginShape Validator::shapeOf() {
+    const std::unique_ptr<HostSession> session = makeSession_();
+    session->Start();
+    return session->Shape();
 }
 
 std::vector<Step> Validator::readList(const std::string& path) {
@@ -95,9 +89,14 @@ void Validator::printList(const std::vector<Step>& steps) {
 }
 
 Validator::Validator(const Options& options, const CommandSetup& setup,
-                     const testhost::PluginLibrary& library)
-    : o_(options), setup_(setup), entry_(library.Entry()) {
-    prefix_ = setup.name + " --plugin " + quoted(o_.plugin);
+                     const testhost::PluginLibrary* library, SessionMaker makeSession)
+    : o_(options), setup_(setup), entry_(library != nullptr ? library->Entry() : nullptr),
+      makeSession_(std::move(makeSession)) {
+    prefix_ = setup.name;
+    if (!o_.lv2.empty())
+        prefix_ += " --lv2 " + quoted(o_.lv2);
+    if (!o_.plugin.empty())
+        prefix_ += " --plugin " + quoted(o_.plugin);
     if (o_.session.outputBound != kDefaultOutputBound)
         prefix_ += " --bound " + number(o_.session.outputBound);
     if (!o_.reference.empty())
@@ -117,8 +116,7 @@ int Validator::Run() {
         return o_.shrink ? shrinkInChildren(steps, "the list in " + o_.replay) : replay(steps);
     }
     if (o_.shrink) {
-        const std::vector<Step> steps =
-            GenerateSteps(o_.seed, shapeOf(entry_, o_), static_cast<std::size_t>(o_.steps));
+        const std::vector<Step> steps = GenerateSteps(o_.seed, shapeOf(), static_cast<std::size_t>(o_.steps));
         return shrinkInChildren(steps, "seed " + std::to_string(o_.seed));
     }
     const double deadline = o_.minutes > 0 ? Seconds() + 60.0 * o_.minutes : 0.0;
@@ -139,7 +137,20 @@ int Validator::Run() {
 
 void Validator::describe() {
     parent();
-    const PluginShape shape = shapeOf(entry_, o_);
+    const PluginShape shape = shapeOf();
+    if (shape.lv2) {
+        std::printf("%s: %s, the LV2 plug-in %s: %d control ports, 2 + 2 audio ports, 2 atom ports\n",
+                    setup_.name.c_str(), o_.lv2.c_str(), lv2::kPluginUri, shape.numParams);
+        std::printf("  allocations on the audio thread: %s\n",
+                    GetAllocationCounter() != nullptr ? "counted"
+                                                      : "not counted by this build of the validator");
+        if (o_.plugin.empty())
+            std::printf("  sound: not compared with a VST 2 plug-in (--plugin names one)\n");
+        else
+            std::printf("  sound: compared with the VST 2 plug-in %s, bit for bit\n", o_.plugin.c_str());
+        std::fflush(stdout);
+        return;
+    }
     std::printf("%s: %s, %d parameters, %s\n", setup_.name.c_str(), o_.plugin.c_str(), shape.numParams,
                 shape.canReplacing ? "replacing processing declared (both processing calls are made)"
                                    : "no replacing processing declared (only the accumulating call is made)");
@@ -157,7 +168,8 @@ void Validator::describe() {
 }
 
 EditorParent* Validator::parent() {
-    if (!parentTried_ && o_.editor && !o_.threads) {
+    // An LV2 run drives the processor alone: its interface is a binary of its own.
+    if (!parentTried_ && o_.editor && !o_.threads && o_.lv2.empty()) {
         parentTried_ = true;
         parent_ = EditorParent::Create(editorNote_);
     } else if (!o_.editor) {
@@ -166,8 +178,24 @@ EditorParent* Validator::parent() {
     return parent_.get();
 }
 
-std::string Validator::countsText(const SessionCounts& c) {
+std::string Validator::countsText(const SessionCounts& c) const {
     std::ostringstream text;
+    if (!o_.lv2.empty()) {
+        text << c.blocks << " runs, " << c.frames << " frames, " << c.instances << " instances, "
+             << c.messages << " messages, " << c.states << " states saved and restored";
+        if (c.soundSteps > 0)
+            text << ", " << c.soundSteps << " stretches of sound compared (" << c.lastingBlocks
+                 << " runs of the long-lived instance";
+        if (c.vst2Frames > 0)
+            text << "; " << c.vst2Frames << " frames against the VST 2 plug-in";
+        if (c.soundSteps > 0)
+            text << ")";
+        for (int k = 0; k < kFindingKinds; ++k)
+            if (c.ignored[static_cast<std::size_t>(k)] > 0)
+                text << ", ignored " << c.ignored[static_cast<std::size_t>(k)] << " x "
+                     << KindId(static_cast<FindingKind>(k));
+        return text.str();
+    }
     text << c.blocks << " blocks, " << c.frames << " frames, editor opened " << c.editorOpens << " times, "
          << c.reopens << " reloads";
     if (c.skippedEditor > 0)
@@ -189,15 +217,14 @@ int Validator::runSeed(std::uint64_t seed, double deadline, std::uint64_t& total
     where.replayCommand = prefix_ + " --seed " + std::to_string(seed);
     const double start = Seconds();
     std::unique_ptr<StepGenerator> generator;
-    const Outcome outcome =
-        runSession(entry_, o_, parent(), [&](std::uint64_t i, const PluginShape& shape, Step& step) {
-            if (i >= o_.steps || (deadline > 0 && (i & 1023) == 0 && Seconds() >= deadline))
-                return false;
-            if (!generator)
-                generator = std::make_unique<StepGenerator>(seed, shape);
-            step = generator->Next();
-            return true;
-        });
+    const Outcome outcome = runSession([&](std::uint64_t i, const PluginShape& shape, Step& step) {
+        if (i >= o_.steps || (deadline > 0 && (i & 1023) == 0 && Seconds() >= deadline))
+            return false;
+        if (!generator)
+            generator = std::make_unique<StepGenerator>(seed, shape);
+        step = generator->Next();
+        return true;
+    });
     total += outcome.steps;
     if (outcome.finding)
         return report(outcome, seed, nullptr);
@@ -251,7 +278,7 @@ int Validator::replay(const std::vector<Step>& steps) {
     where.source = "the list in " + o_.replay;
     where.replayCommand.clear();
     where.shrinkCommand = prefix_ + " --replay " + quoted(o_.replay) + " --shrink";
-    const Outcome outcome = runList(entry_, o_, parent(), steps);
+    const Outcome outcome = runList(steps);
     if (outcome.finding)
         return report(outcome, 0, &steps);
     std::printf("%s: %zu steps, no finding (%s)\n", where.source.c_str(), steps.size(),

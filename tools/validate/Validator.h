@@ -7,6 +7,7 @@
 #include "tools/validate/ValidateOptions.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,18 +23,23 @@ struct Outcome {
     SessionCounts counts;
 };
 
+// Makes the session a run drives: a new host with a new plug-in object, of either format.
+using SessionMaker = std::function<std::unique_ptr<HostSession>()>;
+
 // The runs of the command: seeds one after another (on one thread or three), a saved list, shrinking a
-// finding to a minimal list, and the child runs that shrinking starts.
+// finding to a minimal list, and the child runs that shrinking starts. library is the VST 2 binary (null
+// for an LV2 run without one); makeSession makes the sessions of every run but the threaded one.
 class Validator {
 public:
-    Validator(const Options& options, const CommandSetup& setup, const testhost::PluginLibrary& library);
+    Validator(const Options& options, const CommandSetup& setup, const testhost::PluginLibrary* library,
+              SessionMaker makeSession);
 
     int Run();
 
 private:
     void describe();
     EditorParent* parent();
-    static std::string countsText(const SessionCounts& c);
+    std::string countsText(const SessionCounts& c) const;
     int runSeed(std::uint64_t seed, double deadline, std::uint64_t& total);
     int runThreaded(std::uint64_t seed, double deadline, std::uint64_t& total);
     int replay(const std::vector<Step>& steps);
@@ -45,11 +51,13 @@ private:
     int shrinkInChildren(const std::vector<Step>& steps, const std::string& source);
     int runChild();
 
+    // Runs steps from next (which answers false when there are none left) on a fresh plug-in object.
+    Outcome runSession(const std::function<bool(std::uint64_t, const PluginShape&, Step&)>& next,
+                       PluginShape* shape = nullptr);
     // Runs a step list on a fresh plug-in object.
-    static Outcome runList(testhost::EntryPoint entry, const Options& o, EditorParent* parent,
-                           const std::vector<Step>& steps);
+    Outcome runList(const std::vector<Step>& steps);
     // The shape steps are generated for: that of a freshly created plug-in object.
-    static PluginShape shapeOf(testhost::EntryPoint entry, const Options& o);
+    PluginShape shapeOf();
     static std::vector<Step> readList(const std::string& path);
     static bool writeList(const std::string& path, const std::string& header, const std::vector<Step>& steps);
     static void printList(const std::vector<Step>& steps);
@@ -60,6 +68,7 @@ private:
     Options o_;
     const CommandSetup& setup_;
     testhost::EntryPoint entry_;
+    SessionMaker makeSession_;
     std::string prefix_;
     bool parentTried_ = false;
     std::unique_ptr<EditorParent> parent_;

@@ -24,7 +24,7 @@ int Validator::report(const Outcome& outcome, std::uint64_t seed, const std::vec
     std::vector<Step> steps =
         list != nullptr
             ? std::vector<Step>(list->begin(), list->begin() + static_cast<std::ptrdiff_t>(outcome.index) + 1)
-            : GenerateSteps(seed, shapeOf(entry_, o_), static_cast<std::size_t>(outcome.index) + 1);
+            : GenerateSteps(seed, shapeOf(), static_cast<std::size_t>(outcome.index) + 1);
     std::fflush(stdout);
     // Shortened lists run in this process; should one crash it, the report says how to shrink in
     // separate processes instead.
@@ -34,7 +34,7 @@ int Validator::report(const Outcome& outcome, std::uint64_t seed, const std::vec
     where.replayCommand.clear();
     const FindingKind kind = f.kind;
     FailureTest test = [&](const std::vector<Step>& candidate) -> std::optional<std::size_t> {
-        const Outcome o = runList(entry_, o_, parent(), candidate);
+        const Outcome o = runList(candidate);
         if (o.finding && !o.atStart && o.finding->kind == kind)
             return o.index;
         return std::nullopt;
@@ -98,8 +98,12 @@ int Validator::shrinkInChildren(const std::vector<Step>& steps, const std::strin
         writeList(listPath, "", candidate);
         std::remove(resultPath.c_str());
         std::vector<std::string> command = setup_.self;
-        command.insert(command.end(), {"--plugin", o_.plugin, "--replay", listPath, "--child", resultPath,
-                                       "--bound", number(o_.session.outputBound)});
+        if (!o_.plugin.empty())
+            command.insert(command.end(), {"--plugin", o_.plugin});
+        if (!o_.lv2.empty())
+            command.insert(command.end(), {"--lv2", o_.lv2});
+        command.insert(command.end(), {"--replay", listPath, "--child", resultPath, "--bound",
+                                       number(o_.session.outputBound)});
         if (!o_.ignoreText.empty())
             command.insert(command.end(), {"--ignore", o_.ignoreText});
         if (!o_.reference.empty())
@@ -152,7 +156,7 @@ int Validator::runChild() {
     where.childResult = o_.child;
     where.source = o_.replay;
     const std::vector<Step> steps = readList(o_.replay);
-    const Outcome outcome = runList(entry_, o_, parent(), steps);
+    const Outcome outcome = runList(steps);
     if (!outcome.finding || outcome.atStart)
         return kExitClean;
     writeChildResult();

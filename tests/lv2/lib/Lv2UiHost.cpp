@@ -31,8 +31,9 @@ std::string filePath(const LilvNode* uri) {
 
 } // namespace
 
-Lv2UiHost::Lv2UiHost(Lv2World& world, const std::string& pluginUri, const std::string& uiUri)
-    : world_(world), plugin_(world.Plugin(pluginUri)) {
+Lv2UiHost::Lv2UiHost(Lv2World& world, const std::string& pluginUri, const std::string& uiUri,
+                     const UiHostOptions& options)
+    : world_(world), plugin_(world.Plugin(pluginUri)), countsErrors_(options.countErrors) {
     if (!plugin_)
         throw std::runtime_error("no LV2 plug-in " + pluginUri + " in the search path");
     // Find the X11 interface before touching the display, so a missing one is reported as such.
@@ -64,12 +65,18 @@ Lv2UiHost::Lv2UiHost(Lv2World& world, const std::string& pluginUri, const std::s
     display_ = XOpenDisplay(nullptr);
     if (!display_)
         throw std::runtime_error("no X display to open the interface on");
-    previousErrorHandler_ = reinterpret_cast<void*>(XSetErrorHandler(countError));
+    if (countsErrors_)
+        previousErrorHandler_ = reinterpret_cast<void*>(XSetErrorHandler(countError));
     xErrors = 0;
-    parent_ = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 800, 400, 0, 0, 0);
-    XStoreName(display_, parent_, "LV2 test host");
-    XMapWindow(display_, parent_);
-    XSync(display_, False);
+    if (options.parent) {
+        parent_ = *options.parent;
+        ownsParent_ = false;
+    } else {
+        parent_ = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 800, 400, 0, 0, 0);
+        XStoreName(display_, parent_, "LV2 test host");
+        XMapWindow(display_, parent_);
+        XSync(display_, False);
+    }
 
     resizeData_ = {this, resize};
     featureData_ = {{LV2_UI__parent, reinterpret_cast<void*>(static_cast<std::uintptr_t>(parent_))},
@@ -87,9 +94,11 @@ Lv2UiHost::Lv2UiHost(Lv2World& world, const std::string& pluginUri, const std::s
                                   typeUri.c_str(), bundle.c_str(), binary.c_str(), features_.data());
     if (!instance_) {
         suil_host_free(suilHost_);
-        XDestroyWindow(display_, parent_);
+        if (ownsParent_)
+            XDestroyWindow(display_, parent_);
         XCloseDisplay(display_);
-        XSetErrorHandler(reinterpret_cast<XErrorHandler>(previousErrorHandler_));
+        if (countsErrors_)
+            XSetErrorHandler(reinterpret_cast<XErrorHandler>(previousErrorHandler_));
         throw std::runtime_error(chosenUri + " does not instantiate");
     }
     widget_ = static_cast<Window>(reinterpret_cast<std::uintptr_t>(suil_instance_get_widget(instance_)));
@@ -101,10 +110,21 @@ Lv2UiHost::Lv2UiHost(Lv2World& world, const std::string& pluginUri, const std::s
 Lv2UiHost::~Lv2UiHost() {
     suil_instance_free(instance_);
     suil_host_free(suilHost_);
-    XDestroyWindow(display_, parent_);
+    if (ownsParent_)
+        XDestroyWindow(display_, parent_);
     XSync(display_, False);
     XCloseDisplay(display_);
-    XSetErrorHandler(reinterpret_cast<XErrorHandler>(previousErrorHandler_));
+    if (countsErrors_)
+        XSetErrorHandler(reinterpret_cast<XErrorHandler>(previousErrorHandler_));
+}
+
+void Lv2UiHost::DestroyParent(bool flush) {
+    if (!ownsParent_)
+        return;
+    XDestroyWindow(display_, parent_);
+    if (flush)
+        XFlush(display_);
+    ownsParent_ = false;
 }
 
 float Lv2UiHost::Write::Value() const {
@@ -161,7 +181,9 @@ void Lv2UiHost::touch(void* controller, std::uint32_t port, bool grabbed) {
 int Lv2UiHost::resize(LV2UI_Feature_Handle handle, int width, int height) {
     auto* host = static_cast<Lv2UiHost*>(handle);
     host->requestedSize_ = std::make_pair(width, height);
-    XResizeWindow(host->display_, host->parent_, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    if (host->ownsParent_)
+        XResizeWindow(host->display_, host->parent_, static_cast<unsigned>(width),
+                      static_cast<unsigned>(height));
     return 0;
 }
 

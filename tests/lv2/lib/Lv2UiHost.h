@@ -17,6 +17,16 @@ struct _XDisplay; // Xlib's Display; Xlib's macros (None, Bool, Status) stay out
 
 namespace lv2host {
 
+// How the interface host behaves where hosts differ.
+struct UiHostOptions {
+    // Whether the host installs an X error handler of its own that counts errors (XErrors); without, the
+    // process keeps whichever it has, Xlib's default (which ends the process) in a host that sets none.
+    bool countErrors = true;
+    // The window given as ui:parent instead of the host's own (a bogus id, a pixmap, a destroyed window;
+    // 0 gives a null parent); the host neither maps nor destroys it.
+    std::optional<unsigned long> parent;
+};
+
 // A host for an LV2 plug-in's X11 interface, as hosts embed one through suil: a parent window of its own
 // on the display of DISPLAY, the interface instantiated in it with ui:parent, ui:resize, ui:touch,
 // ui:idleInterface and urid:map, its writes and touches recorded, port events delivered, idle called.
@@ -41,7 +51,8 @@ public:
 
     // The plug-in's X11 interface (uiUri, or its first one). Throws std::runtime_error when there is no
     // display, no such interface, or it does not instantiate.
-    Lv2UiHost(Lv2World& world, const std::string& pluginUri, const std::string& uiUri = {});
+    Lv2UiHost(Lv2World& world, const std::string& pluginUri, const std::string& uiUri = {},
+              const UiHostOptions& options = {});
     ~Lv2UiHost();
     Lv2UiHost(const Lv2UiHost&) = delete;
     Lv2UiHost& operator=(const Lv2UiHost&) = delete;
@@ -56,6 +67,9 @@ public:
     void PortEvent(std::uint32_t port, const LV2_Atom* atom); // atom:eventTransfer
     // Calls the interface's idle; answers its result (non-zero: it asks to be closed).
     int Idle();
+    // Destroys the host's window, as a host closing its plug-in window does before it cleans up the
+    // interface: the request sent (flush) or only queued, and not waited for.
+    void DestroyParent(bool flush);
 
     const std::vector<Write>& Writes() const { return writes_; }
     const std::vector<Touch>& Touches() const { return touches_; }
@@ -76,6 +90,7 @@ private:
     const LilvPlugin* plugin_ = nullptr;
     Display* display_ = nullptr;
     Window parent_ = 0;
+    bool ownsParent_ = true;
     Window widget_ = 0;
     SuilHostImpl* suilHost_ = nullptr;
     SuilInstanceImpl* instance_ = nullptr;
@@ -86,6 +101,7 @@ private:
     LV2UI_Resize resizeData_{};
     std::vector<LV2_Feature> featureData_;
     std::vector<const LV2_Feature*> features_;
+    bool countsErrors_ = true;
     void* previousErrorHandler_ = nullptr; // Xlib's handler before this host's
 };
 

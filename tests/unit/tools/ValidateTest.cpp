@@ -139,21 +139,27 @@ const PluginShape kShape{4, true};
 } // namespace
 
 TEST(Validate, StepsFollowFromTheSeedAndReadBackFromTheirText) {
-    const std::vector<Step> steps = GenerateSteps(42, kShape, 3000);
-    const std::string text = ToText(steps);
-    EXPECT_EQ(ToText(GenerateSteps(42, kShape, 3000)), text) << "the same seed gives the same steps";
-    EXPECT_EQ(ToText(GenerateSteps(42, kShape, 700)),
-              ToText(std::vector<Step>(steps.begin(), steps.begin() + 700)))
-        << "the first steps of a seed do not depend on how many follow";
-    EXPECT_NE(ToText(GenerateSteps(43, kShape, 3000)), text) << "another seed gives other steps";
+    // A VST 2 host's steps, and an LV2 host's (instances, activations, connections, messages, states).
+    for (const PluginShape& shape : {kShape, PluginShape{181, true, true}}) {
+        const std::vector<Step> steps = GenerateSteps(42, shape, 3000);
+        const std::string text = ToText(steps);
+        EXPECT_EQ(ToText(GenerateSteps(42, shape, 3000)), text) << "the same seed gives the same steps";
+        EXPECT_EQ(ToText(GenerateSteps(42, shape, 700)),
+                  ToText(std::vector<Step>(steps.begin(), steps.begin() + 700)))
+            << "the first steps of a seed do not depend on how many follow";
+        EXPECT_NE(ToText(GenerateSteps(43, shape, 3000)), text) << "another seed gives other steps";
 
-    std::vector<Step> read;
-    std::string error;
-    ASSERT_TRUE(ParseSteps("# a comment\n\n" + text, read, error)) << error;
-    EXPECT_EQ(ToText(read), text)
-        << "printed steps read back as the same steps (NaN and infinities included)";
-    for (const char* wrong : {"process sideways frames=3", "set 3", "dispatch effOpen colour=red", "jump"})
-        EXPECT_FALSE(ParseStep(wrong, read.front(), error)) << wrong;
+        std::vector<Step> read;
+        std::string error;
+        ASSERT_TRUE(ParseSteps("# a comment\n\n" + text, read, error)) << error;
+        EXPECT_EQ(ToText(read), text)
+            << "printed steps read back as the same steps (NaN and infinities included)";
+        for (const char* wrong : {"process sideways frames=3", "set 3", "dispatch effOpen colour=red", "jump",
+                                  "instantiate map=maybe", "message shout seed=1", "state lost"})
+            EXPECT_FALSE(ParseStep(wrong, read.front(), error)) << wrong;
+    }
+    EXPECT_NE(ToText(GenerateSteps(42, PluginShape{181, true, true}, 3000)).find("state "), std::string::npos)
+        << "an LV2 plug-in gets an LV2 host's steps";
 }
 
 TEST(Validate, EachPlantedFaultIsFoundAsWhatItIs) {

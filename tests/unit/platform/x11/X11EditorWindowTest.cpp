@@ -31,6 +31,7 @@
 
 // Xlib last: its short macros (None, CursorShape) would clash with the names above.
 #include "X11TestHost.h"
+#include "tests/support/XlibDefaultHandler.h"
 #if defined(VORELAN_HAVE_XRES)
 #include <X11/extensions/XRes.h>
 #endif
@@ -606,24 +607,10 @@ TEST_F(X11EditorWindowTest, AnOpenWithoutAWindowAnswers0AndTheEffectStaysUsable)
     XDestroyWindow(display, inputOnly);
 }
 
-// Runs body in a child process whose X error handler is Xlib's own, which ends the process with
-// status 1 on any error that reaches it, as in a host that never installs one; answers the exit status.
-int StatusWithXlibsDefaultHandler(const std::function<int()>& body) {
-    std::fflush(nullptr);
-    const pid_t child = fork();
-    if (child == 0) {
-        XSetErrorHandler(nullptr);
-        _exit(body());
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
 TEST_F(X11EditorWindowTest, AHostThatDestroysItsWindowBeforeClosingTheEditorSurvives) {
     // An error of an earlier request on the editor's connection, read by a later trap's first round
     // trip, must reach the trap's handler rather than the host's.
-    EXPECT_EQ(StatusWithXlibsDefaultHandler([] {
+    EXPECT_EQ(xtest::StatusWithXlibsDefaultHandler([] {
                   Display* display = XOpenDisplay(nullptr);
                   {
                       platform::x11::X11ErrorTrap idle(display, false);
@@ -644,7 +631,7 @@ TEST_F(X11EditorWindowTest, AHostThatDestroysItsWindowBeforeClosingTheEditorSurv
     // the server with its window's destruction not yet sent, so the error about that picture arrives
     // only after the idle call.
     for (const int idles : {1, 2, 5}) {
-        const int status = StatusWithXlibsDefaultHandler([&] {
+        const int status = xtest::StatusWithXlibsDefaultHandler([&] {
             alarm(60); // a wedged server grab ends the child instead of the test run
             EditorHost host(*library_, 24);
             Display* display = host.XDisplay();

@@ -1,0 +1,83 @@
+#pragma once
+
+// What the validator needs to host the LV2 processor itself, without a host library: the binary found
+// and loaded, the host's URID map, and the buffers of the atom ports. Linux only.
+
+#include "tools/validate/HostBuffers.h"
+
+#include <lv2/core/lv2.h>
+#include <lv2/urid/urid.h>
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace validate {
+
+// The LV2 processor of this effect, loaded into the process: found from its bundle's folder, the path of
+// its binary, or its URI (looked up in LV2_PATH, or the folders hosts search by default). Its ports are
+// the ones lv2/Lv2Contract.h lists; a binary without a plug-in of the contract's URI is refused.
+class Lv2Binary {
+public:
+    // Null with a message in error when nothing usable was found.
+    static std::unique_ptr<Lv2Binary> Load(const std::string& bundleBinaryOrUri, std::string& error);
+    ~Lv2Binary();
+    Lv2Binary(const Lv2Binary&) = delete;
+    Lv2Binary& operator=(const Lv2Binary&) = delete;
+
+    const LV2_Descriptor& Descriptor() const noexcept { return *descriptor_; }
+    const std::string& Path() const noexcept { return path_; }
+    const std::string& BundlePath() const noexcept { return bundle_; } // with its trailing "/"
+
+private:
+    Lv2Binary() = default;
+    void* handle_ = nullptr;
+    const LV2_Descriptor* descriptor_ = nullptr;
+    std::string path_;
+    std::string bundle_;
+};
+
+// The host's urid:map and urid:unmap: one number per URI for the life of the map.
+class UridMap {
+public:
+    UridMap();
+    UridMap(const UridMap&) = delete;
+    UridMap& operator=(const UridMap&) = delete;
+
+    LV2_URID Map(const char* uri);
+    const char* Unmap(LV2_URID urid) const noexcept; // null for a number never handed out
+    const LV2_Feature* MapFeature() const noexcept { return &mapFeature_; }
+    const LV2_Feature* UnmapFeature() const noexcept { return &unmapFeature_; }
+    LV2_URID_Map* MapData() noexcept { return &map_; }
+
+private:
+    std::unordered_map<std::string, LV2_URID> ids_;
+    std::deque<std::string> uris_; // urid - 1; a deque keeps the texts in place
+    LV2_URID_Map map_;
+    LV2_URID_Unmap unmap_;
+    LV2_Feature mapFeature_;
+    LV2_Feature unmapFeature_;
+};
+
+// The buffer of an atom port: capacity bytes the plug-in may use, then a guard of sentinel bytes. It is
+// allocated once, so the pointer connected to the port stays valid.
+class AtomBuffer {
+public:
+    explicit AtomBuffer(std::uint32_t capacity);
+    std::uint8_t* Data() noexcept { return reinterpret_cast<std::uint8_t*>(storage_.data()); }
+    const std::uint8_t* Data() const noexcept {
+        return reinterpret_cast<const std::uint8_t*>(storage_.data());
+    }
+    std::uint32_t Capacity() const noexcept { return capacity_; }
+    void ResetGuard() noexcept;
+    bool GuardIntact() const noexcept;
+
+private:
+    std::vector<std::uint64_t> storage_;
+    std::uint32_t capacity_;
+};
+
+} // namespace validate
