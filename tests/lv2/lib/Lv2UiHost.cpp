@@ -118,12 +118,13 @@ Lv2UiHost::~Lv2UiHost() {
         XSetErrorHandler(reinterpret_cast<XErrorHandler>(previousErrorHandler_));
 }
 
-void Lv2UiHost::DestroyParent(bool flush) {
+void Lv2UiHost::DestroyParent(bool flush, Display* by) {
     if (!ownsParent_)
         return;
-    XDestroyWindow(display_, parent_);
+    Display* display = by != nullptr ? by : display_;
+    XDestroyWindow(display, parent_);
     if (flush)
-        XFlush(display_);
+        XFlush(display);
     ownsParent_ = false;
 }
 

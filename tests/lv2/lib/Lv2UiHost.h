@@ -68,8 +68,9 @@ public:
     // Calls the interface's idle; answers its result (non-zero: it asks to be closed).
     int Idle();
     // Destroys the host's window, as a host closing its plug-in window does before it cleans up the
-    // interface: the request sent (flush) or only queued, and not waited for.
-    void DestroyParent(bool flush);
+    // interface: the request sent (flush) or only queued, and not waited for. Through another connection
+    // (by) when that one holds the server, which carries out only its own requests meanwhile.
+    void DestroyParent(bool flush, Display* by = nullptr);
 
     const std::vector<Write>& Writes() const { return writes_; }
     const std::vector<Touch>& Touches() const { return touches_; }
