@@ -90,6 +90,19 @@ void Key(Host& ui, const char* name) {
     XSync(ui.GetDisplay(), False);
 }
 
+// Forgets what the host recorded, opens the preset menu with a right click on the editor and chooses
+// its entry at position (1 is the first) with the keyboard.
+void ChooseFromPresetMenu(Host& ui, int position) {
+    ui.ClearRecords();
+    MoveTo(ui, 400, 290);
+    Button(ui, 3, true);
+    Button(ui, 3, false);
+    IdleFor(ui, 300);
+    for (int i = 0; i < position; ++i)
+        Key(ui, "Down");
+    Key(ui, "Return");
+}
+
 // The processor's EditorState message with every LFO at level.
 void SendEditorState(Host& ui, lv2host::Lv2World& world, float level) {
     std::uint64_t buffer[32];
@@ -207,14 +220,7 @@ TEST(Lv2Ui, WorksInAHostWindowAndClosesCleanly) {
             ui, [&] { return !Messages(ui, ui.Urid(lv2::kPanicUri)).empty(); }, 2000));
 
         // The preset from the menu: each value it changes as a port write, then its name in a message.
-        ui.ClearRecords();
-        MoveTo(ui, 400, 290);
-        Button(ui, 3, true);
-        Button(ui, 3, false);
-        IdleFor(ui, 300);
-        Key(ui, "Down");
-        Key(ui, "Down");
-        Key(ui, "Return");
+        ChooseFromPresetMenu(ui, 2);
         MoveTo(ui, kWidth + 10, kHeight + 10);
         ASSERT_TRUE(IdleUntil(
             ui, [&] { return !Messages(ui, ui.Urid(lv2::kPresetLoadedUri)).empty(); }, 3000))
@@ -241,13 +247,7 @@ TEST(Lv2Ui, WorksInAHostWindowAndClosesCleanly) {
         // name itself, writes the preset and renames the program.
         const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
         setenv("PATH", root.c_str(), 1);
-        ui.ClearRecords();
-        MoveTo(ui, 400, 290);
-        Button(ui, 3, true);
-        Button(ui, 3, false);
-        IdleFor(ui, 300);
-        Key(ui, "Down");
-        Key(ui, "Return");
+        ChooseFromPresetMenu(ui, 1);
         IdleFor(ui, 300);
         for (const char* key : {"p", "a", "d", "Return"})
             Key(ui, key);

@@ -110,26 +110,6 @@ Lv2Binary::~Lv2Binary() {
         dlclose(handle_);
 }
 
-UridMap::UridMap()
-    : map_{this,
-           [](LV2_URID_Map_Handle self, const char* uri) { return static_cast<UridMap*>(self)->Map(uri); }},
-      unmap_{this, [](LV2_URID_Unmap_Handle self,
-                      LV2_URID urid) { return static_cast<const UridMap*>(self)->Unmap(urid); }},
-      mapFeature_{LV2_URID__map, &map_}, unmapFeature_{LV2_URID__unmap, &unmap_} {}
-
-LV2_URID UridMap::Map(const char* uri) {
-    if (uri == nullptr)
-        return 0;
-    const auto [it, added] = ids_.try_emplace(uri, static_cast<LV2_URID>(uris_.size() + 1));
-    if (added)
-        uris_.emplace_back(uri);
-    return it->second;
-}
-
-const char* UridMap::Unmap(LV2_URID urid) const noexcept {
-    return urid >= 1 && urid <= uris_.size() ? uris_[urid - 1].c_str() : nullptr;
-}
-
 AtomBuffer::AtomBuffer(std::uint32_t capacity)
     : storage_((capacity + kGuardBytes + 7) / 8, 0), capacity_(capacity) {
     ResetGuard();

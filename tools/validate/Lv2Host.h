@@ -4,15 +4,14 @@
 // and loaded, the host's URID map, and the buffers of the atom ports. Linux only.
 
 #include "tools/validate/HostBuffers.h"
+#include "tools/validate/Lv2UridMap.h"
 
 #include <lv2/core/lv2.h>
 #include <lv2/urid/urid.h>
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace validate {
@@ -38,28 +37,6 @@ private:
     const LV2_Descriptor* descriptor_ = nullptr;
     std::string path_;
     std::string bundle_;
-};
-
-// The host's urid:map and urid:unmap: one number per URI for the life of the map.
-class UridMap {
-public:
-    UridMap();
-    UridMap(const UridMap&) = delete;
-    UridMap& operator=(const UridMap&) = delete;
-
-    LV2_URID Map(const char* uri);
-    const char* Unmap(LV2_URID urid) const noexcept; // null for a number never handed out
-    const LV2_Feature* MapFeature() const noexcept { return &mapFeature_; }
-    const LV2_Feature* UnmapFeature() const noexcept { return &unmapFeature_; }
-    LV2_URID_Map* MapData() noexcept { return &map_; }
-
-private:
-    std::unordered_map<std::string, LV2_URID> ids_;
-    std::deque<std::string> uris_; // urid - 1; a deque keeps the texts in place
-    LV2_URID_Map map_;
-    LV2_URID_Unmap unmap_;
-    LV2_Feature mapFeature_;
-    LV2_Feature unmapFeature_;
 };
 
 // The buffer of an atom port: capacity bytes the plug-in may use, then a guard of sentinel bytes. It is

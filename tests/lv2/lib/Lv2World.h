@@ -1,43 +1,18 @@
 #pragma once
 
+#include "tools/validate/Lv2UridMap.h"
+
 #include <lilv/lilv.h>
 #include <lv2/core/lv2.h>
 #include <lv2/urid/urid.h>
 
-#include <deque>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 namespace lv2host {
 
-// The URID map and unmap a host gives its plug-ins and interfaces: one number per URI for the life of
-// the host, from any thread.
-class UridMap {
-public:
-    UridMap();
-    UridMap(const UridMap&) = delete;
-    UridMap& operator=(const UridMap&) = delete;
-
-    LV2_URID Map(const char* uri);
-    const char* Unmap(LV2_URID urid) const; // null for a number never handed out
-
-    LV2_URID_Map* MapData() { return &map_; }
-    LV2_URID_Unmap* UnmapData() { return &unmap_; }
-    const LV2_Feature* MapFeature() const { return &mapFeature_; }
-    const LV2_Feature* UnmapFeature() const { return &unmapFeature_; }
-
-private:
-    mutable std::mutex mutex_;
-    std::map<std::string, LV2_URID, std::less<>> ids_;
-    std::deque<std::string> uris_; // index urid - 1; a deque keeps the texts in place
-    LV2_URID_Map map_;
-    LV2_URID_Unmap unmap_;
-    LV2_Feature mapFeature_;
-    LV2_Feature unmapFeature_;
-};
+using UridMap = validate::UridMap;
 
 // A lilv node owned by the caller.
 struct NodeDeleter {
