@@ -119,6 +119,17 @@ Step StepGenerator::single() {
     return s;
 }
 
+void StepGenerator::queueUnderHostileFloatMode() {
+    Step mode;
+    mode.kind = StepKind::FloatMode;
+    mode.floatMode = random_.Chance(600) ? FloatMode::Unmasked : FloatMode::RoundZero;
+    pending_.push_back(mode);
+    for (int n = static_cast<int>(random_.Between(3, 10)); n > 0; --n)
+        pending_.push_back(shape_.lv2 ? singleLv2() : single());
+    mode.floatMode = FloatMode::Default;
+    pending_.push_back(mode);
+}
+
 void StepGenerator::queueSequence() {
     auto push = [this](Step s) { pending_.push_back(s); };
     auto op = [this](VstInt32 opcode, std::int64_t value = 0, float opt = 0.0f) {
@@ -223,17 +234,9 @@ void StepGenerator::queueSequence() {
         push(op(effStartProcess));
         push(op(effMainsChanged, 1));
         break;
-    case 6: { // calls under the floating-point state of a hostile host
-        Step mode;
-        mode.kind = StepKind::FloatMode;
-        mode.floatMode = random_.Chance(600) ? FloatMode::Unmasked : FloatMode::RoundZero;
-        push(mode);
-        for (int n = static_cast<int>(random_.Between(3, 10)); n > 0; --n)
-            push(single());
-        mode.floatMode = FloatMode::Default;
-        push(mode);
+    case 6: // calls under the floating-point state of a hostile host
+        queueUnderHostileFloatMode();
         break;
-    }
     default: // the program and its name
         push(dispatch(effSetProgramName));
         push(op(effGetProgramName));
@@ -333,17 +336,9 @@ void StepGenerator::queueLv2Sequence() {
         push(lv2Step(StepKind::Activate, 1));
         push(process(ProcessCall::Replacing, frames()));
         break;
-    case 5: { // calls under the floating-point state of a hostile host
-        Step mode;
-        mode.kind = StepKind::FloatMode;
-        mode.floatMode = random_.Chance(600) ? FloatMode::Unmasked : FloatMode::RoundZero;
-        push(mode);
-        for (int n = static_cast<int>(random_.Between(3, 10)); n > 0; --n)
-            push(singleLv2());
-        mode.floatMode = FloatMode::Default;
-        push(mode);
+    case 5: // calls under the floating-point state of a hostile host
+        queueUnderHostileFloatMode();
         break;
-    }
     case 6: // a session saved and loaded again after the program was renamed
         push(lv2Step(StepKind::Message));
         pending_.back().message = Lv2Message::ProgramName;

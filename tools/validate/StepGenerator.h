@@ -34,6 +34,8 @@ private:
     void queueSequence();
     Step singleLv2();
     void queueLv2Sequence();
+    // A few single calls under the floating-point state of a hostile host, then the default state.
+    void queueUnderHostileFloatMode();
     Step instantiate();
     Step lv2Step(StepKind kind, std::int64_t value = 0);
     Step message();
