@@ -104,18 +104,21 @@ Step StepGenerator::single() {
                                : TimeMode::Hostile,
                     sampleRate(false));
     }
-    if (roll < 998) {
-        Step s;
-        s.kind = StepKind::FloatMode;
-        const FloatMode modes[] = {FloatMode::Default,   FloatMode::Default,   FloatMode::Unmasked,
-                                   FloatMode::RoundDown, FloatMode::RoundZero, FloatMode::FlushToZero};
-        s.floatMode = pick(random_, modes);
-        return s;
-    }
+    if (roll < 998)
+        return floatMode();
     Step s;
     s.kind = StepKind::Reopen;
     const std::int64_t versions[] = {2400, 2400, 2400, 2300, 1, 0, -1, INT32_MAX};
     s.value = pick(random_, versions);
+    return s;
+}
+
+Step StepGenerator::floatMode() {
+    Step s;
+    s.kind = StepKind::FloatMode;
+    const FloatMode modes[] = {FloatMode::Default,   FloatMode::Default,   FloatMode::Unmasked,
+                               FloatMode::RoundDown, FloatMode::RoundZero, FloatMode::FlushToZero};
+    s.floatMode = pick(random_, modes);
     return s;
 }
 
@@ -266,14 +269,8 @@ Step StepGenerator::singleLv2() {
         return lv2Step(StepKind::Activate, random_.Below(2));
     if (roll < 820)
         return state();
-    if (roll < 880) {
-        Step s;
-        s.kind = StepKind::FloatMode;
-        const FloatMode modes[] = {FloatMode::Default,   FloatMode::Default,   FloatMode::Unmasked,
-                                   FloatMode::RoundDown, FloatMode::RoundZero, FloatMode::FlushToZero};
-        s.floatMode = pick(random_, modes);
-        return s;
-    }
+    if (roll < 880)
+        return floatMode();
     if (roll < 882)
         return instantiate();
     return process(ProcessCall::Replacing, frames());

@@ -34,6 +34,8 @@ private:
     void queueSequence();
     Step singleLv2();
     void queueLv2Sequence();
+    // The floating-point state a host leaves for the calls that follow, at random.
+    Step floatMode();
     // A few single calls under the floating-point state of a hostile host, then the default state.
     void queueUnderHostileFloatMode();
     Step instantiate();
